@@ -1,0 +1,84 @@
+// The shared machinery of the alphabet coders (base64, UUE, XXE): three bytes
+// become four characters of a 64-character alphabet and back. The encoder
+// refuses counts that are not a multiple of 3 with "Uneven size in Encode.";
+// the decoder refuses texts whose length is not a multiple of 4 with
+// "Uneven size in DecodeToStream.". Characters outside the alphabet decode
+// to meaningless bits, never to an error.
+#ifndef REPLYVANE_MESSAGE_CODER_3TO4_H_
+#define REPLYVANE_MESSAGE_CODER_3TO4_H_
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "message/decoder.h"
+#include "message/encoder.h"
+
+namespace replyvane::message {
+
+// Character → 6-bit value; 255 for characters outside the alphabet.
+using DecodeTable = std::array<uint8_t, 256>;
+
+// The table of a 64-character alphabet.
+DecodeTable BuildDecodeTable(std::string_view alphabet);
+
+class Encoder3to4 : public Encoder {
+ public:
+  // The alphabet must hold exactly 64 characters (core::Exception otherwise).
+  Encoder3to4(std::string_view coding_table, char fill_char);
+  ~Encoder3to4() override;
+
+  // Raises "Uneven size in Encode." when count is neither kWholeStream nor a
+  // multiple of 3. Returns 4 characters per started group of 3 bytes, a last
+  // short group padded with FillChar; no line breaks.
+  std::string Encode(core::Stream& source,
+                     int64_t count = kWholeStream) override;
+
+  const std::string& CodingTable() const { return coding_table_; }
+  void SetCodingTable(std::string_view value);
+  char FillChar() const { return fill_char_; }
+  void SetFillChar(char value) { fill_char_ = value; }
+
+ protected:
+  // Checks the count, reads up to `count` bytes and appends their encoding
+  // to `out`. Returns how many bytes were consumed.
+  int64_t EncodeInto(core::Stream& source, int64_t count, std::string& out);
+
+ private:
+  struct PairTable;
+  const PairTable& Pairs();
+
+  std::string coding_table_;
+  char fill_char_;
+  // Two characters per 12 bits, built on first use for large inputs.
+  std::unique_ptr<PairTable> own_pairs_;
+  const PairTable* pairs_ = nullptr;
+};
+
+class Decoder4to3 : public Decoder {
+ public:
+  // `table` is a process-wide table that outlives the decoder.
+  Decoder4to3(const DecodeTable& table, char fill_char);
+  ~Decoder4to3() override;
+
+  // Raises "Uneven size in DecodeToStream." when the text length is not a
+  // multiple of 4. A group whose third character is FillChar gives one byte,
+  // whose fourth is FillChar two, otherwise three.
+  void DecodeToStream(std::string_view text,
+                      core::Stream& destination) override;
+
+  char FillChar() const { return fill_char_; }
+  void SetFillChar(char value) { fill_char_ = value; }
+
+ private:
+  struct ShiftedTables;
+
+  const ShiftedTables& shifted_;
+  char fill_char_;
+};
+
+}  // namespace replyvane::message
+
+#endif  // REPLYVANE_MESSAGE_CODER_3TO4_H_

@@ -1,0 +1,43 @@
+// The common face of the transfer encoders: each turns bytes read from a
+// stream into mail-safe text. Line framing is the caller's business; an
+// encoder keeps no state between calls.
+#ifndef REPLYVANE_MESSAGE_ENCODER_H_
+#define REPLYVANE_MESSAGE_ENCODER_H_
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "core/stream.h"
+
+namespace replyvane::message {
+
+class Encoder {
+ public:
+  // The count that means "everything left in the stream".
+  static constexpr int64_t kWholeStream = std::numeric_limits<int64_t>::max();
+
+  virtual ~Encoder() = default;
+
+  // Encodes min(count, bytes left) bytes starting at the stream's position,
+  // which advances past them. Returns "" when no bytes are left. Each coder
+  // documents the counts it refuses (core::Exception).
+  virtual std::string Encode(core::Stream& source,
+                             int64_t count = kWholeStream) = 0;
+
+  // Encode of the whole text, read in place without copying it.
+  std::string EncodeText(std::string_view text);
+};
+
+// Creates an encoder of the given class, encodes the whole text with it and
+// drops it again.
+template <class EncoderClass>
+std::string EncodeTextOnce(std::string_view text) {
+  EncoderClass encoder;
+  return encoder.EncodeText(text);
+}
+
+}  // namespace replyvane::message
+
+#endif  // REPLYVANE_MESSAGE_ENCODER_H_
