@@ -45,6 +45,15 @@ class Stream {
   void WriteString(const std::string& text) {
     WriteBuffer(text.data(), text.size());
   }
+
+  // Reads the next line from the position into `line`, without its end
+  // (LF, CR or CR LF, consumed). A line longer than `max_length` (when not
+  // negative) is cut there and the rest comes with the next call. Returns
+  // false with `line` empty when no byte is left. The base reads in chunks
+  // and seeks back; on a stream that cannot seek it reads byte by byte and
+  // only LF ends a line (a CR before it is dropped). Streams over a
+  // connection override it with the connection's own line reading.
+  virtual bool ReadLine(std::string& line, int64_t max_length = -1);
 };
 
 }  // namespace replyvane::core
