@@ -1,0 +1,68 @@
+// The generic half of a command/reply dialogue: reading a possibly
+// multi-line reply into LastReply, checking its code, and sending a command
+// with its reply in one step.
+#include <algorithm>
+
+#include "core/text.h"
+#include "net/tcp_connection.h"
+
+namespace replyvane::net {
+
+std::string TCPConnection::ReadNonEmptyLine(int32_t attempts) {
+  std::string line;
+  for (int32_t i = 0; line.empty() && i < attempts; ++i) {
+    line = core::Trim(ReadTextLine());
+  }
+  return line;
+}
+
+void TCPConnection::ReadReplyLines() {
+  std::vector<std::string> lines;
+  lines.push_back(ReadNonEmptyLine());
+  const std::string& first = lines.front();
+  if (first.size() > 3 && first[3] == '-') {
+    const std::string end_marker = first.substr(0, 3) + " ";
+    while (true) {
+      lines.push_back(ReadNonEmptyLine());
+      const std::string& line = lines.back();
+      if (line.size() < 4) break;
+      if (core::SameText(line.substr(0, 4), end_marker)) break;
+    }
+  }
+  last_reply_.ParseReplyLines(lines);
+}
+
+int16_t TCPConnection::ReadReply(const std::vector<int16_t>& allowed) {
+  ReadReplyLines();
+  return CheckReplyCode(int16_t(last_reply_.NumericCode()), allowed);
+}
+
+int16_t TCPConnection::CheckReplyCode(int16_t code,
+                                      const std::vector<int16_t>& allowed) {
+  if (allowed.empty()) return code;
+  if (std::find(allowed.begin(), allowed.end(), code) != allowed.end()) {
+    return code;
+  }
+  RaiseReplyError();
+  return code;
+}
+
+void TCPConnection::RaiseReplyError() {
+  std::string message;
+  for (const std::string& line : last_reply_.Text()) message += line + "\r\n";
+  throw ProtocolReplyError(last_reply_.NumericCode(), message);
+}
+
+int16_t TCPConnection::SendCommand(const std::string& command,
+                                   const std::vector<int16_t>& allowed) {
+  WriteTextLine(command);
+  return ReadReply(allowed);
+}
+
+int16_t TCPConnection::SendCommand(const std::string& command,
+                                   int16_t allowed) {
+  if (allowed == -1) return SendCommand(command, std::vector<int16_t>());
+  return SendCommand(command, std::vector<int16_t>{allowed});
+}
+
+}  // namespace replyvane::net

@@ -1,0 +1,69 @@
+// How a connection reaches its bytes: an abstract I/O handler and its socket
+// implementation. The socket handler owns one SocketHandle and performs the
+// connect sequence (allocate, bind, resolve, connect with or without the
+// connect thread), reporting its progress through its own OnStatus.
+#ifndef REPLYVANE_NET_IO_HANDLER_H_
+#define REPLYVANE_NET_IO_HANDLER_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/component.h"
+#include "net/socket_handle.h"
+
+namespace replyvane::net {
+
+class IOHandler : public Component {
+ public:
+  virtual void AcceptDone() {}
+  virtual void CloseHandler() {}
+  // Does nothing in the base class.
+  virtual void ConnectSocket(const std::string& host, int32_t port,
+                             int32_t timeout, int32_t bound_port_highest,
+                             int32_t bound_port_lowest, int32_t bound_port,
+                             const std::string& bound_ip);
+  virtual bool HasOpenSocket() = 0;
+  virtual void OpenHandler() {}
+  // True when data (or a close) can be read within `timeout` ms (-2 without
+  // limit).
+  virtual bool WaitUntilReadable(int32_t timeout) = 0;
+  // Raw results: bytes moved, 0 for a close, -1 on failure (code in
+  // Stack::WSAGetLastError). Raise ClosedSocket without an open socket.
+  virtual int32_t ReceiveBytes(void* buffer, int32_t length) = 0;
+  virtual int32_t SendBytes(const void* buffer, int32_t length) = 0;
+};
+
+class IOHandlerSocket : public IOHandler {
+ public:
+  IOHandlerSocket();
+  ~IOHandlerSocket() override;
+
+  // Created at the first OpenHandler; nullptr before.
+  net::SocketHandle* SocketHandle() { return socket_handle_.get(); }
+  // Default true; false sets TCP_NODELAY on connect.
+  bool UseNagle() const { return use_nagle_; }
+  void SetUseNagle(bool value) { use_nagle_ = value; }
+
+  void CloseHandler() override;
+  // Allocates, binds, resolves (reporting hsResolving for names), reports
+  // hsConnecting with the address and connects: on the connect thread for
+  // an explicit timeout (not -1 or 0) or under the anti-freeze (120000 ms),
+  // else directly. Raises SocketError, ConnectException or ConnectTimeout.
+  void ConnectSocket(const std::string& host, int32_t port, int32_t timeout,
+                     int32_t bound_port_highest, int32_t bound_port_lowest,
+                     int32_t bound_port, const std::string& bound_ip) override;
+  bool HasOpenSocket() override;
+  void OpenHandler() override;
+  bool WaitUntilReadable(int32_t timeout) override;
+  int32_t ReceiveBytes(void* buffer, int32_t length) override;
+  int32_t SendBytes(const void* buffer, int32_t length) override;
+
+ private:
+  std::unique_ptr<net::SocketHandle> socket_handle_;
+  bool use_nagle_ = true;
+};
+
+}  // namespace replyvane::net
+
+#endif  // REPLYVANE_NET_IO_HANDLER_H_

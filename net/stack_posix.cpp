@@ -1,0 +1,257 @@
+// The socket calls of the stack on POSIX. Every failure leaves its Windows
+// Sockets code in the calling thread's last error; interrupted calls are
+// repeated. Sends never raise SIGPIPE, and sockets are close-on-exec.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "net/exceptions.h"
+#include "net/socket_errors.h"
+#include "net/stack.h"
+
+namespace replyvane::net {
+
+namespace {
+
+thread_local int32_t t_last_error = 0;
+
+// Slice of the interruptible connect's wait, so a stop request is seen soon.
+constexpr int kConnectPollMs = 20;
+constexpr size_t kSelectSetLimit = 64;
+
+int32_t Fail() {
+  t_last_error = SocketCodeFromErrno(errno);
+  return kSocketError;
+}
+
+sockaddr_in MakeAddress(int32_t port, const std::string& ip) {
+  sockaddr_in address;
+  std::memset(&address, 0, sizeof(address));
+  address.sin_family = AF_INET;
+  address.sin_port = htons(uint16_t(port));
+  if (!ip.empty()) {
+    std::vector<uint8_t> bytes = Stack::TextToAddress(ip);
+    std::memcpy(&address.sin_addr, bytes.data(), 4);
+  }
+  return address;
+}
+
+void ReadAddress(const sockaddr_in& address, std::string* ip, int32_t* port) {
+  uint8_t bytes[4];
+  std::memcpy(bytes, &address.sin_addr, 4);
+  if (ip) *ip = Stack::AddressToText(bytes);
+  if (port) *port = ntohs(address.sin_port);
+}
+
+// Restores the blocking mode of a socket when the connect attempt ends.
+class NonBlockingScope {
+ public:
+  explicit NonBlockingScope(int fd) : fd_(fd), flags_(fcntl(fd, F_GETFL)) {
+    if (flags_ != -1) fcntl(fd_, F_SETFL, flags_ | O_NONBLOCK);
+  }
+  ~NonBlockingScope() {
+    if (flags_ != -1) fcntl(fd_, F_SETFL, flags_);
+  }
+
+ private:
+  int fd_;
+  int flags_;
+};
+
+}  // namespace
+
+int32_t Stack::WSAGetLastError() { return t_last_error; }
+void Stack::WSASetLastError(int32_t code) { t_last_error = code; }
+
+int32_t Stack::Socket(int32_t family, int32_t type, int32_t protocol) {
+  int fd = ::socket(family, type | SOCK_CLOEXEC, protocol);
+  return fd == -1 ? Fail() : fd;
+}
+
+int32_t Stack::Bind(int32_t socket, int32_t port, const std::string& ip) {
+  sockaddr_in address = MakeAddress(port, ip);
+  int result =
+      ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  return result == -1 ? Fail() : result;
+}
+
+int32_t Stack::Connect(int32_t socket, int32_t port, const std::string& ip) {
+  sockaddr_in address = MakeAddress(port, ip);
+  int result =
+      ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  if (result == 0) return 0;
+  if (errno != EINTR) return Fail();
+  // An interrupted connect goes on in the background; wait for its outcome.
+  std::atomic<bool> never{false};
+  return ConnectInterruptible(socket, port, ip, never);
+}
+
+int32_t Stack::ConnectInterruptible(int32_t socket, int32_t port,
+                                    const std::string& ip,
+                                    const std::atomic<bool>& stop) {
+  sockaddr_in address = MakeAddress(port, ip);
+  NonBlockingScope non_blocking(socket);
+  int result =
+      ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  if (result == 0) return 0;
+  if (errno != EINPROGRESS && errno != EINTR && errno != EALREADY) {
+    return Fail();
+  }
+  while (!stop.load()) {
+    pollfd entry{socket, POLLOUT, 0};
+    int ready = ::poll(&entry, 1, kConnectPollMs);
+    if (ready == -1 && errno != EINTR) return Fail();
+    if (ready <= 0) continue;
+    int error = 0;
+    socklen_t length = sizeof(error);
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) == -1) {
+      return Fail();
+    }
+    if (error == 0) return 0;
+    errno = error;
+    return Fail();
+  }
+  t_last_error = 10004;
+  return kSocketError;
+}
+
+int32_t Stack::Recv(int32_t socket, void* buffer, int32_t length,
+                    int32_t flags) {
+  ssize_t n;
+  do {
+    n = ::recv(socket, buffer, size_t(length), flags);
+  } while (n == -1 && errno == EINTR);
+  return n == -1 ? Fail() : int32_t(n);
+}
+
+int32_t Stack::Send(int32_t socket, const void* buffer, int32_t length,
+                    int32_t flags) {
+  ssize_t n;
+  do {
+    n = ::send(socket, buffer, size_t(length), flags | MSG_NOSIGNAL);
+  } while (n == -1 && errno == EINTR);
+  return n == -1 ? Fail() : int32_t(n);
+}
+
+int32_t Stack::SetSockOpt(int32_t socket, int32_t level, int32_t option,
+                          const void* value, int32_t length) {
+  int result = ::setsockopt(socket, level, option, value, socklen_t(length));
+  return result == -1 ? Fail() : result;
+}
+
+int32_t Stack::Shutdown(int32_t socket, int32_t how) {
+  int result = ::shutdown(socket, how);
+  return result == -1 ? Fail() : result;
+}
+
+int32_t Stack::CloseSocket(int32_t socket) {
+  int result = ::close(socket);
+  return result == -1 ? Fail() : result;
+}
+
+void Stack::GetSockName(int32_t socket, std::string* ip, int32_t* port) {
+  sockaddr_in address;
+  socklen_t length = sizeof(address);
+  int result =
+      ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+  CheckSocketResult(result == -1 ? Fail() : 0);
+  ReadAddress(address, ip, port);
+}
+
+void Stack::GetPeerName(int32_t socket, std::string* ip, int32_t* port) {
+  sockaddr_in address;
+  socklen_t length = sizeof(address);
+  int result =
+      ::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length);
+  CheckSocketResult(result == -1 ? Fail() : 0);
+  ReadAddress(address, ip, port);
+}
+
+int32_t Stack::Select(std::vector<int32_t>* read, std::vector<int32_t>* write,
+                      int32_t timeout, std::vector<int32_t>* error) {
+  std::vector<int32_t>* lists[3] = {read, write, error};
+  const short kEvents[3] = {POLLIN, POLLOUT, POLLPRI};
+  std::vector<pollfd> entries;
+  for (std::vector<int32_t>* list : lists) {
+    if (list && list->size() > kSelectSetLimit) throw StackSetSizeExceeded();
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!lists[i]) continue;
+    for (int32_t fd : *lists[i]) entries.push_back({fd, kEvents[i], 0});
+  }
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline =
+      Clock::now() + std::chrono::milliseconds(timeout < 0 ? 0 : timeout);
+  int ready;
+  while (true) {
+    int wait = -1;
+    if (timeout != -2) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - Clock::now());
+      wait = int(std::max<int64_t>(left.count(), 0));
+    }
+    ready = ::poll(entries.data(), entries.size(), wait);
+    if (ready != -1 || errno != EINTR) break;
+  }
+  if (ready == -1) return Fail();
+  // A closed or failed socket counts as readable and as an error, as select
+  // reports it.
+  const short kReady[3] = {POLLIN | POLLHUP | POLLERR, POLLOUT | POLLERR,
+                           POLLPRI | POLLERR};
+  int32_t count = 0;
+  size_t next = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (!lists[i]) continue;
+    std::vector<int32_t> kept;
+    for (size_t j = 0; j < lists[i]->size(); ++j, ++next) {
+      if (entries[next].revents & (kReady[i] | POLLNVAL)) {
+        kept.push_back(entries[next].fd);
+      }
+    }
+    count += int32_t(kept.size());
+    *lists[i] = std::move(kept);
+  }
+  return count;
+}
+
+std::string Stack::LocalHostName() {
+  char buffer[251] = {};
+  if (::gethostname(buffer, 250) == -1) CheckSocketResult(Fail());
+  return std::string(buffer);
+}
+
+std::vector<std::string> Stack::LookUpAllAddresses(const std::string& name) {
+  addrinfo hints;
+  std::memset(&hints, 0, sizeof(hints));
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
+  if (result != 0 || found == nullptr) {
+    t_last_error =
+        result != 0 ? SocketCodeFromLookup(result) : int32_t(kWsaEHostNotFound);
+    CheckSocketResult(kSocketError);
+  }
+  std::vector<std::string> addresses;
+  for (addrinfo* entry = found; entry; entry = entry->ai_next) {
+    std::string ip;
+    ReadAddress(*reinterpret_cast<sockaddr_in*>(entry->ai_addr), &ip, nullptr);
+    addresses.push_back(ip);
+  }
+  ::freeaddrinfo(found);
+  return addresses;
+}
+
+std::string Stack::LookUpHost(const std::string& name) {
+  return LookUpAllAddresses(name).front();
+}
+
+}  // namespace replyvane::net
