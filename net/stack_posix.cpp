@@ -51,6 +51,18 @@ void ReadAddress(const sockaddr_in& address, std::string* ip, int32_t* port) {
   if (port) *port = ntohs(address.sin_port);
 }
 
+// getsockname or getpeername into dotted text and port.
+int32_t QueryName(int (*call)(int, sockaddr*, socklen_t*), int32_t socket,
+                  std::string* ip, int32_t* port) {
+  sockaddr_in address;
+  socklen_t length = sizeof(address);
+  if (call(socket, reinterpret_cast<sockaddr*>(&address), &length) == -1) {
+    return Fail();
+  }
+  ReadAddress(address, ip, port);
+  return 0;
+}
+
 // Restores the blocking mode of a socket when the connect attempt ends.
 class NonBlockingScope {
  public:
@@ -158,21 +170,11 @@ int32_t Stack::CloseSocket(int32_t socket) {
 }
 
 void Stack::GetSockName(int32_t socket, std::string* ip, int32_t* port) {
-  sockaddr_in address;
-  socklen_t length = sizeof(address);
-  int result =
-      ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-  CheckSocketResult(result == -1 ? Fail() : 0);
-  ReadAddress(address, ip, port);
+  CheckSocketResult(QueryName(::getsockname, socket, ip, port));
 }
 
 void Stack::GetPeerName(int32_t socket, std::string* ip, int32_t* port) {
-  sockaddr_in address;
-  socklen_t length = sizeof(address);
-  int result =
-      ::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length);
-  CheckSocketResult(result == -1 ? Fail() : 0);
-  ReadAddress(address, ip, port);
+  CheckSocketResult(QueryName(::getpeername, socket, ip, port));
 }
 
 int32_t Stack::Select(std::vector<int32_t>* read, std::vector<int32_t>* write,
