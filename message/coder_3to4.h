@@ -18,11 +18,19 @@
 
 namespace replyvane::message {
 
-// Character → 6-bit value; 255 for characters outside the alphabet.
-using DecodeTable = std::array<uint8_t, 256>;
+// The decoding tables of one 64-character alphabet, built once per process
+// and shared by every decoder of that alphabet.
+struct DecodeTable {
+  explicit DecodeTable(std::string_view alphabet);
 
-// The table of a 64-character alphabet.
-DecodeTable BuildDecodeTable(std::string_view alphabet);
+  // The alphabet's first character, whose value is 0.
+  char zero;
+  // Character -> 6-bit value; 255 for characters outside the alphabet.
+  std::array<uint8_t, 256> value;
+  // The values already shifted into place for the 1st to 4th character of
+  // a group (<< 18, << 12, << 6, << 0).
+  std::array<std::array<uint32_t, 256>, 4> shifted;
+};
 
 class Encoder3to4 : public Encoder {
  public:
@@ -73,9 +81,7 @@ class Decoder4to3 : public Decoder {
   void SetFillChar(char value) { fill_char_ = value; }
 
  private:
-  struct ShiftedTables;
-
-  const ShiftedTables& shifted_;
+  const DecodeTable& table_;
   char fill_char_;
 };
 

@@ -28,6 +28,14 @@ class Encoder {
 
   // Encode of the whole text, read in place without copying it.
   std::string EncodeText(std::string_view text);
+
+ protected:
+  // Bytes between the stream's position and its end; -1 when the stream
+  // cannot tell.
+  static int64_t BytesLeft(core::Stream& source);
+  // Reads until `count` bytes are in or the stream has no more; returns how
+  // many were read.
+  static size_t ReadUpTo(core::Stream& source, void* buffer, size_t count);
 };
 
 // Creates an encoder of the given class, encodes the whole text with it and
