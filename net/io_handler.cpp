@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
+#include "core/text.h"
 #include "net/anti_freeze.h"
 #include "net/connect_thread.h"
 #include "net/exceptions.h"
@@ -55,7 +56,10 @@ void IOHandlerSocket::ConnectSocket(const std::string& host, int32_t port,
   handle.SetClientPortMin(bound_port_lowest);
   handle.SetClientPortMax(bound_port_highest);
   handle.Bind();
-  if (!Stack::LooksLikeIPAddress(host)) DoStatus(hsResolving, host);
+  // Only a real name lookup is reported; localhost needs none.
+  if (!Stack::LooksLikeIPAddress(host) && !core::SameText(host, "LOCALHOST")) {
+    DoStatus(hsResolving, host);
+  }
   handle.SetRemoteIP(stack.ResolveHostAddress(host));
   handle.SetRemotePort(port);
   if (!use_nagle_) {

@@ -21,7 +21,8 @@ int32_t TCPConnection::FillInputBuffer(bool raise_if_closed, int32_t timeout,
   int32_t n;
   do {
     if (!io_handler_->WaitUntilReadable(timeout)) {
-      if (raise_on_timeout) throw ReadTimeout();
+      if (raise_on_timeout)
+        throw net::ReadTimeout();  // the class, not the setting
       return -1;
     }
     const int32_t block_size = std::max(recv_buffer_size_, 1);
