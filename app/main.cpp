@@ -1,11 +1,9 @@
+// Replyvane: a desktop mail auto-responder for one mailbox.
 #include <QApplication>
-#include <QMainWindow>
+
+#include "app/program.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  application.setApplicationName("Replyvane");
-  QMainWindow window;
-  window.setWindowTitle("Replyvane");
-  window.show();
-  return application.exec();
+  return replyvane::app::RunProgram();
 }

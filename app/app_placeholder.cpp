@@ -1,1 +1,0 @@
-// The windows of the program are added here by the application code.

@@ -1,0 +1,75 @@
+#include "app/data_files.h"
+
+#include "app/private_file.h"
+#include "core/exception.h"
+
+namespace replyvane::app {
+
+namespace {
+
+std::string UpToNul(std::string text) {
+  size_t nul = text.find('\0');
+  if (nul != std::string::npos) text.resize(nul);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitAttachLines(const std::string& raw) {
+  std::string text = UpToNul(raw);
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+    if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
+      ++start;
+    }
+  }
+  return lines;
+}
+
+std::optional<std::string> ReadResponseFile(const std::string& path) {
+  if (!FileExists(path)) return std::nullopt;
+  bool too_long = false;
+  std::string text = UpToNul(ReadFileHead(path, kResponseCapacity, too_long));
+  if (too_long) throw core::Exception("Text exceeds memo capacity");
+  std::string result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      result += "\r\n";
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      result += text[i];
+    }
+  }
+  return result;
+}
+
+void WriteResponseFile(const std::string& path, const std::string& text) {
+  WritePrivateFile(path, text);
+}
+
+std::optional<std::vector<std::string>> ReadAttachFile(
+    const std::string& path) {
+  if (!FileExists(path)) return std::nullopt;
+  bool too_long = false;
+  // The list is read whole; a file past the text capacity is no list of
+  // paths, and is cut there rather than filling memory.
+  return SplitAttachLines(ReadFileHead(path, kResponseCapacity, too_long));
+}
+
+void WriteAttachFile(const std::string& path,
+                     const std::vector<std::string>& entries) {
+  std::string data;
+  for (const std::string& entry : entries) data += entry + "\r\n";
+  WritePrivateFile(path, data);
+}
+
+}  // namespace replyvane::app

@@ -1,0 +1,150 @@
+// The main window (object name "frmMain"): the banner with "Check Now",
+// "Automatic Mode" and "Settings", the message list lvHeaders, and the status
+// bar with four panels. It owns, for the whole run of the program, the state
+// and components of the mailbox check, the response run and the automatic
+// mode, and saves the settings when it closes.
+//
+// Slots connected to buttons, actions and the timer run inside
+// ReportFailures: a core::Exception they raise ends that user action and is
+// shown in the failure box.
+#ifndef REPLYVANE_APP_MAIN_WINDOW_H_
+#define REPLYVANE_APP_MAIN_WINDOW_H_
+
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace replyvane::app {
+
+class ResponderSettingsWindow;
+class SettingsStore;
+class SettingsWindow;
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kWidth = 763;
+  static constexpr int kHeight = 386;
+  static constexpr int kPanelCount = 4;
+
+  MainWindow();
+  ~MainWindow() override;
+
+  // Connects the settings windows (created after this one) and the store
+  // that the close saves to. Until then the close saves nothing.
+  void SetSettingsWindows(SettingsWindow* form1, ResponderSettingsWindow* form2,
+                          const SettingsStore& store);
+
+  // The wait cursor for the whole application when `busy`, else the default.
+  void ShowBusy(bool busy);
+  // Writes status panel 1 and repaints the status bar at once.
+  void ShowStatus(const QString& text);
+  // CheckMail enabled := !connected; Retrieve, Delete, Purge and Disconnect
+  // := connected; then ShowStatus("Connected") or the empty text.
+  void SetConnected(bool connected);
+
+  QString PanelText(int panel) const;
+  void SetPanelText(int panel, const QString& text);
+
+  // Appends a row of the message list: the caption (subject) and the
+  // sub-items From, To, Date, Size and a last one without a column; with a
+  // check box and the row picture.
+  QTreeWidgetItem* AppendRow(const QString& caption,
+                             const QStringList& sub_items);
+
+  int32_t MessageCount() const { return message_count_; }
+  void SetMessageCount(int32_t count) { message_count_ = count; }
+  // "true", "false", or empty before the first check.
+  const QString& ConnectionFailed() const { return connection_failed_; }
+  void SetConnectionFailed(const QString& text) { connection_failed_ = text; }
+
+  SettingsWindow* Form1() const { return form1_; }
+  ResponderSettingsWindow* Form2() const { return form2_; }
+
+  QTreeWidget* lvHeaders() const { return lv_headers_; }
+  QPushButton* Button1() const { return button1_; }  // "Check Now"
+  QPushButton* Button2() const { return button2_; }  // "Automatic Mode"
+  QPushButton* Button3() const { return button3_; }  // "Settings"
+  QStatusBar* StatusBar1() const { return status_bar1_; }
+  QMenu* PopupMenu1() const { return popup_menu1_; }
+  QAction* ConnectionSettings1() const { return connection_settings1_; }
+  QAction* ResponseSettings1() const { return response_settings1_; }
+  QTimer* Timer1() { return &timer1_; }
+
+  // The action list: none is attached to a control.
+  QAction* CheckMail() const { return actions_[0]; }
+  QAction* Retrieve() const { return actions_[1]; }
+  QAction* Delete() const { return actions_[2]; }
+  QAction* Purge() const { return actions_[3]; }
+  QAction* Disconnect() const { return actions_[4]; }
+  QAction* Setup() const { return actions_[5]; }
+  QAction* Send() const { return actions_[6]; }
+
+ public slots:
+  // "Check Now": the mailbox check and the response run.
+  virtual void AccountsClick();
+  // "Automatic Mode": starts the timer.
+  virtual void Button2Click();
+  virtual void Timer1Timer();
+  // The Disconnect action: ends an open POP3 conversation without making its
+  // deletions final; always ends with ShowBusy(false).
+  virtual void DisconnectExecute();
+  void ConnectionSettings1Click();
+  void ResponseSettings1Click();
+
+ protected:
+  // The close handler: executes Disconnect when enabled, then saves. A
+  // failure is shown and the window stays open.
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormClose();
+  void Button3MouseUp(const QPoint& position);
+  QWidget* BuildTopPanel();
+  QWidget* BuildListPanel();
+  QStatusBar* BuildStatusBar();
+  void BuildActions();
+  void BuildPopupMenu();
+  // Connects `signal` of `sender` to `slot`, run inside ReportFailures.
+  template <typename Sender, typename Signal>
+  void ConnectReported(Sender* sender, Signal signal,
+                       void (MainWindow::*slot)());
+
+  int32_t message_count_ = 0;
+  QString connection_failed_;
+
+  SettingsWindow* form1_ = nullptr;
+  ResponderSettingsWindow* form2_ = nullptr;
+  std::unique_ptr<SettingsStore> store_;
+
+  QTreeWidget* lv_headers_ = nullptr;
+  QPushButton* button1_ = nullptr;
+  QPushButton* button2_ = nullptr;
+  QPushButton* button3_ = nullptr;
+  QStatusBar* status_bar1_ = nullptr;
+  std::array<QLabel*, kPanelCount> panels_{};
+  QMenu* popup_menu1_ = nullptr;
+  QAction* connection_settings1_ = nullptr;
+  QAction* response_settings1_ = nullptr;
+  std::array<QAction*, 7> actions_{};
+  QTimer timer1_;
+};
+
+}  // namespace replyvane::app
+
+#endif  // REPLYVANE_APP_MAIN_WINDOW_H_

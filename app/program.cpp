@@ -1,0 +1,32 @@
+#include "app/program.h"
+
+#include <QApplication>
+
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+#include "app/pictures.h"
+#include "app/responder_settings_window.h"
+#include "app/settings_store.h"
+#include "app/settings_window.h"
+
+namespace replyvane::app {
+
+Program::Program(const std::string& settings_directory) {
+  SettingsStore store(settings_directory);
+  frm_main_ = std::make_unique<MainWindow>();
+  form1_ = std::make_unique<SettingsWindow>();
+  form2_ = std::make_unique<ResponderSettingsWindow>(*form1_, store);
+  frm_main_->SetSettingsWindows(form1_.get(), form2_.get(), store);
+}
+
+Program::~Program() = default;
+
+int RunProgram() {
+  QApplication::setApplicationName(kApplicationTitle);
+  QApplication::setWindowIcon(ApplicationIcon());
+  Program program(ExecutableDirectory());
+  program.frmMain().show();
+  return QApplication::exec();
+}
+
+}  // namespace replyvane::app

@@ -1,0 +1,127 @@
+#include "app/responder_settings_window.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
+#include <memory>
+
+#include "app/message_boxes.h"
+#include "app/pictures.h"
+#include "app/settings_store.h"
+#include "app/window_helpers.h"
+
+namespace replyvane::app {
+
+namespace {
+
+constexpr int kContentWidth = 578;
+constexpr int kContentHeight = 457;
+
+}  // namespace
+
+ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
+                                                 const SettingsStore& store) {
+  QWidget* content =
+      SetUpSettingsWindow(this, "Form2", "Responder Settings", kContentWidth,
+                          kContentHeight, ResponderBackground());
+  BuildControls(content);
+
+  open_dialog1_ = new QFileDialog(this);
+  open_dialog1_->setObjectName("OpenDialog1");
+  open_dialog1_->setFileMode(QFileDialog::ExistingFile);
+  connect(bit_btn1_, &QPushButton::clicked, this,
+          &ResponderSettingsWindow::BitBtn1Click);
+  connect(bit_btn2_, &QPushButton::clicked, this,
+          &ResponderSettingsWindow::BitBtn2Click);
+
+  SetTabOrder({edit1_, edit2_, memo1_, list_box1_, bit_btn1_, bit_btn2_, edit3_,
+               check_box1_, edit4_});
+  FormCreate(form1, store);
+}
+
+void ResponderSettingsWindow::BuildControls(QWidget* content) {
+  AddLabel(content, "From Name:", 8, 12);
+  edit1_ = AddEdit(content, "Edit1", 72, 8, 193);
+  AddLabel(content, "From Address:", 304, 12);
+  edit2_ = AddEdit(content, "Edit2", 376, 8, 185);
+  AddLabel(content, "Subject:", 8, 44);
+  edit3_ = AddEdit(content, "Edit3", 56, 40, 505);
+  check_box1_ = new QCheckBox(content);
+  check_box1_->setObjectName("CheckBox1");
+  check_box1_->setGeometry(8, 74, 15, 17);
+  AddLabel(content, "Forward original email to", 24, 76);
+  edit4_ = AddEdit(content, "Edit4", 152, 72, 225);
+
+  AddFrame(content, 8, 104, 561, 81);
+  list_box1_ = new QListWidget(content);
+  list_box1_->setObjectName("ListBox1");
+  list_box1_->setGeometry(16, 112, 465, 65);
+  bit_btn1_ = AddButton(content, "BitBtn1", "Add", 488, 112, 75, 25);
+  bit_btn2_ = AddButton(content, "BitBtn2", "Remove", 488, 152, 75, 25);
+
+  memo1_ = new QTextEdit(content);
+  memo1_->setObjectName("Memo1");
+  memo1_->setAcceptRichText(false);
+  memo1_->setLineWrapMode(QTextEdit::WidgetWidth);
+  memo1_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  memo1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  memo1_->setTabChangesFocus(true);
+  memo1_->setGeometry(8, 192, 561, 257);
+}
+
+void ResponderSettingsWindow::FormCreate(SettingsWindow& form1,
+                                         const SettingsStore& store) {
+  ReportFailures([&] { store.Load(form1, *this); });
+}
+
+void ResponderSettingsWindow::ShowAndRaise() { app::ShowAndRaise(this); }
+
+void ResponderSettingsWindow::BitBtn1Click() {
+  if (open_dialog1_->exec() != QDialog::Accepted) return;
+  const QStringList files = open_dialog1_->selectedFiles();
+  if (files.isEmpty()) return;
+  list_box1_->addItem(QDir::toNativeSeparators(files.first()));
+}
+
+void ResponderSettingsWindow::BitBtn2Click() {
+  const QList<QListWidgetItem*> selected = list_box1_->selectedItems();
+  if (selected.isEmpty()) return;
+  delete list_box1_->takeItem(list_box1_->row(selected.first()));
+}
+
+QStringList ResponderSettingsWindow::Memo1Lines() const {
+  // Lay out a copy at the width the area wraps at, so the lines are right
+  // also while the window is hidden and has never been laid out.
+  memo1_->ensurePolished();
+  std::unique_ptr<QTextDocument> copy(memo1_->document()->clone());
+  copy->setTextWidth(memo1_->contentsRect().width());
+  copy->documentLayout()->documentSize();
+  QStringList lines;
+  for (QTextBlock block = copy->begin(); block.isValid();
+       block = block.next()) {
+    const QString text = block.text();
+    QTextLayout* layout = block.layout();
+    if (layout == nullptr || layout->lineCount() == 0) {
+      lines << text;
+      continue;
+    }
+    for (int i = 0; i < layout->lineCount(); ++i) {
+      QTextLine line = layout->lineAt(i);
+      lines << text.mid(line.textStart(), line.textLength());
+    }
+  }
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+}  // namespace replyvane::app

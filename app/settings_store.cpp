@@ -1,0 +1,136 @@
+#include "app/settings_store.h"
+
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTextEdit>
+#include <vector>
+
+#include "app/data_files.h"
+#include "app/ini_file.h"
+#include "app/numeric_box.h"
+#include "app/responder_settings_window.h"
+#include "app/settings_window.h"
+
+namespace replyvane::app {
+
+namespace {
+
+constexpr char kOptions[] = "Options";
+constexpr char kResponder[] = "Reponder";
+
+QString FromBytes(const std::string& bytes) {
+  return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
+}
+
+std::string ToBytes(const QString& text) {
+  return text.toLocal8Bit().toStdString();
+}
+
+// The text boxes of "Options" keys 1 to 9, in key order.
+std::vector<QLineEdit*> OptionBoxes(const SettingsWindow& form1) {
+  return {form1.Edit5(), form1.Edit1(),     form1.Edit2(),
+          form1.Edit3(), form1.SpinEdit1(), form1.Edit4(),
+          form1.Edit6(), form1.SpinEdit2(), form1.SpinEdit3()};
+}
+
+void SelectAuthentication(QComboBox* box, int32_t index) {
+  if (index >= 0 && index < box->count()) {
+    box->setCurrentIndex(index);
+  } else {
+    box->setCurrentIndex(-1);
+    box->setEditText(QString());
+  }
+}
+
+}  // namespace
+
+std::string ExecutableDirectory() {
+  std::string path(4096, '\0');
+  ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (n <= 0) return "./";
+  path.resize(size_t(n));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+SettingsStore::SettingsStore(std::string directory)
+    : directory_(std::move(directory)) {
+  if (directory_.empty() || directory_.back() != '/') directory_ += '/';
+}
+
+std::string SettingsStore::SettingsFileName() const {
+  return directory_ + "Settings.ini";
+}
+std::string SettingsStore::ResponseFileName() const {
+  return directory_ + "response.dat";
+}
+std::string SettingsStore::AttachFileName() const {
+  return directory_ + "attach.dat";
+}
+
+void SettingsStore::Load(SettingsWindow& form1,
+                         ResponderSettingsWindow& form2) const {
+  {
+    IniFile ini(SettingsFileName());
+    std::vector<QLineEdit*> options = OptionBoxes(form1);
+    for (size_t i = 0; i < options.size(); ++i) {
+      options[i]->setText(
+          FromBytes(ini.ReadString(kOptions, std::to_string(i + 1), "")));
+    }
+    SelectAuthentication(form1.ComboBox1(), ini.ReadInteger(kOptions, "10", 0));
+    auto text = [&](const char* key) {
+      return FromBytes(ini.ReadString(kResponder, key, ""));
+    };
+    form2.Edit1()->setText(text("1"));
+    form2.Edit2()->setText(text("2"));
+    form2.Edit3()->setText(text("3"));
+    form2.CheckBox1()->setChecked(ini.ReadBool(kResponder, "4", true));
+    form2.Edit4()->setText(text("5"));
+  }
+  if (auto text = ReadResponseFile(ResponseFileName())) {
+    QString memo = FromBytes(*text);
+    memo.replace("\r\n", "\n");
+    if (memo != form2.Memo1()->toPlainText()) form2.Memo1()->setPlainText(memo);
+  }
+  if (auto entries = ReadAttachFile(AttachFileName())) {
+    form2.ListBox1()->clear();
+    for (const std::string& entry : *entries) {
+      form2.ListBox1()->addItem(FromBytes(entry));
+    }
+  }
+}
+
+void SettingsStore::Save(const SettingsWindow& form1,
+                         const ResponderSettingsWindow& form2) const {
+  QString memo = form2.Memo1()->toPlainText();
+  memo.replace("\n", "\r\n");
+  WriteResponseFile(ResponseFileName(), ToBytes(memo));
+
+  std::vector<std::string> entries;
+  for (int i = 0; i < form2.ListBox1()->count(); ++i) {
+    entries.push_back(ToBytes(form2.ListBox1()->item(i)->text()));
+  }
+  WriteAttachFile(AttachFileName(), entries);
+
+  IniFile ini(SettingsFileName());
+  std::vector<QLineEdit*> options = OptionBoxes(form1);
+  for (size_t i = 0; i < options.size(); ++i) {
+    ini.WriteString(kOptions, std::to_string(i + 1),
+                    ToBytes(options[i]->text()));
+  }
+  ini.WriteInteger(kOptions, "10", form1.ComboBox1()->currentIndex());
+  auto text = [&](const char* key, const QLineEdit* box) {
+    ini.WriteString(kResponder, key, ToBytes(box->text()));
+  };
+  text("1", form2.Edit1());
+  text("2", form2.Edit2());
+  text("3", form2.Edit3());
+  ini.WriteBool(kResponder, "4", form2.CheckBox1()->isChecked());
+  text("5", form2.Edit4());
+  ini.UpdateFile();
+}
+
+}  // namespace replyvane::app

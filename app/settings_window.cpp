@@ -1,0 +1,83 @@
+#include "app/settings_window.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/numeric_box.h"
+#include "app/pictures.h"
+#include "app/window_helpers.h"
+
+namespace replyvane::app {
+
+namespace {
+
+constexpr int kContentWidth = 545;
+constexpr int kContentHeight = 201;
+
+NumericBox* AddNumericBox(QWidget* parent, const char* name, int x, int y,
+                          int width, int min_value, int max_value) {
+  auto* box = new NumericBox(parent);
+  box->setObjectName(name);
+  box->setGeometry(x, y, width, kNumericBoxHeight);
+  box->SetMinValue(min_value);
+  box->SetMaxValue(max_value);
+  return box;
+}
+
+}  // namespace
+
+SettingsWindow::SettingsWindow() {
+  QWidget* content =
+      SetUpSettingsWindow(this, "Form1", "Settings", kContentWidth,
+                          kContentHeight, ConnectionBackground());
+  AddFrame(content, 8, 8, 257, 153);
+  AddFrame(content, 272, 8, 265, 153);
+  BuildPop3Side(content);
+  BuildSmtpSide(content);
+  button1_ = AddButton(content, "Button1", "Close", 448, 172, 91, 25);
+  connect(button1_, &QPushButton::clicked, this, &SettingsWindow::Button1Click);
+  SetTabOrder({edit5_, edit1_, edit2_, edit3_, spin_edit1_, edit4_, edit6_,
+               spin_edit2_, spin_edit3_, button1_, combo_box1_});
+}
+
+void SettingsWindow::BuildPop3Side(QWidget* content) {
+  AddLabel(content, "Pop3 Server:", 16, 22);
+  edit1_ = AddEdit(content, "Edit1", 88, 20, 161);
+  AddLabel(content, "Server Port:", 16, 50);
+  spin_edit2_ = AddNumericBox(content, "SpinEdit2", 88, 48, 57, 1, 200);
+  AddLabel(content, "Username:", 16, 79);
+  edit2_ = AddEdit(content, "Edit2", 88, 76, 161);
+  AddLabel(content, "Password:", 18, 108);
+  edit3_ = AddEdit(content, "Edit3", 88, 104, 161);
+  AddLabel(content, "Check for new messages every", 12, 136);
+  spin_edit1_ = AddNumericBox(content, "SpinEdit1", 176, 132, 33, 1, 120);
+  AddLabel(content, "minutes", 216, 136);
+}
+
+void SettingsWindow::BuildSmtpSide(QWidget* content) {
+  AddLabel(content, "Smtp server:", 289, 24);
+  edit5_ = AddEdit(content, "Edit5", 368, 20, 161);
+  AddLabel(content, "Server Port:", 289, 52);
+  spin_edit3_ = AddNumericBox(content, "SpinEdit3", 369, 48, 57, 1, 200);
+  AddLabel(content, "Authentication:", 289, 81);
+  combo_box1_ = new QComboBox(content);
+  combo_box1_->setObjectName("ComboBox1");
+  combo_box1_->setEditable(true);
+  // Typed text stays exactly as typed: no completion, no new list items.
+  combo_box1_->setCompleter(nullptr);
+  combo_box1_->setInsertPolicy(QComboBox::NoInsert);
+  combo_box1_->addItems({"None", "Simple Login"});
+  combo_box1_->setGeometry(368, 78, 129, kEditHeight);
+  AddLabel(content, "Username:", 289, 107);
+  edit4_ = AddEdit(content, "Edit4", 368, 105, 161);
+  AddLabel(content, "Password:", 289, 138);
+  edit6_ = AddEdit(content, "Edit6", 368, 134, 161);
+}
+
+void SettingsWindow::ShowAndRaise() { app::ShowAndRaise(this); }
+
+void SettingsWindow::Button1Click() { close(); }
+
+}  // namespace replyvane::app

@@ -1,0 +1,61 @@
+// The POP3/SMTP settings window (object name "Form1", caption "Settings").
+// Its controls are the live store of the server settings: the mailbox check
+// and the response run read them when they need them. Shown modeless from the
+// settings menu; closing hides it and keeps every value.
+#ifndef REPLYVANE_APP_SETTINGS_WINDOW_H_
+#define REPLYVANE_APP_SETTINGS_WINDOW_H_
+
+#include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace replyvane::app {
+
+class NumericBox;
+
+class SettingsWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  SettingsWindow();
+
+  // Makes the window visible and brings it to the front.
+  void ShowAndRaise();
+
+  QLineEdit* Edit1() const { return edit1_; }            // POP3 server host
+  QLineEdit* Edit2() const { return edit2_; }            // POP3 user name
+  QLineEdit* Edit3() const { return edit3_; }            // POP3 password
+  QLineEdit* Edit4() const { return edit4_; }            // SMTP user name
+  QLineEdit* Edit5() const { return edit5_; }            // SMTP server host
+  QLineEdit* Edit6() const { return edit6_; }            // SMTP password
+  NumericBox* SpinEdit1() const { return spin_edit1_; }  // check interval
+  NumericBox* SpinEdit2() const { return spin_edit2_; }  // POP3 port
+  NumericBox* SpinEdit3() const { return spin_edit3_; }  // SMTP port
+  QComboBox* ComboBox1() const { return combo_box1_; }   // authentication
+  QPushButton* Button1() const { return button1_; }      // "Close"
+
+ public slots:
+  void Button1Click();
+
+ private:
+  void BuildPop3Side(QWidget* content);
+  void BuildSmtpSide(QWidget* content);
+
+  QLineEdit* edit1_ = nullptr;
+  QLineEdit* edit2_ = nullptr;
+  QLineEdit* edit3_ = nullptr;
+  QLineEdit* edit4_ = nullptr;
+  QLineEdit* edit5_ = nullptr;
+  QLineEdit* edit6_ = nullptr;
+  NumericBox* spin_edit1_ = nullptr;
+  NumericBox* spin_edit2_ = nullptr;
+  NumericBox* spin_edit3_ = nullptr;
+  QComboBox* combo_box1_ = nullptr;
+  QPushButton* button1_ = nullptr;
+};
+
+}  // namespace replyvane::app
+
+#endif  // REPLYVANE_APP_SETTINGS_WINDOW_H_

@@ -1,0 +1,110 @@
+#include "app/window_helpers.h"
+
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+
+#include "app/pictures.h"
+
+namespace replyvane::app {
+
+namespace {
+
+// Removes itself after the first show event of the window it watches.
+class FirstShowCentring : public QObject {
+ public:
+  explicit FirstShowCentring(QWidget* window) : QObject(window) {
+    window->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      auto* window = static_cast<QWidget*>(watched);
+      if (QScreen* screen = window->screen()) {
+        QRect area = screen->availableGeometry();
+        window->move(area.center() - window->rect().center());
+      }
+      window->removeEventFilter(this);
+      deleteLater();
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+void CentreOnFirstShow(QWidget* window) { new FirstShowCentring(window); }
+
+QWidget* SetUpSettingsWindow(QWidget* window, const char* name,
+                             const char* caption, int width, int height,
+                             const QPixmap& background) {
+  window->setObjectName(name);
+  window->setWindowTitle(caption);
+  window->setWindowIcon(ApplicationIcon());
+  // Only the main window ends the program when closed.
+  window->setAttribute(Qt::WA_QuitOnClose, false);
+  window->setFixedSize(width + 2 * kBorderWidth, height + 2 * kBorderWidth);
+  auto* content = new QWidget(window);
+  content->setGeometry(kBorderWidth, kBorderWidth, width, height);
+  AddPicture(content, "Image1", background, 0, 0, width, height);
+  CentreOnFirstShow(window);
+  return content;
+}
+
+void ShowAndRaise(QWidget* window) {
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+void SetTabOrder(std::initializer_list<QWidget*> controls) {
+  QWidget* previous = nullptr;
+  for (QWidget* control : controls) {
+    if (previous != nullptr) QWidget::setTabOrder(previous, control);
+    previous = control;
+  }
+}
+
+QPushButton* AddButton(QWidget* parent, const char* name, const char* text,
+                       int x, int y, int width, int height) {
+  auto* button = new QPushButton(text, parent);
+  button->setObjectName(name);
+  button->setGeometry(x, y, width, height);
+  return button;
+}
+
+QWidget* AddFrame(QWidget* parent, int x, int y, int width, int height) {
+  auto* frame = new QGroupBox(parent);
+  frame->setGeometry(x, y, width, height);
+  return frame;
+}
+
+QLabel* AddLabel(QWidget* parent, const char* text, int x, int y) {
+  auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->adjustSize();
+  label->move(x, y);
+  return label;
+}
+
+QLineEdit* AddEdit(QWidget* parent, const char* name, int x, int y, int width) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(name);
+  edit->setGeometry(x, y, width, kEditHeight);
+  return edit;
+}
+
+QLabel* AddPicture(QWidget* parent, const char* name, const QPixmap& picture,
+                   int x, int y, int width, int height) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(name);
+  label->setPixmap(picture);
+  label->setScaledContents(true);
+  label->setGeometry(x, y, width, height);
+  return label;
+}
+
+}  // namespace replyvane::app
