@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 
 #include <cerrno>
+#include <thread>
 
 namespace replyvane::testing {
 
@@ -73,6 +74,27 @@ std::string LineClient::ReadToClose() {
   while (Fill()) {
   }
   return std::exchange(buffer_, std::string());
+}
+
+std::optional<std::string> WaitForGreeting(int port, std::string_view prefix,
+                                           std::string_view quit,
+                                           std::chrono::milliseconds timeout,
+                                           const std::function<bool()>& alive) {
+  using std::chrono::milliseconds;
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline && alive()) {
+    LineClient probe(port, milliseconds(1000));
+    if (probe.Connected()) {
+      std::optional<std::string> greeting = probe.ReadLine();
+      if (greeting && greeting->starts_with(prefix)) {
+        probe.SendLine(quit);
+        probe.ReadLine();
+        return greeting;
+      }
+    }
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return std::nullopt;
 }
 
 }  // namespace replyvane::testing

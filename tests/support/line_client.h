@@ -6,6 +6,7 @@
 #define REPLYVANE_TESTS_SUPPORT_LINE_CLIENT_H_
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,16 @@ class LineClient {
   std::string buffer_;
   bool closed_ = false;
 };
+
+// Probes a starting server: connects to 127.0.0.1:`port` again and again
+// until it greets with a line beginning with `prefix`, then sends `quit`
+// (a line) and closes. Returns the greeting without CR LF; nullopt when
+// `timeout` passes first or `alive` (checked between attempts) says the
+// server process is gone.
+std::optional<std::string> WaitForGreeting(int port, std::string_view prefix,
+                                           std::string_view quit,
+                                           std::chrono::milliseconds timeout,
+                                           const std::function<bool()>& alive);
 
 }  // namespace replyvane::testing
 

@@ -1,0 +1,120 @@
+#!/usr/bin/python3
+"""A real SMTP server for the tests, on 127.0.0.1 only, built on aiosmtpd.
+
+It announces AUTH LOGIN (and PLAIN) without TLS, prompts "Username:" and
+"Password:", accepts one configured user, and stores each received message
+in DIR as NNNN.eml (the exact DATA bytes after dot-unstuffing) followed by
+NNNN.json (the envelope). The .json file is written last, through a rename,
+so its presence means the message is complete. It prints "ready" on stdout
+once it listens and stops cleanly on SIGTERM or SIGINT.
+
+Run with Debian's /usr/bin/python3, which sees the python3-aiosmtpd package.
+"""
+
+import argparse
+import json
+import logging
+import os
+import signal
+import sys
+import threading
+import warnings
+
+from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+
+class PromptingSMTP(SMTP):
+    AuthLoginUsernameChallenge = "Username:"
+    AuthLoginPasswordChallenge = "Password:"
+
+
+class PromptingController(Controller):
+    def factory(self):
+        return PromptingSMTP(self.handler, **self.SMTP_kwargs)
+
+
+class Store:
+    """Writes every accepted message and its envelope into one folder."""
+
+    def __init__(self, folder, keep):
+        self.folder = folder
+        self.keep = keep
+        self.count = 0
+        self.lock = threading.Lock()
+
+    def _write(self, name, data):
+        temporary = os.path.join(self.folder, "." + name + ".tmp")
+        with open(temporary, "wb") as out:
+            out.write(data)
+        os.rename(temporary, os.path.join(self.folder, name))
+
+    async def handle_DATA(self, server, session, envelope):
+        with self.lock:
+            self.count += 1
+            number = self.count
+        content = envelope.original_content or b""
+        login = None
+        if isinstance(session.auth_data, LoginPassword):
+            login = session.auth_data.login.decode("utf-8", "surrogateescape")
+        record = {
+            "mail_from": envelope.mail_from,
+            "rcpt_tos": list(envelope.rcpt_tos),
+            "login": login,
+            "size": len(content),
+        }
+        base = "%04d" % number
+        if self.keep:
+            self._write(base + ".eml", content)
+        self._write(base + ".json", json.dumps(record).encode("ascii"))
+        return "250 OK"
+
+
+def make_authenticator(user, password):
+    def authenticate(server, session, envelope, mechanism, auth_data):
+        good = (isinstance(auth_data, LoginPassword)
+                and auth_data.login == user and auth_data.password == password)
+        return AuthResult(success=good, handled=False,
+                          auth_data=auth_data if good else None)
+    return authenticate
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--dir", required=True)
+    parser.add_argument("--user", default="testuser")
+    parser.add_argument("--password", default="testpass")
+    parser.add_argument("--auth-required", action="store_true")
+    parser.add_argument("--no-store", action="store_true",
+                        help="write only the envelopes, not the message bytes")
+    args = parser.parse_args()
+    # AUTH without TLS is the point here; keep the log free of that advice.
+    warnings.simplefilter("ignore")
+    logging.getLogger("mail.log").setLevel(logging.ERROR)
+
+    os.makedirs(args.dir, exist_ok=True)
+    controller = PromptingController(
+        Store(args.dir, keep=not args.no_store),
+        hostname="127.0.0.1",
+        port=args.port,
+        server_hostname="test.invalid",
+        authenticator=make_authenticator(
+            args.user.encode("utf-8", "surrogateescape"),
+            args.password.encode("utf-8", "surrogateescape")),
+        auth_require_tls=False,
+        auth_required=args.auth_required)
+
+    stop = threading.Event()
+    for signum in (signal.SIGTERM, signal.SIGINT):
+        signal.signal(signum, lambda *unused: stop.set())
+    controller.start()
+    print("ready", flush=True)
+    while not stop.wait(0.5):
+        pass
+    controller.stop()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
