@@ -5,6 +5,7 @@
 #ifndef REPLYVANE_MESSAGE_CODE_PAGE_H_
 #define REPLYVANE_MESSAGE_CODE_PAGE_H_
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,9 @@ std::string SystemCodeset();
 // the locale's. Not thread-safe: set it before texts are coded.
 void SetSystemCodeset(std::string codeset);
 
+// True when two charset names are the same ignoring case, "-" and "_".
+bool SameCharset(std::string_view a, std::string_view b);
+
 // True when `codeset` names UTF-8 (any spelling: "UTF-8", "utf8").
 bool IsUtf8Codeset(std::string_view codeset);
 // True when `codeset` names Shift-JIS or one of its Windows variants.
@@ -26,6 +30,8 @@ bool IsShiftJisCodeset(std::string_view codeset);
 // legacy double-byte codesets (Shift-JIS, GBK, GB18030, Big5, EUC-KR,
 // EUC-CN/GB2312) have such bytes, UTF-8 and single-byte codesets none.
 bool IsLeadByte(unsigned char byte);
+// The same test for all 256 byte values at once, for loops over text.
+std::array<bool, 256> LeadBytes();
 
 // `text` converted from charset `from` to charset `to`; nullopt when either
 // name is unknown or not a plain charset name, or when the text does not
