@@ -147,5 +147,35 @@ TEST(SmtpServerTest, AcceptsMailWithoutAuthenticationUnlessRequired) {
   EXPECT_EQ(got[1].data, "");
 }
 
+// The Python reference for the mail benchmark does its two jobs against the
+// fixtures and reports a rate per job.
+TEST(PythonBenchmarkClientsTest, FetchHeadersAndSendThroughTheFixtures) {
+  DovecotServer pop;
+  for (int n = 0; n < 3; ++n) pop.AddMessage("Subject: x\r\n\r\nbody\r\n");
+  SmtpServer smtp({.auth_required = true});
+  REPLYVANE_START_OR_SKIP(pop);
+  REPLYVANE_START_OR_SKIP(smtp);
+
+  ChildProcess bench;
+  bench.Start({"/usr/bin/python3",
+               REPLYVANE_SOURCE_DIR "/tests/support/bench_python_clients.py",
+               "--pop3-port", std::to_string(pop.Port()), "--smtp-port",
+               std::to_string(smtp.Port()), "--smtp-user", smtp.User(),
+               "--smtp-pass", smtp.Password(), "--messages", "2"},
+              pop.Dir() + "/bench.out");
+  ASSERT_TRUE(bench.Wait(std::chrono::milliseconds(60000)));
+  std::string output = ReadFile(pop.Dir() + "/bench.out");
+  EXPECT_EQ(bench.ExitStatus(), 0) << output;
+  EXPECT_NE(output.find("pop3 messages=3 seconds="), std::string::npos)
+      << output;
+  EXPECT_NE(output.find("smtp messages=2 seconds="), std::string::npos)
+      << output;
+  EXPECT_EQ(pop.MessageCount(), 3);  // headers only, nothing deleted
+  std::vector<SmtpServer::Message> sent = smtp.Messages();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].login, "testuser");
+  EXPECT_GT(sent[0].data.size(), 64u * 1024 * 4 / 3);  // base64 attachment
+}
+
 }  // namespace
 }  // namespace replyvane::testing

@@ -52,15 +52,20 @@ bool ChildProcess::Running() {
   return false;
 }
 
+bool ChildProcess::Wait(std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (Running()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 void ChildProcess::Stop(std::chrono::milliseconds grace) {
   if (!Running()) return;
   pid_t group = pid_;
   kill(pid_, SIGTERM);
-  auto deadline = std::chrono::steady_clock::now() + grace;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (!Running()) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  Wait(grace);
   if (pid_ != 0) {
     // Still running: it and any helpers it started in its group are killed.
     kill(-group, SIGKILL);

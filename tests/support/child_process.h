@@ -31,6 +31,9 @@ class ChildProcess {
   pid_t Pid() const { return pid_; }
   // True while the child has not exited (reaps it when it has).
   bool Running();
+  // Waits up to `timeout` for the child to exit; true when it has (or none
+  // was running).
+  bool Wait(std::chrono::milliseconds timeout);
   // The wait status once the child exited (see Running), else -1.
   int ExitStatus() const { return status_; }
 

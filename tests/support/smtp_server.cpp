@@ -67,9 +67,7 @@ std::string SmtpServer::MissingReason() {
     TempDir scratch("python-check");
     ChildProcess check;
     check.Start({kPython, "-c", "import aiosmtpd"}, scratch.File("log"));
-    for (int i = 0; i < 1000 && check.Running(); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    check.Wait(std::chrono::milliseconds(10000));
     check.Stop();
     if (check.ExitStatus() == 0) return std::string();
     return std::string(kPython) +
