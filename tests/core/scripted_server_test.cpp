@@ -58,6 +58,8 @@ TEST(ScriptedServerTest, ReceivesDataBodiesUpToTheDotLineOnly) {
   }
   EXPECT_TRUE(server.Played());
   EXPECT_EQ(server.Bodies(), (Lines{"a.\r\n..b\r\n\r\n.x\r\n", ""}));
+  EXPECT_EQ(DotUnstuffed(server.Bodies()[0]), "a.\r\n.b\r\n\r\nx\r\n");
+  EXPECT_EQ(DotUnstuffed("...\n.\r\nx."), "..\n\r\nx.");
   EXPECT_EQ(server.Lines(), (Lines{"QUIT"}));
 }
 

@@ -137,6 +137,18 @@ std::string Visible(std::string_view text) {
   return out;
 }
 
+std::string DotUnstuffed(std::string_view body) {
+  std::string out;
+  out.reserve(body.size());
+  bool line_start = true;
+  for (size_t i = 0; i < body.size(); ++i) {
+    char c = body[i];
+    if (!(line_start && c == '.')) out.push_back(c);
+    line_start = c == '\n';
+  }
+  return out;
+}
+
 Script Transcript(std::initializer_list<std::string_view> lines) {
   Script script;
   script.Transcript(lines);

@@ -104,6 +104,10 @@ class Script {
 // A new script made of transcript lines (see Script::Transcript).
 Script Transcript(std::initializer_list<std::string_view> lines);
 
+// A DATA body as recorded by ReceiveUntil, with the leading dot that the
+// sender doubled removed from each line: the message bytes it meant.
+std::string DotUnstuffed(std::string_view body);
+
 // `text` with CR, LF and other control bytes written as \r, \n, \xNN, for
 // failure messages.
 std::string Visible(std::string_view text);
