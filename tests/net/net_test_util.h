@@ -4,6 +4,7 @@
 #ifndef REPLYVANE_TESTS_NET_NET_TEST_UTIL_H_
 #define REPLYVANE_TESTS_NET_NET_TEST_UTIL_H_
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "net/anti_freeze.h"
 #include "net/tcp_client.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/socket_util.h"
 
 namespace replyvane::net {
 
@@ -38,6 +40,27 @@ class CountingAntiFreeze : public AntiFreezeBase {
  public:
   void ProcessPendingMessages() override { ++calls; }
   int calls = 0;
+};
+
+// A loopback listener that never accepts, with its backlog of 0 already
+// taken, so a further connect stays pending until it gives up.
+class UnansweringListener {
+ public:
+  UnansweringListener() : listener_(testing::ListenLoopback(0, 0)) {
+    port_ = testing::LocalPort(listener_.Get());
+    for (int i = 0; i < 8; ++i) {
+      testing::Fd filler =
+          testing::ConnectLoopback(port_, std::chrono::milliseconds(200));
+      if (!filler.Valid()) break;
+      fillers_.push_back(std::move(filler));
+    }
+  }
+  int Port() const { return port_; }
+
+ private:
+  testing::Fd listener_;
+  int port_ = 0;
+  std::vector<testing::Fd> fillers_;
 };
 
 }  // namespace replyvane::net
