@@ -222,10 +222,12 @@ class ScriptedServer::Player {
 
   void CloseOrderly() {
     shutdown(socket_.Get(), SHUT_WR);
-    Input input;
-    do {
-      input = Fill(kLinger);
-    } while (input == Input::kData);
+    // A client that keeps writing is cut off after the read timeout.
+    auto deadline =
+        std::chrono::steady_clock::now() + server_.options_.read_timeout;
+    while (Fill(kLinger) == Input::kData &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
     if (consumed_ < pending_.size()) RecordLines(pending_.substr(consumed_));
     socket_.Reset();
     Finish();

@@ -48,8 +48,9 @@ class ScriptedServer {
   // What one connection received.
   struct Connection {
     std::string received;             // every byte, in order
-    std::vector<std::string> lines;   // lines read by Expect/ExpectLine and
-                                      // after the script, without CR LF
+    std::vector<std::string> lines;   // lines read by Expect/ExpectLine, and
+                                      // those sent after the script or in
+                                      // the moment after a Close; no CR LF
     std::vector<std::string> bodies;  // one per ReceiveUntil, as sent
     bool finished = false;            // script played and connection closed
   };
