@@ -1,0 +1,116 @@
+// Part encoders and their infos. The source is read in blocks of whole
+// lines and the lines of a block are written with one call, so a file of
+// any size passes through a fixed amount of memory.
+#include "message/message_encoder.h"
+
+#include <vector>
+
+#include "core/file_stream.h"
+#include "message/message.h"
+#include "message/mime_coder.h"
+#include "message/read_memory_stream.h"
+
+namespace replyvane::message {
+namespace {
+
+constexpr size_t kLinesPerBlock = 1024;
+
+// Reads the source from its start in blocks of whole lines of
+// `bytes_per_line` bytes and writes what `encode_line` makes of each line,
+// followed by CR LF.
+template <class EncodeLine>
+void EncodeLines(core::Stream& source, core::Stream& destination,
+                 size_t bytes_per_line, EncodeLine encode_line) {
+  source.SetPosition(0);
+  std::vector<char> block(bytes_per_line * kLinesPerBlock);
+  std::string out;
+  for (;;) {
+    size_t filled = 0;
+    while (filled < block.size()) {
+      size_t n = source.Read(block.data() + filled, block.size() - filled);
+      if (n == 0) break;
+      filled += n;
+    }
+    if (filled == 0) return;
+    ReadMemoryStream lines(std::string_view(block.data(), filled));
+    out.clear();
+    while (lines.Position() < int64_t(filled)) {
+      out += encode_line(lines, int64_t(bytes_per_line));
+      out += "\r\n";
+    }
+    destination.WriteString(out);
+    if (filled < block.size()) return;
+  }
+}
+
+}  // namespace
+
+void MessageEncoder::EncodeFile(const std::string& path,
+                                core::Stream& destination) {
+  core::FileStream file(path, core::FileMode::kOpenRead);
+  EncodePart(file, destination);
+}
+
+void MessageEncoderMIME::EncodePart(core::Stream& source,
+                                    core::Stream& destination) {
+  EncoderMIME encoder;
+  EncodeLines(source, destination, 57, [&](core::Stream& lines, int64_t count) {
+    return encoder.Encode(lines, count);
+  });
+}
+
+void MessageEncoderUUEBase::EncodePart(core::Stream& source,
+                                       core::Stream& destination) {
+  std::unique_ptr<EncoderUUEBase> encoder = CreateLineEncoder();
+  destination.WriteString("begin " + std::to_string(PermissionCode()) + " " +
+                          Filename() + "\r\n");
+  EncodeLines(source, destination, 45, [&](core::Stream& lines, int64_t count) {
+    // A UUE line of 14 bytes begins with "."; it goes out
+    // stuffed like any message line and the reader unstuffs it.
+    std::string line = encoder->Encode(lines, count);
+    if (line[0] == '.') line.insert(0, 1, '.');
+    return line;
+  });
+  destination.WriteString(std::string(1, encoder->FillChar()) + "\r\nend\r\n");
+}
+
+std::unique_ptr<EncoderUUEBase> MessageEncoderUUE::CreateLineEncoder() const {
+  return std::make_unique<EncoderUUE>();
+}
+
+std::unique_ptr<EncoderUUEBase> MessageEncoderXXE::CreateLineEncoder() const {
+  return std::make_unique<EncoderXXE>();
+}
+
+void MessageEncoderInfo::PrepareMessageHeaders(Message&) const {}
+
+std::unique_ptr<MessageEncoder> MessageEncoderInfoMIME::CreateEncoder() const {
+  return std::make_unique<MessageEncoderMIME>();
+}
+
+void MessageEncoderInfoMIME::PrepareMessageHeaders(Message& message) const {
+  const MessageParts& parts = message.MessageParts();
+  std::string type;
+  if (parts.RelatedPartCount() > 0) {
+    type = "multipart/related; type=\"multipart/alternative\"; boundary=\"" +
+           std::string(kRelatedBoundary) + "\"";
+  } else if (parts.AttachmentCount() > 0) {
+    type = "multipart/mixed; boundary=\"" + std::string(kMixedBoundary) + "\"";
+  } else if (parts.TextPartCount() > 0) {
+    type = "multipart/alternative; boundary=\"" + std::string(kMixedBoundary) +
+           "\"";
+  } else {
+    return;
+  }
+  message.SetContentType(type);
+}
+
+std::unique_ptr<MessageEncoder> MessageEncoderInfoUUE::CreateEncoder() const {
+  return std::make_unique<MessageEncoderUUE>();
+}
+
+std::unique_ptr<MessageEncoder> MessageEncoderInfoXXE::CreateEncoder() const {
+  return std::make_unique<MessageEncoderXXE>();
+}
+
+}  // namespace replyvane::message
