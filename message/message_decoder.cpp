@@ -5,6 +5,37 @@
 #include "core/text.h"
 
 namespace replyvane::message {
+namespace {
+
+constexpr size_t kOutputBlock = 64 * 1024;
+
+// Collects decoded bytes and passes them on in blocks, so that a file
+// receives few large writes instead of one per line.
+class BlockOutput : public core::Stream {
+ public:
+  explicit BlockOutput(core::Stream& destination) : destination_(destination) {}
+
+  size_t Read(void*, size_t) override { return 0; }
+  size_t Write(const void* buffer, size_t count) override {
+    pending_.append(static_cast<const char*>(buffer), count);
+    if (pending_.size() >= kOutputBlock) Flush();
+    return count;
+  }
+  int64_t Seek(int64_t, core::SeekOrigin) override { return -1; }
+  const char* ClassName() const override { return "BlockOutput"; }
+
+  void Flush() {
+    std::string block;
+    block.swap(pending_);
+    destination_.WriteString(block);
+  }
+
+ private:
+  core::Stream& destination_;
+  std::string pending_;
+};
+
+}  // namespace
 
 std::string NameValueList::Value(std::string_view name) const {
   for (const std::string& line : lines_) {
@@ -20,6 +51,20 @@ std::string NameValueList::Value(std::string_view name) const {
 MessageDecoder::MessageDecoder(Message& owner) : owner_(&owner) {}
 
 MessageDecoder::~MessageDecoder() = default;
+
+std::unique_ptr<MessageDecoder> MessageDecoder::ReadPartBody(
+    core::Stream& destination, bool& message_ended) {
+  BlockOutput output(destination);
+  std::unique_ptr<MessageDecoder> next;
+  try {
+    next = CopyPartBody(output, message_ended);
+  } catch (...) {
+    output.Flush();
+    throw;
+  }
+  output.Flush();
+  return next;
+}
 
 std::string MessageDecoder::ReadLineFromSource() {
   std::string line;

@@ -57,11 +57,12 @@ class MessageDecoder {
   void SetSource(core::Stream* source) { source_ = source; }
 
   // Reads the part's data up to its end and writes it, decoded, to
-  // `destination`. Returns the decoder of the next part, or nullptr.
-  // `message_ended` becomes true when the part ran into the message's end:
-  // the "." line (consumed) or the end of the source.
+  // `destination` in blocks (also what was decoded before a failure).
+  // Returns the decoder of the next part, or nullptr. `message_ended`
+  // becomes true when the part ran into the message's end: the "." line
+  // (consumed) or the end of the source.
   virtual std::unique_ptr<MessageDecoder> ReadPartBody(
-      core::Stream& destination, bool& message_ended) = 0;
+      core::Stream& destination, bool& message_ended);
   // Reads the part's header lines; nothing in the base class.
   virtual void ReadPartHeaders() {}
 
@@ -70,6 +71,10 @@ class MessageDecoder {
 
  protected:
   explicit MessageDecoder(Message& owner);
+
+  // ReadPartBody of the kind, writing to `output`.
+  virtual std::unique_ptr<MessageDecoder> CopyPartBody(core::Stream& output,
+                                                       bool& message_ended) = 0;
 
   // The next line into `line`; false at the end of the source.
   bool NextLine(std::string& line);

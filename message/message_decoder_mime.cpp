@@ -102,8 +102,8 @@ void MessageDecoderMIME::DecideKind(const std::string& content_type,
   SetPartFileName(DecodeHeaderWords(name));
 }
 
-std::unique_ptr<MessageDecoder> MessageDecoderMIME::ReadPartBody(
-    core::Stream& destination, bool& message_ended) {
+std::unique_ptr<MessageDecoder> MessageDecoderMIME::CopyPartBody(
+    core::Stream& output, bool& message_ended) {
   message_ended = false;
   std::string transfer = core::Trim(
       body_encoded_ ? Owner().ContentTransferEncoding()
@@ -138,12 +138,12 @@ std::unique_ptr<MessageDecoder> MessageDecoderMIME::ReadPartBody(
     if (!line.empty() && line[0] == '.') line.erase(0, 1);
     if (quoted_printable) {
       line += "\r\n";
-      decoder->DecodeToStream(line, destination);
+      decoder->DecodeToStream(line, output);
     } else if (base64) {
-      if (!line.empty()) decoder->DecodeToStream(line, destination);
+      if (!line.empty()) decoder->DecodeToStream(line, output);
     } else {
       line += "\r\n";
-      destination.WriteString(line);
+      output.WriteString(line);
     }
   }
 }

@@ -25,13 +25,15 @@ class MessageDecoderMIME : public MessageDecoder {
   // part with its own boundary pushes it), then decides the kind. The "."
   // line or the end of the source leaves the kind kNone.
   void ReadPartHeaders() override;
-  // Decodes base64 or quoted-printable as the part (or the message) says,
-  // otherwise copies lines with CR LF; one leading dot is removed.
-  std::unique_ptr<MessageDecoder> ReadPartBody(core::Stream& destination,
-                                               bool& message_ended) override;
 
   const std::string& MIMEBoundary() const { return boundary_; }
   bool BodyEncoded() const { return body_encoded_; }
+
+ protected:
+  // Decodes base64 or quoted-printable as the part (or the message) says,
+  // otherwise copies lines with CR LF; one leading dot is removed.
+  std::unique_ptr<MessageDecoder> CopyPartBody(core::Stream& output,
+                                               bool& message_ended) override;
 
  private:
   void AddHeaderLine(const std::string& line);

@@ -46,8 +46,8 @@ MessageDecoderUUE::MessageDecoderUUE(Message& owner,
   SetPartFileName(file_name);
 }
 
-std::unique_ptr<MessageDecoder> MessageDecoderUUE::ReadPartBody(
-    core::Stream& destination, bool& message_ended) {
+std::unique_ptr<MessageDecoder> MessageDecoderUUE::CopyPartBody(
+    core::Stream& output, bool& message_ended) {
   message_ended = false;
   std::unique_ptr<DecoderUUEBase> decoder;
   std::string line;
@@ -57,7 +57,7 @@ std::unique_ptr<MessageDecoder> MessageDecoderUUE::ReadPartBody(
     if (IsEndLine(line)) return nullptr;
     if (core::Trim(line).empty() || line == "~") continue;
     if (!decoder) decoder = LineDecoderFor(line);
-    decoder->DecodeToStream(line, destination);
+    decoder->DecodeToStream(line, output);
   }
   message_ended = true;
   return nullptr;

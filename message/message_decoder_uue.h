@@ -18,8 +18,10 @@ class MessageDecoderUUE : public MessageDecoder {
   // An attachment named `file_name`.
   MessageDecoderUUE(Message& owner, const std::string& file_name);
 
-  // Decodes the data lines; never hands over to a next decoder.
-  std::unique_ptr<MessageDecoder> ReadPartBody(core::Stream& destination,
+ protected:
+  // Decodes the data lines; never hands over to a next decoder. Lines that
+  // begin with "." lose that dot (transport stuffing).
+  std::unique_ptr<MessageDecoder> CopyPartBody(core::Stream& output,
                                                bool& message_ended) override;
 };
 

@@ -326,6 +326,24 @@ TEST(PartDecoderTest, ReadsMultipartsNestedAThousandDeep) {
   EXPECT_EQ(msg.MIMEBoundary().Count(), 1000);
 }
 
+TEST(PartDecoderTest, WritesDataInBlocksAndKeepsWhatPrecedesAFailure) {
+  Message msg;
+  msg.SetContentTransferEncoding("base64");
+  std::string lines;
+  for (int i = 0; i < 20000; ++i) lines += "QUJDREVGR0hJSktM\r\n";
+  core::MemoryStream source(lines + "QUJDR\r\n");
+  std::unique_ptr<MessageDecoder> decoder =
+      FindPartStart(msg, source.Data().substr(0, 16));
+  source.SetPosition(18);
+  decoder->SetSource(&source);
+  decoder->ReadPartHeaders();
+  WriteCountingStream file;
+  bool ended = false;
+  EXPECT_THROW(decoder->ReadPartBody(file, ended), core::Exception);
+  EXPECT_EQ(file.Size(), 20000 * 12);
+  EXPECT_LE(file.writes, 5);
+}
+
 TEST(PartDecoderTest, RecognisesPartStartsByRegistrationOrder) {
   Message msg;
   msg.Headers().Add("Content-Type: multipart/mixed; boundary=B");

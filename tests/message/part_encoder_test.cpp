@@ -65,18 +65,6 @@ TEST(PartEncoderTest, WritesUUEAndXXEBlocks) {
             "begin 660 data.bin\r\n..9F]U<G1E96X@8GET97,`\r\n`\r\nend\r\n");
 }
 
-// Records the largest single write, to show that data passes in blocks.
-class CountingStream : public core::MemoryStream {
- public:
-  size_t Write(const void* buffer, size_t count) override {
-    largest_write = std::max(largest_write, count);
-    ++writes;
-    return MemoryStream::Write(buffer, count);
-  }
-  size_t largest_write = 0;
-  int writes = 0;
-};
-
 std::string RandomBytes(size_t size, unsigned seed) {
   std::mt19937 random(seed);
   std::string data(size, '\0');
@@ -113,7 +101,7 @@ TEST(PartEncoderTest, StreamsAnAttachmentFileInBlocks) {
   Message msg;
   Attachment& file =
       msg.MessageParts().AddAttachment(dir.Write("big.bin", data));
-  CountingStream destination;
+  WriteCountingStream destination;
   file.EncodeToStream(destination);
   MessageEncoderMIME encoder;
   EXPECT_EQ(destination.Data(), Encode(encoder, data));

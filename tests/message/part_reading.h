@@ -3,6 +3,7 @@
 #ifndef REPLYVANE_TESTS_MESSAGE_PART_READING_H_
 #define REPLYVANE_TESTS_MESSAGE_PART_READING_H_
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,18 @@
 #include "message/message.h"
 
 namespace replyvane::message {
+
+// Records the largest single write, to show that data passes in blocks.
+class WriteCountingStream : public core::MemoryStream {
+ public:
+  size_t Write(const void* buffer, size_t count) override {
+    largest_write = std::max(largest_write, count);
+    ++writes;
+    return MemoryStream::Write(buffer, count);
+  }
+  size_t largest_write = 0;
+  int writes = 0;
+};
 
 struct ReadPart {
   MessagePartKind kind;
