@@ -1,5 +1,6 @@
 #include "net/buffer.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "net/exceptions.h"
@@ -8,22 +9,32 @@ namespace replyvane::net {
 
 void SimpleBuffer::Append(const void* bytes, int32_t count) {
   if (count <= 0) return;
-  data_.append(static_cast<const char*>(bytes), size_t(count));
+  std::memcpy(Reserve(count), bytes, size_t(count));
+  Commit(count);
 }
 
 char* SimpleBuffer::Reserve(int32_t count) {
-  reserved_from_ = data_.size();
-  data_.resize(reserved_from_ + size_t(count > 0 ? count : 0));
-  return data_.data() + reserved_from_;
+  const size_t needed = size_ + size_t(count > 0 ? count : 0);
+  if (needed > capacity_) {
+    const size_t capacity = std::max({needed, capacity_ * 2, size_t(4096)});
+    std::unique_ptr<char[]> grown(new char[capacity]);
+    if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
+  }
+  return data_.get() + size_;
 }
 
-void SimpleBuffer::Commit(int32_t count) {
-  data_.resize(reserved_from_ + size_t(count > 0 ? count : 0));
+void SimpleBuffer::DropFront(size_t count) {
+  if (count < size_) {
+    std::memmove(data_.get(), data_.get() + count, size_ - count);
+  }
+  size_ -= std::min(count, size_);
 }
 
 void SimpleBuffer::Remove(int32_t count) {
   if (count > Size() || count < 0) throw NotEnoughDataInBuffer();
-  data_.erase(0, size_t(count));
+  DropFront(size_t(count));
   Notify(count);
 }
 
@@ -34,17 +45,17 @@ std::string SimpleBuffer::Extract(int32_t count) {
   return bytes;
 }
 
-void SimpleBuffer::Clear() { data_.clear(); }
+void SimpleBuffer::Clear() { Reset(); }
 
 void ManagedBuffer::Remove(int32_t count) {
   if (count > Size() || count < 0) throw NotEnoughDataInBuffer();
   if (count == Size()) {
-    data_.clear();
+    Reset();
     consumed_ = 0;
   } else {
     consumed_ += count;
     if (consumed_ >= kCompactThreshold) {
-      data_.erase(0, size_t(consumed_));
+      DropFront(size_t(consumed_));
       consumed_ = 0;
     }
   }
@@ -52,7 +63,7 @@ void ManagedBuffer::Remove(int32_t count) {
 }
 
 void ManagedBuffer::Clear() {
-  data_.clear();
+  Reset();
   consumed_ = 0;
 }
 

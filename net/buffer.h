@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -22,20 +23,22 @@ class SimpleBuffer {
   std::function<void(int32_t count)> OnBytesRemoved;
 
   // Number of bytes held (after any consumed prefix).
-  virtual int32_t Size() const { return int32_t(data_.size()); }
+  virtual int32_t Size() const { return int32_t(size_); }
   bool Empty() const { return Size() == 0; }
   // First held byte; valid until the next change.
-  virtual const char* Memory() const { return data_.data(); }
+  virtual const char* Memory() const { return data_.get(); }
   std::string_view View() const { return {Memory(), size_t(Size())}; }
 
   void Append(const void* bytes, int32_t count);
   void Append(std::string_view bytes) {
     Append(bytes.data(), int32_t(bytes.size()));
   }
-  // Room for `count` more bytes at the end; Commit(n) keeps the first n of
-  // them and drops the rest. Lets a receive land in place.
+  // Room for `count` more bytes at the end (not yet part of the buffer);
+  // Commit(n) appends the first n of them. Lets a receive land in place.
   char* Reserve(int32_t count);
-  void Commit(int32_t count);
+  void Commit(int32_t count) {
+    if (count > 0) size_ += size_t(count);
+  }
   // Drops the first `count` bytes and notifies.
   virtual void Remove(int32_t count);
   // The first `count` bytes as text, removed from the buffer.
@@ -46,8 +49,14 @@ class SimpleBuffer {
   void Notify(int32_t count) {
     if (OnBytesRemoved) OnBytesRemoved(count);
   }
-  std::string data_;
-  size_t reserved_from_ = 0;
+  // Drops the first `count` stored bytes by moving the rest down.
+  void DropFront(size_t count);
+  void Reset() { size_ = 0; }
+
+  // Stored bytes, including a consumed prefix; grown without zero-filling.
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
 };
 
 class ManagedBuffer : public SimpleBuffer {
@@ -55,8 +64,8 @@ class ManagedBuffer : public SimpleBuffer {
   static constexpr int32_t kCompactThreshold = 32768;
 
   int32_t ConsumedBytes() const { return consumed_; }
-  int32_t Size() const override { return int32_t(data_.size()) - consumed_; }
-  const char* Memory() const override { return data_.data() + consumed_; }
+  int32_t Size() const override { return int32_t(size_) - consumed_; }
+  const char* Memory() const override { return data_.get() + consumed_; }
   void Remove(int32_t count) override;
   void Clear() override;
 

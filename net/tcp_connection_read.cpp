@@ -26,13 +26,9 @@ int32_t TCPConnection::FillInputBuffer(bool raise_if_closed, int32_t timeout,
       return -1;
     }
     const int32_t block_size = std::max(recv_buffer_size_, 1);
+    // The block lands in place at the end of the input buffer.
     char* block = input_queue_.Reserve(block_size);
-    try {
-      n = io_handler_->ReceiveBytes(block, block_size);
-    } catch (...) {
-      input_queue_.Commit(0);
-      throw;
-    }
+    n = io_handler_->ReceiveBytes(block, block_size);
     if (n > 0 && ascii_filter_) {
       for (int32_t i = 0; i < n; ++i) block[i] = char(block[i] & 0x7F);
     }
@@ -102,8 +98,8 @@ std::string TCPConnection::ReadTextLine(const std::string& terminator,
       return line;
     }
   }
-  line = input_queue_.Extract(int32_t(found + term.size()));
-  line.resize(found);
+  line.assign(input_queue_.Memory(), found);
+  input_queue_.Remove(int32_t(found + term.size()));
   if (term == "\n" && !line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
