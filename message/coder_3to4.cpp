@@ -1,18 +1,15 @@
 #include "message/coder_3to4.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <vector>
 
+#include "message/group_kernels.h"
 #include "message/mime_coder.h"
 #include "message/uue_coder.h"
 
 namespace replyvane::message {
 namespace {
-
-static_assert(std::endian::native == std::endian::little,
-              "the group kernels store characters little-endian");
 
 // Source bytes read per step: whole groups, small enough to stay in cache.
 constexpr size_t kEncodeChunk = 3 * 16384;
@@ -20,17 +17,6 @@ constexpr size_t kEncodeChunk = 3 * 16384;
 constexpr size_t kPairTableThreshold = 1536;
 // Groups decoded per write to the destination.
 constexpr size_t kDecodeChunkGroups = 16384;
-
-uint64_t LoadBigEndian64(const unsigned char* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return __builtin_bswap64(v);
-}
-
-void StoreBigEndian32(char* p, uint32_t v) {
-  v = __builtin_bswap32(v);
-  std::memcpy(p, &v, 4);
-}
 
 }  // namespace
 
@@ -45,6 +31,16 @@ DecodeTable::DecodeTable(std::string_view alphabet) : zero(alphabet[0]) {
     shifted[2][c] = uint32_t(value[c]) << 6;
     shifted[3][c] = uint32_t(value[c]);
   }
+}
+
+const uint16_t* DecodeTable::Pairs() const {
+  std::call_once(pairs_once_, [this] {
+    pairs_ = std::make_unique<uint16_t[]>(65536);
+    for (int i = 0; i < 65536; ++i) {
+      pairs_[i] = uint16_t(value[i & 0xFF] << 6 | value[i >> 8]);
+    }
+  });
+  return pairs_.get();
 }
 
 // Two characters for every 12-bit half of a group.
@@ -94,65 +90,19 @@ const Encoder3to4::PairTable& Encoder3to4::Pairs() {
   return *pairs_;
 }
 
-namespace {
-
-// Appends the characters of `size` bytes (a multiple of 3) at `out`, which
-// has room. `in` may be read 2 bytes past `size`.
-char* EncodeGroupsWithPairs(const unsigned char* in, size_t size,
-                            const uint16_t* pairs, char* out) {
-  const unsigned char* end = in + size;
-  // Six bytes give eight characters: one 8-byte load, one 8-byte store.
-  for (; end - in >= 6; in += 6, out += 8) {
-    uint64_t v = LoadBigEndian64(in) >> 16;
-    uint64_t chars = uint64_t(pairs[(v >> 36) & 0xFFF]) |
-                     uint64_t(pairs[(v >> 24) & 0xFFF]) << 16 |
-                     uint64_t(pairs[(v >> 12) & 0xFFF]) << 32 |
-                     uint64_t(pairs[v & 0xFFF]) << 48;
-    std::memcpy(out, &chars, 8);
-  }
-  if (in < end) {
-    uint32_t v = uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
-    uint32_t chars = uint32_t(pairs[v >> 12]) | uint32_t(pairs[v & 0xFFF])
-                                                    << 16;
-    std::memcpy(out, &chars, 4);
-    out += 4;
-  }
-  return out;
-}
-
-char* EncodeGroups(const unsigned char* in, size_t size, const char* table,
-                   char* out) {
-  for (const unsigned char* end = in + size; in < end; in += 3, out += 4) {
-    out[0] = table[in[0] >> 2];
-    out[1] = table[((in[0] & 3) << 4) | (in[1] >> 4)];
-    out[2] = table[((in[1] & 15) << 2) | (in[2] >> 6)];
-    out[3] = table[in[2] & 63];
-  }
-  return out;
-}
-
-// The last group of one or two bytes, padded with `fill`.
-char* EncodeTail(const unsigned char* in, size_t size, const char* table,
-                 char fill, char* out) {
-  unsigned b1 = in[0];
-  unsigned b2 = size > 1 ? in[1] : 0;
-  out[0] = table[b1 >> 2];
-  out[1] = table[((b1 & 3) << 4) | (b2 >> 4)];
-  out[2] = size > 1 ? table[(b2 & 15) << 2] : fill;
-  out[3] = fill;
-  return out + 4;
-}
-
-}  // namespace
-
 std::string Encoder3to4::Encode(core::Stream& source, int64_t count) {
   std::string out;
-  EncodeInto(source, count, out);
+  EncodeAppend(source, count, out);
   return out;
 }
 
-int64_t Encoder3to4::EncodeInto(core::Stream& source, int64_t count,
-                                std::string& out) {
+void Encoder3to4::EncodeAppend(core::Stream& source, int64_t count,
+                               std::string& out) {
+  AppendGroups(source, count, out);
+}
+
+int64_t Encoder3to4::AppendGroups(core::Stream& source, int64_t count,
+                                  std::string& out) {
   if (count != kWholeStream && count % 3 != 0) {
     throw core::Exception("Uneven size in Encode.");
   }
@@ -202,28 +152,29 @@ void Decoder4to3::DecodeToStream(std::string_view text,
     throw core::Exception("Uneven size in DecodeToStream.");
   }
   if (text.empty()) return;
-  const auto& s0 = table_.shifted[0];
-  const auto& s1 = table_.shifted[1];
-  const auto& s2 = table_.shifted[2];
-  const auto& s3 = table_.shifted[3];
   const auto fill = static_cast<unsigned char>(fill_char_);
   const auto* in = reinterpret_cast<const unsigned char*>(text.data());
   size_t groups_left = text.size() / 4;
-  // One spare byte: every group stores four bytes and keeps three.
-  std::vector<char> buffer(std::min(groups_left, kDecodeChunkGroups) * 3 + 1);
+  // Two spare bytes: the kernels store whole words and keep three bytes.
+  std::vector<char> buffer(std::min(groups_left, kDecodeChunkGroups) * 3 + 2);
   while (groups_left > 0) {
     size_t groups = std::min(groups_left, kDecodeChunkGroups);
     groups_left -= groups;
     char* out = buffer.data();
-    for (const unsigned char* end = in + groups * 4; in < end; in += 4) {
-      uint32_t x = s0[in[0]] | s1[in[1]] | s2[in[2]] | s3[in[3]];
-      if (in[2] == fill || in[3] == fill) [[unlikely]] {
-        *out++ = char(x >> 16);
-        if (in[2] != fill) *out++ = char(x >> 8);
-        continue;
+    // Fill characters are rare (the end of a line): run the plain kernel up
+    // to the group of the next one.
+    for (const unsigned char* end = in + groups * 4; in < end;) {
+      const void* found = std::memchr(in, fill, size_t(end - in));
+      const unsigned char* stop =
+          found != nullptr
+              ? in + (static_cast<const unsigned char*>(found) - in) / 4 * 4
+              : end;
+      out = DecodeGroups(in, size_t(stop - in) / 4, table_, out);
+      in = stop;
+      if (in < end) {
+        out = DecodeGroupWithFill(in, table_, fill, out);
+        in += 4;
       }
-      StoreBigEndian32(out, x << 8);
-      out += 3;
     }
     destination.WriteBuffer(buffer.data(), size_t(out - buffer.data()));
   }

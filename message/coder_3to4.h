@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,14 @@ struct DecodeTable {
   // The values already shifted into place for the 1st to 4th character of
   // a group (<< 18, << 12, << 6, << 0).
   std::array<std::array<uint32_t, 256>, 4> shifted;
+
+  // value[first] << 6 | value[second] for two characters read as one
+  // little-endian 16-bit number; built on first use, for long texts.
+  const uint16_t* Pairs() const;
+
+ private:
+  mutable std::once_flag pairs_once_;
+  mutable std::unique_ptr<uint16_t[]> pairs_;
 };
 
 class Encoder3to4 : public Encoder {
@@ -43,6 +52,8 @@ class Encoder3to4 : public Encoder {
   // short group padded with FillChar; no line breaks.
   std::string Encode(core::Stream& source,
                      int64_t count = kWholeStream) override;
+  void EncodeAppend(core::Stream& source, int64_t count,
+                    std::string& out) override;
 
   const std::string& CodingTable() const { return coding_table_; }
   void SetCodingTable(std::string_view value);
@@ -52,7 +63,7 @@ class Encoder3to4 : public Encoder {
  protected:
   // Checks the count, reads up to `count` bytes and appends their encoding
   // to `out`. Returns how many bytes were consumed.
-  int64_t EncodeInto(core::Stream& source, int64_t count, std::string& out);
+  int64_t AppendGroups(core::Stream& source, int64_t count, std::string& out);
 
  private:
   struct PairTable;

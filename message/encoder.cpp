@@ -9,6 +9,11 @@ std::string Encoder::EncodeText(std::string_view text) {
   return Encode(source, kWholeStream);
 }
 
+void Encoder::EncodeAppend(core::Stream& source, int64_t count,
+                           std::string& out) {
+  out += Encode(source, count);
+}
+
 int64_t Encoder::BytesLeft(core::Stream& source) {
   int64_t position = source.Position();
   if (position < 0) return -1;

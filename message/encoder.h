@@ -26,6 +26,11 @@ class Encoder {
   virtual std::string Encode(core::Stream& source,
                              int64_t count = kWholeStream) = 0;
 
+  // Appends what Encode would return to `out`. A caller that encodes line
+  // after line can reuse one text and save an allocation per line.
+  virtual void EncodeAppend(core::Stream& source, int64_t count,
+                            std::string& out);
+
   // Encode of the whole text, read in place without copying it.
   std::string EncodeText(std::string_view text);
 

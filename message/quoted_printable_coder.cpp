@@ -1,5 +1,8 @@
 #include "message/quoted_printable_coder.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -11,77 +14,72 @@ constexpr size_t kBlockSize = 8192;
 constexpr size_t kMaxLineLength = 71;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-bool IsLineEnd(int c) { return c == '\r' || c == '\n'; }
+// Per byte: bit 0 = always escaped, bit 1 = escaped before CR or LF (blank
+// and tab), bit 2 = CR or LF.
+constexpr uint8_t kAlwaysEscaped = 1;
+constexpr uint8_t kBlank = 2;
+constexpr uint8_t kLineEnd = 4;
 
-// Builds the output lines from one byte at a time, seeing the byte after.
-class LineBuilder {
- public:
-  explicit LineBuilder(std::string& result) : result_(result) {}
+constexpr std::array<uint8_t, 256> kClasses = [] {
+  std::array<uint8_t, 256> classes{};
+  for (int b = 0; b < 256; ++b) {
+    bool plain = b >= '!' && b <= '~' && b != '=';
+    classes[b] = plain ? 0 : kAlwaysEscaped;
+  }
+  classes[' '] = classes['\t'] = kBlank;
+  classes['\r'] = classes['\n'] = kLineEnd;
+  return classes;
+}();
 
-  // `next` is -1 at the end of the data.
-  void Put(unsigned char b, int next) {
-    if (b == ' ' || b == '\t') {
-      if (IsLineEnd(next)) {
-        Escape(b);
-      } else {
-        Plain(b);
-      }
-    } else if (b == '=') {
-      Escape(b);
-    } else if ((b >= '!' && b <= '~') || IsLineEnd(b)) {
-      Plain(b);
-    } else {
-      Escape(b);
+// "=XX" of every byte, as the little-endian word that is stored.
+constexpr std::array<uint32_t, 256> kEscapes = [] {
+  std::array<uint32_t, 256> escapes{};
+  for (int b = 0; b < 256; ++b) {
+    escapes[b] = uint32_t('=') | uint32_t(kHexDigits[b >> 4]) << 8 |
+                 uint32_t(kHexDigits[b & 15]) << 16;
+  }
+  return escapes;
+}();
+
+constexpr std::array<int8_t, 256> kHexValues = [] {
+  std::array<int8_t, 256> values{};
+  for (int c = 0; c < 256; ++c) {
+    values[c] = c >= '0' && c <= '9'   ? int8_t(c - '0')
+                : c >= 'A' && c <= 'F' ? int8_t(c - 'A' + 10)
+                : c >= 'a' && c <= 'f' ? int8_t(c - 'a' + 10)
+                                       : int8_t(-1);
+  }
+  return values;
+}();
+
+bool IsLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
+
+// Encodes `size` bytes at `out`, which has room for 6 characters per byte
+// and 1 more. `in[size]` must be readable: it is the byte after the last
+// (anything but CR or LF when the data ends there). `length` is the current
+// line's. Without branches on the data, which may be anything.
+char* EncodeBytes(const unsigned char* in, size_t size, size_t& length,
+                  char* out) {
+  for (size_t i = 0; i < size; ++i) {
+    unsigned char b = in[i];
+    uint8_t cls = kClasses[b];
+    bool escaped = (cls & kAlwaysEscaped) ||
+                   ((cls & kBlank) && (kClasses[in[i + 1]] & kLineEnd));
+    uint32_t word = escaped ? kEscapes[b] : b;
+    size_t width = escaped ? 3 : 1;
+    std::memcpy(out, &word, 4);
+    out += width;
+    length += width;
+    // Never a soft break right after CR or LF of the data: between CR and
+    // LF it would put a bare CR on the wire, and at the end of the text the
+    // "=" would be glued to whatever the caller writes next.
+    if (length > kMaxLineLength && !(cls & kLineEnd)) {
+      std::memcpy(out, "=\r\n", 3);
+      out += 3;
+      length = 0;
     }
-    // Never right after a line end of the data: between CR and LF it would
-    // put a bare CR on the wire, and at the end of the text the "=" would be
-    // glued to whatever the caller writes next ("=" + "Ab..." reads as 0xAB).
-    if (length_ > kMaxLineLength && !IsLineEnd(b)) {
-      std::memcpy(out_, "=\r\n", 3);
-      out_ += 3;
-      length_ = 0;
-    }
   }
-
-  // Room for what one block of source bytes can produce.
-  void Reserve(size_t bytes) {
-    buffer_.resize(bytes * 6);
-    out_ = buffer_.data();
-  }
-  void Flush() {
-    result_.append(buffer_.data(), size_t(out_ - buffer_.data()));
-    out_ = buffer_.data();
-  }
-  // The last line carries no line break of its own.
-  void Finish() {
-    Flush();
-    if (length_ == 0 && result_.size() >= 2) result_.resize(result_.size() - 2);
-  }
-
- private:
-  void Plain(unsigned char b) {
-    *out_++ = char(b);
-    ++length_;
-  }
-  void Escape(unsigned char b) {
-    out_[0] = '=';
-    out_[1] = kHexDigits[b >> 4];
-    out_[2] = kHexDigits[b & 15];
-    out_ += 3;
-    length_ += 3;
-  }
-
-  std::string& result_;
-  std::vector<char> buffer_;
-  char* out_ = nullptr;
-  size_t length_ = 0;
-};
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+  return out;
 }
 
 }  // namespace
@@ -89,30 +87,42 @@ int HexValue(char c) {
 std::string EncoderQuotedPrintable::Encode(core::Stream& source,
                                            int64_t count) {
   std::string result;
-  LineBuilder lines(result);
-  unsigned char block[kBlockSize];
-  int pending = -1;  // held back until the byte after it is known
-  int64_t remaining = count;
-  while (remaining > 0) {
+  EncodeAppend(source, count, result);
+  return result;
+}
+
+void EncoderQuotedPrintable::EncodeAppend(core::Stream& source, int64_t count,
+                                          std::string& result) {
+  const size_t start = result.size();
+  // Text grows by a soft break per line; more for binary data.
+  if (int64_t left = BytesLeft(source); left > 0) {
+    result.reserve(start + size_t(std::min(left, count)) / 32 * 33 + 8);
+  }
+  // block[0] may hold the last byte of the previous block, kept back until
+  // the byte after it is known; one more place for the end-of-data mark.
+  unsigned char block[kBlockSize + 2];
+  std::vector<char> out(6 * (kBlockSize + 1) + 1);
+  size_t held = 0;
+  size_t length = 0;
+  for (int64_t remaining = count; remaining > 0;) {
     size_t want =
         remaining < int64_t(kBlockSize) ? size_t(remaining) : kBlockSize;
-    size_t got = source.Read(block, want);
+    size_t got = source.Read(block + held, want);
     if (got == 0) break;
     remaining -= int64_t(got);
-    lines.Reserve(got + 1);
-    for (size_t i = 0; i < got; ++i) {
-      if (pending >= 0)
-        lines.Put(static_cast<unsigned char>(pending), block[i]);
-      pending = block[i];
-    }
-    lines.Flush();
+    size_t total = held + got;
+    char* end = EncodeBytes(block, total - 1, length, out.data());
+    result.append(out.data(), size_t(end - out.data()));
+    block[0] = block[total - 1];
+    held = 1;
   }
-  if (pending >= 0) {
-    lines.Reserve(1);
-    lines.Put(static_cast<unsigned char>(pending), -1);
+  if (held > 0) {
+    block[1] = 0;  // nothing follows: no line end
+    char* end = EncodeBytes(block, 1, length, out.data());
+    result.append(out.data(), size_t(end - out.data()));
   }
-  lines.Finish();
-  return result;
+  // The last line carries no line break of its own.
+  if (length == 0 && result.size() > start) result.resize(result.size() - 2);
 }
 
 void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
@@ -150,17 +160,22 @@ void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
     }
   };
   while (in < stop) {
-    const char* equals =
-        static_cast<const char*>(std::memchr(in, '=', size_t(stop - in)));
-    const char* plain_end = equals != nullptr ? equals : stop;
-    std::memcpy(out, in, size_t(plain_end - in));
-    out += plain_end - in;
-    if (equals == nullptr) break;
-    in = equals + 1;
+    if (*in != '=') {
+      const char* equals =
+          static_cast<const char*>(std::memchr(in, '=', size_t(stop - in)));
+      const char* plain_end = equals != nullptr ? equals : stop;
+      std::memcpy(out, in, size_t(plain_end - in));
+      out += plain_end - in;
+      in = plain_end;
+      continue;
+    }
+    ++in;
     int digits = 0;
     int value = 0;
-    for (; digits < 2 && in < stop && HexValue(*in) >= 0; ++digits, ++in) {
-      value = value * 16 + HexValue(*in);
+    for (; digits < 2 && in < stop; ++digits, ++in) {
+      int digit = kHexValues[static_cast<unsigned char>(*in)];
+      if (digit < 0) break;
+      value = value * 16 + digit;
     }
     if (digits == 0) {
       skip_line_end();  // soft line break

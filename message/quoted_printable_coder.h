@@ -15,6 +15,8 @@ class EncoderQuotedPrintable : public Encoder {
   // joined by CR LF, without CR LF after the last; "" for no data.
   std::string Encode(core::Stream& source,
                      int64_t count = kWholeStream) override;
+  void EncodeAppend(core::Stream& source, int64_t count,
+                    std::string& out) override;
 };
 
 class DecoderQuotedPrintable : public Decoder {

@@ -22,16 +22,23 @@ const DecodeTable& XXETable() {
 }  // namespace
 
 std::string EncoderUUEBase::Encode(core::Stream& source, int64_t count) {
+  std::string line;
+  EncodeAppend(source, count, line);
+  return line;
+}
+
+void EncoderUUEBase::EncodeAppend(core::Stream& source, int64_t count,
+                                  std::string& out) {
   if (count != kWholeStream && count % 3 != 0) {
     throw core::Exception("Uneven size in Encode.");
   }
   int64_t left = BytesLeft(source);
   int64_t n = left >= 0 ? std::min(count, left) : count;
   if (n > 63) throw core::Exception("Line too long in Encode.");
-  std::string line(1, '\0');
-  int64_t consumed = EncodeInto(source, count, line);
-  line[0] = CodingTable()[size_t(consumed)];
-  return line;
+  size_t length_at = out.size();
+  out += '\0';
+  int64_t consumed = AppendGroups(source, count, out);
+  out[length_at] = CodingTable()[size_t(consumed)];
 }
 
 void DecoderUUEBase::DecodeToStream(std::string_view text,

@@ -25,6 +25,8 @@ class EncoderUUEBase : public Encoder3to4 {
   // reading when more than 63 bytes would be consumed.
   std::string Encode(core::Stream& source,
                      int64_t count = kWholeStream) override;
+  void EncodeAppend(core::Stream& source, int64_t count,
+                    std::string& out) override;
 };
 
 class EncoderUUE : public EncoderUUEBase {

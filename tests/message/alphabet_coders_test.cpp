@@ -93,6 +93,23 @@ TEST(Base64Test, EncodeTakesCountFromThePositionOn) {
   EXPECT_EQ(source.Position(), 0) << "a refused count reads nothing";
 }
 
+TEST(AlphabetCoderTest, EncodeAppendAddsWhatEncodeReturns) {
+  std::string bytes = RandomBytes(90, 3);
+  EncoderMIME mime;
+  EncoderUUE uue;
+  Encoder* encoders[] = {&mime, &uue};
+  for (Encoder* encoder : encoders) {
+    core::MemoryStream source(bytes);
+    std::string expected = "head:" + encoder->Encode(source, 45);
+    expected += encoder->Encode(source, 45);
+    source.SetPosition(0);
+    std::string text = "head:";
+    encoder->EncodeAppend(source, 45, text);
+    encoder->EncodeAppend(source, 45, text);
+    EXPECT_EQ(text, expected);
+  }
+}
+
 TEST(Base64Test, DecodesGroupByGroup) {
   struct Row {
     std::string text;

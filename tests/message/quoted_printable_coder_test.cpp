@@ -82,6 +82,15 @@ TEST(QuotedPrintableTest, EncodeReadsOnlyCountBytes) {
   EXPECT_EQ(source.Position(), 4);
   EXPECT_EQ(encoder.Encode(source), "def");
   EXPECT_EQ(encoder.Encode(source), "");
+
+  // Appending keeps what the text held, including its last line break.
+  core::MemoryStream line(std::string(72, 'a'));
+  std::string text = "x\r\n";
+  encoder.EncodeAppend(line, EncoderQuotedPrintable::kWholeStream, text);
+  EXPECT_EQ(text, "x\r\n" + std::string(72, 'a') + "=");
+  core::MemoryStream empty;
+  encoder.EncodeAppend(empty, EncoderQuotedPrintable::kWholeStream, text);
+  EXPECT_EQ(text, "x\r\n" + std::string(72, 'a') + "=");
 }
 
 TEST(QuotedPrintableTest, NoLineLongerThan75Characters) {
