@@ -15,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "message/message.h"
 #include "net/tcp_client.h"
@@ -69,8 +70,9 @@ class MessageClient : public net::TCPClient {
   void WriteTextPart(message::TextPart& part, bool to_jis);
   void WriteStuffedLine(const std::string& line, bool to_jis);
   void WriteAttachments(message::Message& msg, const std::string& boundary);
-  void WriteTextParts(message::Message& msg, const std::string& boundary,
+  void WriteTextParts(message::Message& msg, std::string_view boundary,
                       bool blank_after_each, bool to_jis);
+  std::string ReadMessageLine();
 
   std::unique_ptr<message::MessageDecoder> StoreTextPart(
       message::Message& msg, std::unique_ptr<message::MessageDecoder> decoder,

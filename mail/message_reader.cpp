@@ -1,0 +1,152 @@
+// The reading half of MessageClient: header lines up to the empty line (or a
+// terminator), then body lines up to the terminator, handing every part to
+// the part decoder that recognises its first line. Text parts are collected
+// in memory; attachment data streams from the connection through the
+// decoder into a new temporary file, in blocks.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/exception.h"
+#include "core/memory_stream.h"
+#include "mail/buffered_write_stream.h"
+#include "mail/message_client.h"
+#include "mail/temp_file.h"
+#include "mail/work_scope.h"
+#include "message/coder_registry.h"
+#include "message/message_decoder.h"
+#include "net/exceptions.h"
+#include "net/tcp_stream.h"
+
+namespace replyvane::mail {
+
+namespace {
+
+using message::Message;
+using message::MessageDecoder;
+
+constexpr char kUnknownPartType[] = "Unknown Message Part Type.";
+
+// Lines of `text` split at CR LF, LF or CR; a line end at the very end does
+// not start another line.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return lines;
+}
+
+}  // namespace
+
+MessageClient::MessageClient() = default;
+MessageClient::~MessageClient() = default;
+
+std::string MessageClient::ReadMessageLine() {
+  std::string line = ReadTextLine();
+  // An unterminated last line means the peer closed inside the message; it
+  // must not pass for the empty line that ends a header block.
+  if (line.empty() && LastLineTimedOut()) throw net::ConnClosedGracefully();
+  return line;
+}
+
+std::string MessageClient::ReadHeader(Message& msg,
+                                      const std::string& alt_terminator) {
+  WorkScope work(*this, net::wmRead);
+  std::string line;
+  for (;;) {
+    line = ReadMessageLine();
+    if (alt_terminator.empty() && line == ".") break;
+    if (line == alt_terminator) break;
+    if (!line.empty()) msg.Headers().Add(line);
+  }
+  msg.ApplyHeaderBlock();
+  return line;
+}
+
+void MessageClient::ReadBody(Message& msg, const std::string& terminator) {
+  if (msg.NoDecode()) {
+    CollectLines(&msg.Body(), terminator, true);
+    return;
+  }
+  WorkScope work(*this, net::wmRead);
+  // Decoders read the lines of their parts from the connection through it.
+  net::TCPStream source(*this);
+  bool message_ended = false;
+  while (!message_ended) {
+    std::string line = ReadMessageLine();
+    if (line == terminator) break;
+    std::unique_ptr<MessageDecoder> decoder = message::FindPartStart(msg, line);
+    if (decoder == nullptr) {
+      if (line.compare(0, 2, "..") == 0) line.erase(0, 1);
+      msg.Body().push_back(std::move(line));
+      continue;
+    }
+    while (decoder != nullptr) {
+      decoder->SetSource(&source);
+      decoder->ReadPartHeaders();
+      switch (decoder->PartKind()) {
+        case message::MessagePartKind::kText:
+          decoder = StoreTextPart(msg, std::move(decoder), message_ended);
+          break;
+        case message::MessagePartKind::kAttachment:
+          decoder = StoreAttachmentPart(msg, std::move(decoder), message_ended);
+          break;
+        default:
+          throw core::Exception(kUnknownPartType);
+      }
+    }
+  }
+}
+
+std::unique_ptr<MessageDecoder> MessageClient::StoreTextPart(
+    Message& msg, std::unique_ptr<MessageDecoder> decoder,
+    bool& message_ended) {
+  core::MemoryStream data;
+  std::unique_ptr<MessageDecoder> next =
+      decoder->ReadPartBody(data, message_ended);
+  message::TextPart& part = msg.MessageParts().AddTextPart();
+  part.SetContentType(decoder->PartHeaders().Value("Content-Type"));
+  part.SetContentTransfer(
+      decoder->PartHeaders().Value("Content-Transfer-Encoding"));
+  part.SetBody(SplitLines(data.Data()));
+  return next;
+}
+
+std::unique_ptr<MessageDecoder> MessageClient::StoreAttachmentPart(
+    Message& msg, std::unique_ptr<MessageDecoder> decoder,
+    bool& message_ended) {
+  // The file is closed when `file` goes, also when decoding fails; the data
+  // written so far then stays in it, and no attachment names it.
+  std::unique_ptr<core::FileStream> file = CreateTempFile(TempDirectory());
+  BufferedWriteStream data(*file);
+  std::unique_ptr<MessageDecoder> next;
+  try {
+    next = decoder->ReadPartBody(data, message_ended);
+  } catch (...) {
+    try {
+      data.Flush();
+    } catch (...) {
+      // The decoding failure is the one to report.
+    }
+    throw;
+  }
+  data.Flush();
+  message::Attachment& part = msg.MessageParts().AddAttachment();
+  const message::NameValueList& headers = decoder->PartHeaders();
+  part.SetContentType(headers.Value("Content-Type"));
+  part.SetContentTransfer(headers.Value("Content-Transfer-Encoding"));
+  part.SetContentDisposition(headers.Value("Content-Disposition"));
+  part.SetAttachmentName(decoder->PartFileName());
+  part.SetStoredPath(file->Path());
+  return next;
+}
+
+}  // namespace replyvane::mail
