@@ -12,7 +12,7 @@
 #include "mail/buffered_write_stream.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
-#include "mail/work_scope.h"
+#include "net/work_scope.h"
 #include "message/coder_registry.h"
 #include "message/message_decoder.h"
 #include "net/exceptions.h"
@@ -44,6 +44,21 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// The connection as the source of a part decoder. A line cut off by the
+// peer's close is an error here, not the end of the source: a message ends
+// only at its terminator, so a truncated part must not pass for a whole one.
+class PartSource : public net::TCPStream {
+ public:
+  using net::TCPStream::TCPStream;
+
+  bool ReadLine(std::string& line, int64_t max_length) override {
+    if (!net::TCPStream::ReadLine(line, max_length)) {
+      throw net::ConnClosedGracefully();
+    }
+    return true;
+  }
+};
+
 }  // namespace
 
 MessageClient::MessageClient() = default;
@@ -59,7 +74,7 @@ std::string MessageClient::ReadMessageLine() {
 
 std::string MessageClient::ReadHeader(Message& msg,
                                       const std::string& alt_terminator) {
-  WorkScope work(*this, net::wmRead);
+  net::WorkScope work(*this, net::wmRead, 0);
   std::string line;
   for (;;) {
     line = ReadMessageLine();
@@ -76,9 +91,9 @@ void MessageClient::ReadBody(Message& msg, const std::string& terminator) {
     CollectLines(&msg.Body(), terminator, true);
     return;
   }
-  WorkScope work(*this, net::wmRead);
+  net::WorkScope work(*this, net::wmRead, 0);
   // Decoders read the lines of their parts from the connection through it.
-  net::TCPStream source(*this);
+  PartSource source(*this);
   bool message_ended = false;
   while (!message_ended) {
     std::string line = ReadMessageLine();

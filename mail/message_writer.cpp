@@ -8,7 +8,7 @@
 
 #include "core/text.h"
 #include "mail/message_client.h"
-#include "mail/work_scope.h"
+#include "net/work_scope.h"
 #include "message/encoder.h"
 #include "message/header_charset.h"
 #include "message/jis.h"
@@ -102,7 +102,7 @@ void MessageClient::WriteStuffedLine(const std::string& line, bool to_jis) {
 }
 
 void MessageClient::WriteBody(Message& msg) {
-  WorkScope work(*this, net::wmWrite);
+  net::WorkScope work(*this, net::wmWrite, 0);
   bool to_jis = ConvertsToJis();
   message::MessageParts& parts = msg.MessageParts();
   parts.CountParts();

@@ -1,0 +1,124 @@
+// Runs a MessageClient against a scripted server on 127.0.0.1: writing
+// tests capture what the client sends as one DATA body, reading tests serve
+// a message followed by a marker line and check the client stops exactly at
+// the terminator. Attachment files land in a private temporary directory
+// that is emptied after every test.
+#ifndef REPLYVANE_TESTS_MAIL_MESSAGE_CLIENT_FIXTURE_H_
+#define REPLYVANE_TESTS_MAIL_MESSAGE_CLIENT_FIXTURE_H_
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mail/message_client.h"
+#include "mail/temp_file.h"
+#include "tests/support/scripted_server.h"
+
+namespace replyvane::mail {
+
+// A private directory for attachment files, made the process's $TMPDIR
+// before any test runs (the directory is read on first use), and removed at
+// exit once the tests have emptied it.
+inline const std::string kTestTempDirectory = [] {
+  std::string dir = ::testing::TempDir() + "mailio_XXXXXX";
+  if (::mkdtemp(dir.data()) == nullptr) return std::string();
+  ::setenv("TMPDIR", dir.c_str(), 1);
+  static std::string removed_at_exit = dir;
+  std::atexit([] { ::rmdir(removed_at_exit.c_str()); });
+  return dir + "/";
+}();
+
+// The line the reading server sends after the message.
+inline constexpr char kNextReply[] = "+OK next";
+
+// Names of the files in `directory` that begin with "Vorn", sorted.
+inline std::vector<std::string> VornFiles(const std::string& directory) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(directory.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name.rfind("Vorn", 0) == 0) names.push_back(name);
+    }
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// How many descriptors of this process are open on a "Vorn" file.
+inline int OpenVornFiles() {
+  int count = 0;
+  std::string fds = "/proc/self/fd/";
+  for (const std::string& name : [&] {
+         std::vector<std::string> all;
+         if (DIR* dir = ::opendir(fds.c_str())) {
+           while (dirent* entry = ::readdir(dir)) all.push_back(entry->d_name);
+           ::closedir(dir);
+         }
+         return all;
+       }()) {
+    char target[4096];
+    ssize_t n = ::readlink((fds + name).c_str(), target, sizeof(target) - 1);
+    if (n <= 0) continue;
+    std::string path(target, size_t(n));
+    if (path.find("/Vorn") != std::string::npos) ++count;
+  }
+  return count;
+}
+
+class MessageClientTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(OpenVornFiles(), 0) << "an attachment file was left open";
+    for (const std::string& name : VornFiles(TempDirectory())) {
+      ::unlink((TempDirectory() + name).c_str());
+    }
+  }
+
+  // A connected client with bounded reads.
+  static void Connect(MessageClient& client, int port) {
+    client.SetHost("127.0.0.1");
+    client.SetPort(port);
+    client.SetReadTimeout(10000);
+    client.ConnectToHost();
+  }
+
+  // What `write` sends, as the server receives it (dot-stuffed, without the
+  // final "." line that this helper adds).
+  static std::string Capture(const std::function<void(MessageClient&)>& write,
+                             MessageClient* client = nullptr) {
+    testing::ScriptedServer server(
+        testing::Script().ReceiveUntil(".\r\n").Close());
+    MessageClient own;
+    MessageClient& used = client != nullptr ? *client : own;
+    Connect(used, server.Port());
+    write(used);
+    used.WriteTextLine(".");
+    EXPECT_TRUE(server.Played());
+    used.CloseConnection();
+    std::vector<std::string> bodies = server.Bodies();
+    return bodies.empty() ? std::string() : bodies[0];
+  }
+
+  // Serves `wire` and kNextReply to a new client and runs `read` on it. The
+  // exception of `read`, if any, is passed on after the client is closed.
+  static void Serve(const std::string& wire,
+                    const std::function<void(MessageClient&)>& read) {
+    testing::ScriptedServer server(
+        testing::Script().Send(wire).SendLine(kNextReply).Close());
+    MessageClient client;
+    Connect(client, server.Port());
+    read(client);
+    EXPECT_TRUE(server.Played());
+  }
+};
+
+}  // namespace replyvane::mail
+
+#endif  // REPLYVANE_TESTS_MAIL_MESSAGE_CLIENT_FIXTURE_H_
