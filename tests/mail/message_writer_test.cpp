@@ -58,6 +58,15 @@ std::vector<std::string> Names(const std::vector<std::string>& header) {
 }
 
 class MessageWriterTest : public MessageClientTest {
+ public:
+  // A file with `data` in a directory of its own; returns its path.
+  std::string File(const std::string& name, const std::string& data) {
+    std::string path = source_dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << data;
+    made_.push_back(path);
+    return path;
+  }
+
  protected:
   void SetUp() override {
     source_dir_ = kTestTempDirectory + "src_" +
@@ -68,14 +77,6 @@ class MessageWriterTest : public MessageClientTest {
     for (const std::string& path : made_) ::unlink(path.c_str());
     ::rmdir(source_dir_.c_str());
     MessageClientTest::TearDown();
-  }
-
-  // A file with `data` in a directory of its own; returns its path.
-  std::string File(const std::string& name, const std::string& data) {
-    std::string path = source_dir_ + "/" + name;
-    std::ofstream(path, std::ios::binary) << data;
-    made_.push_back(path);
-    return path;
   }
 
   static void Compose(Message& msg) {
