@@ -12,11 +12,11 @@
 #include "mail/buffered_write_stream.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
-#include "net/work_scope.h"
 #include "message/coder_registry.h"
 #include "message/message_decoder.h"
 #include "net/exceptions.h"
 #include "net/tcp_stream.h"
+#include "net/work_scope.h"
 
 namespace replyvane::mail {
 

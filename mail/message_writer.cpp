@@ -8,13 +8,13 @@
 
 #include "core/text.h"
 #include "mail/message_client.h"
-#include "net/work_scope.h"
 #include "message/encoder.h"
 #include "message/header_charset.h"
 #include "message/jis.h"
 #include "message/message_encoder.h"
 #include "message/quoted_printable_coder.h"
 #include "net/tcp_stream.h"
+#include "net/work_scope.h"
 
 namespace replyvane::mail {
 

@@ -24,15 +24,16 @@ std::string Wire(const std::vector<std::string>& lines) {
 std::string Nested(int depth, bool closed) {
   std::string wire = Wire({"Content-Type: multipart/mixed; boundary=b0", ""});
   for (int i = 0; i < depth; ++i) {
-    wire += Wire({"--b" + std::to_string(i),
-                  "Content-Type: multipart/mixed; boundary=b" +
-                      std::to_string(i + 1),
-                  ""});
+    wire += Wire(
+        {"--b" + std::to_string(i),
+         "Content-Type: multipart/mixed; boundary=b" + std::to_string(i + 1),
+         ""});
   }
-  wire += Wire({"--b" + std::to_string(depth), "Content-Type: text/plain", "",
-                "deep"});
+  wire += Wire(
+      {"--b" + std::to_string(depth), "Content-Type: text/plain", "", "deep"});
   if (closed) {
-    for (int i = depth; i >= 0; --i) wire += Wire({"--b" + std::to_string(i) + "--"});
+    for (int i = depth; i >= 0; --i)
+      wire += Wire({"--b" + std::to_string(i) + "--"});
   }
   return wire + Wire({"."});
 }
@@ -56,8 +57,10 @@ TEST_F(MalformedMessageTest, ReceivedErrorsAndResults) {
       {"boundary never closed ends at the terminator",
        multipart + Wire({"--B", "Content-Type: text/plain", "", "t", "."}), "",
        1},
-      {"nested multiparts 1000 deep", Nested(1000, true), "", 1},
-      {"nested multiparts 1000 deep never closed", Nested(1000, false), "", 1},
+      // Every multipart level is a part of its own (an empty text part).
+      {"nested multiparts 1000 deep", Nested(1000, true), "", 1001},
+      {"nested multiparts 1000 deep never closed", Nested(1000, false), "",
+       1001},
       {"a long boundary that fits the line limit",
        Wire({"Content-Type: multipart/mixed; boundary=" + boundary_16000, "",
              "--" + boundary_16000, "", "t", "--" + boundary_16000 + "--",
@@ -68,23 +71,22 @@ TEST_F(MalformedMessageTest, ReceivedErrorsAndResults) {
              "--" + boundary_16k, "."}),
        "Max line length exceeded.", 0, false},
       {"part header without blank line runs into the end",
-       multipart + Wire({"--B", "Content-Type: text/plain", "data", "--B--",
-                         "."}),
+       multipart +
+           Wire({"--B", "Content-Type: text/plain", "data", "--B--", "."}),
        "Unknown Message Part Type.", 0},
       {"message ends inside a part's headers",
-       multipart + Wire({"--B", "Content-Type: application/octet-stream",
-                         "."}),
+       multipart + Wire({"--B", "Content-Type: application/octet-stream", "."}),
        "Unknown Message Part Type.", 0},
       {"base64 of odd length",
-       multipart + Wire({"--B", "Content-Disposition: attachment", "",
-                         "AAE", "--B--", "."}),
+       multipart +
+           Wire({"--B", "Content-Disposition: attachment",
+                 "Content-Transfer-Encoding: base64", "", "AAE", "--B--", "."}),
        "Uneven size in DecodeToStream.", 0, false},
       {"UUE block with a bad first line",
-       Wire({"Subject: m", "", "begin 644 a.bin", "#86)C", "`", "end", "."}),
+       Wire({"Subject: m", "", "begin 644 a.bin", "Zxyz", "`", "end", "."}),
        "Unrecognized UUE encoding scheme.", 0, false},
       {"begin with mode 0 is no block",
-       Wire({"Subject: m", "", "begin 000 a.bin", "#86)C", "end", "."}), "",
-       0},
+       Wire({"Subject: m", "", "begin 000 a.bin", "#86)C", "end", "."}), "", 0},
   };
   for (const Row& row : rows) {
     Message msg;
@@ -115,8 +117,9 @@ TEST_F(MalformedMessageTest, ConnectionClosedInsideTheMessage) {
   const std::vector<Cut> cuts = {
       {"inside the header block", "Subject: a\r\nFrom: x"},
       {"after a complete header line", "Subject: a\r\n"},
-      {"inside a part", "Content-Type: multipart/mixed; boundary=B\r\n\r\n"
-                        "--B\r\nContent-Disposition: attachment\r\n\r\nAAEC"},
+      {"inside a part",
+       "Content-Type: multipart/mixed; boundary=B\r\n\r\n"
+       "--B\r\nContent-Disposition: attachment\r\n\r\nAAEC"},
       {"inside a UUE block", "Subject: a\r\n\r\nbegin 644 a\r\n"},
   };
   for (const Cut& cut : cuts) {

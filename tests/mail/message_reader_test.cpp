@@ -48,9 +48,9 @@ std::string Stored(const message::Attachment& part) {
 
 const message::TextPart& TextAt(const Message& msg, int index) {
   static const message::TextPart* none = nullptr;
-  const message::TextPart* part =
-      index < msg.MessageParts().Count() ? msg.MessageParts()[index].AsText()
-                                         : none;
+  const message::TextPart* part = index < msg.MessageParts().Count()
+                                      ? msg.MessageParts()[index].AsText()
+                                      : none;
   if (part == nullptr) throw std::runtime_error("no text part there");
   return *part;
 }
@@ -86,14 +86,24 @@ TEST_F(MessageReaderTest, HeaderTerminators) {
   };
   const std::vector<Row> rows = {
       {"TOP reply reads past the empty line to the dot",
-       Wire({"Subject: a", "", "."}), ".", ".", {"Subject: a"}},
+       Wire({"Subject: a", "", "."}),
+       ".",
+       ".",
+       {"Subject: a"}},
       {"a message without body ends at the dot",
-       Wire({"Subject: a", "."}), "", ".", {"Subject: a"}},
+       Wire({"Subject: a", "."}),
+       "",
+       ".",
+       {"Subject: a"}},
       {"empty line ends the block of a whole message",
-       Wire({"Subject: a", " continued", "From: x@y", ""}), "", "",
+       Wire({"Subject: a", " continued", "From: x@y", ""}),
+       "",
+       "",
        {"Subject: a", " continued", "From: x@y"}},
       {"another terminator is compared exactly",
-       Wire({"Subject: a", "END ", "", "END"}), "END", "END",
+       Wire({"Subject: a", "END ", "", "END"}),
+       "END",
+       "END",
        {"Subject: a", "END "}},
   };
   for (const Row& row : rows) {
@@ -139,21 +149,34 @@ TEST_F(MessageReaderTest, PlainBodies) {
 
 TEST_F(MessageReaderTest, MultipartWithPreambleTextAndAttachment) {
   Message msg;
-  ReadWhole(Wire({"Content-Type: multipart/mixed; boundary=\"BB\"", "",
-                  "This is a multi-part message in MIME format", "", "--bb",
-                  "Content-Type: text/plain", "Content-Transfer-Encoding: 7bit",
-                  "", "hello", "..dotted", "", "--BB",
+  ReadWhole(Wire({"Content-Type: multipart/mixed; boundary=\"BB\"",
+                  "",
+                  "This is a multi-part message in MIME format",
+                  "",
+                  "--bb",
+                  "Content-Type: text/plain",
+                  "Content-Transfer-Encoding: 7bit",
+                  "",
+                  "hello",
+                  "..dotted",
+                  "",
+                  "--BB",
                   "Content-Type: application/octet-stream;",
                   "        name=\"ignored.bin\"",
                   "Content-Transfer-Encoding: base64",
                   "Content-Disposition: attachment;",
-                  "        filename=\"data.bin\"", "", "AAEC", "/w==", "",
-                  "--BB--", "epilogue", "."}),
+                  "        filename=\"data.bin\"",
+                  "",
+                  "AAEC",
+                  "/w==",
+                  "",
+                  "--BB--",
+                  "epilogue",
+                  "."}),
             msg);
-  EXPECT_EQ(msg.Body(),
-            (std::vector<std::string>{
-                "This is a multi-part message in MIME format", "",
-                "epilogue"}));
+  EXPECT_EQ(msg.Body(), (std::vector<std::string>{
+                            "This is a multi-part message in MIME format", "",
+                            "epilogue"}));
   ASSERT_EQ(msg.MessageParts().Count(), 2);
   const message::TextPart& text = TextAt(msg, 0);
   EXPECT_EQ(text.ContentType(), "text/plain");
@@ -183,26 +206,43 @@ TEST_F(MessageReaderTest, EncodedBodiesAndBlocks) {
       {"base64 body is one text part",
        Wire({"Content-Type: text/plain", "Content-Transfer-Encoding: base64",
              "", "bGluZTENCmxpbmUyDQo=", "."}),
-       {}, "line1|line2", "", ""},
+       {},
+       "line1|line2",
+       "",
+       ""},
       {"quoted-printable body is one text part",
-       Wire({"Content-Transfer-Encoding: Quoted-Printable", "", "a=3Db=",
-             "c", "."}),
-       {}, "a=bc", "", ""},
+       Wire({"Content-Transfer-Encoding: Quoted-Printable", "", "a=3Db=", "c",
+             "."}),
+       {},
+       "a=bc",
+       "",
+       ""},
       {"base64 body with a name is an attachment",
        Wire({"Content-Type: image/png; name=\"p.png\"",
              "Content-Transfer-Encoding: base64", "", "AAEC", "."}),
-       {}, "", std::string("\x00\x01\x02", 3), "p.png"},
+       {},
+       "",
+       std::string("\x00\x01\x02", 3),
+       "p.png"},
       {"UUE block between text lines",
-       Wire({"Subject: u", "", "before"}) + uue +
-           Wire({"after", "."}),
-       {"before", "after"}, "", data, "u.bin"},
+       Wire({"Subject: u", "", "before"}) + uue + Wire({"after", "."}),
+       {"before", "after"},
+       "",
+       data,
+       "u.bin"},
       {"XXE block",
-       Wire({"Subject: x", ""}) + Block(message::MessageEncoderXXE(), data, "x y.bin") +
-           Wire({"."}),
-       {}, "", data, "x y.bin"},
+       Wire({"Subject: x", ""}) +
+           Block(message::MessageEncoderXXE(), data, "x y.bin") + Wire({"."}),
+       {},
+       "",
+       data,
+       "x y.bin"},
       {"UUE block without end stops at the terminator",
-        Wire({"Subject: u", "", "begin 644 cut.bin"}) + cut + Wire({"."}),
-       {}, "", data.substr(0, 45), "cut.bin"},
+       Wire({"Subject: u", "", "begin 644 cut.bin"}) + cut + Wire({"."}),
+       {},
+       "",
+       data.substr(0, 45),
+       "cut.bin"},
   };
   for (const Row& row : rows) {
     Message msg;
@@ -229,9 +269,9 @@ TEST_F(MessageReaderTest, NoDecodeKeepsTheWholeBody) {
   ReadWhole(Wire({"Content-Type: multipart/mixed; boundary=b", "", "--b",
                   "Content-Type: text/plain", "", "..x", "--b--", "."}),
             msg);
-  EXPECT_EQ(msg.Body(), (std::vector<std::string>{
-                            "--b", "Content-Type: text/plain", "", ".x",
-                            "--b--"}));
+  EXPECT_EQ(msg.Body(),
+            (std::vector<std::string>{"--b", "Content-Type: text/plain", "",
+                                      ".x", "--b--"}));
   EXPECT_EQ(msg.MessageParts().Count(), 0);
 }
 

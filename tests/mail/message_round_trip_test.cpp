@@ -62,10 +62,9 @@ TEST_F(MessageRoundTripTest, AttachmentsComeBackIdentical) {
       {"three small", message::meMIME, {0, 1, 2}},
       {"three around a line", message::meMIME, {56, 57, 58}},
       {"three with 1 MiB", message::meMIME, {3, kMiB, 0}},
-      // UUE refuses a first line shorter than 45 bytes, so only sizes from
-      // one full line on can travel that way.
-      {"UUE three", message::meUU, {56, 57, 58}},
-      {"UUE 1 MiB", message::meUU, {kMiB}},
+      {"UUE three small", message::meUU, {0, 1, 2}},
+      {"UUE three around a line", message::meUU, {3, 44, 45}},
+      {"UUE three with 1 MiB", message::meUU, {56, kMiB, 58}},
   };
   const std::vector<std::string> body = {"Dear reader,", ".", "..two", "",
                                          "bye"};
@@ -86,7 +85,7 @@ TEST_F(MessageRoundTripTest, AttachmentsComeBackIdentical) {
       sent.MessageParts().AddAttachment(path);
     }
     std::string wire =
-        Capture([&](MessageClient& c) { c.WriteMessage(sent); });
+        CaptureLarge([&](MessageClient& c) { c.WriteMessage(sent); });
 
     Message received;
     Serve(wire + ".\r\n", [&](MessageClient& client) {

@@ -69,8 +69,9 @@ class MessageWriterTest : public MessageClientTest {
 
  protected:
   void SetUp() override {
-    source_dir_ = kTestTempDirectory + "src_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    source_dir_ =
+        kTestTempDirectory + "src_" +
+        ::testing::UnitTest::GetInstance()->current_test_info()->name();
     ::mkdir(source_dir_.c_str(), 0700);
   }
   void TearDown() override {
@@ -113,16 +114,15 @@ TEST_F(MessageWriterTest, AttachmentHeaderOrderAndLayout) {
                                       "MIME-Version", "Date", "X-Priority",
                                       "X-Library"}));
   std::string boundary = std::string("--") + kMixed;
-  EXPECT_EQ(wire.body,
-            Lines({kPreamble, "", boundary, "Content-Type: text/plain",
-                   "Content-Transfer-Encoding: 7bit", "", "See attached.",
-                   "..dot", "", boundary,
-                   "Content-Type: application/octet-stream;",
-                   "        name=\"report.bin\"",
-                   "Content-Transfer-Encoding: base64",
-                   "Content-Disposition: attachment;",
-                   "        filename=\"report.bin\"", "",
-                   "SGVsbG8sIFdvcmxkIQ==", "", boundary + "--"}));
+  EXPECT_EQ(
+      wire.body,
+      Lines({kPreamble, "", boundary, "Content-Type: text/plain",
+             "Content-Transfer-Encoding: 7bit", "", "See attached.", "..dot",
+             "", boundary, "Content-Type: application/octet-stream;",
+             "        name=\"report.bin\"", "Content-Transfer-Encoding: base64",
+             "Content-Disposition: attachment;",
+             "        filename=\"report.bin\"", "", "SGVsbG8sIFdvcmxkIQ==", "",
+             boundary + "--"}));
   // The defaults written are kept in the part.
   message::Attachment* part = msg.MessageParts()[0].AsAttachment();
   ASSERT_NE(part, nullptr);
@@ -170,8 +170,8 @@ TEST_F(MessageWriterTest, Layouts) {
        },
        {kPreamble, "", mixed, "Content-Type: text/plain",
         "Content-Transfer-Encoding: quoted-printable", "", "one", "..two", "",
-        mixed, "Content-Type: text/html", "Content-Transfer-Encoding: 7bit",
-        "", "..<b>", "", mixed + "--"}},
+        mixed, "Content-Type: text/html", "Content-Transfer-Encoding: 7bit", "",
+        "..<b>", "", mixed + "--"}},
       {"a single text part is written like two, as announced",
        [](MessageWriterTest&, Message& m) {
          m.SetBody({"not written"});
@@ -232,6 +232,7 @@ TEST_F(MessageWriterTest, Layouts) {
        [](MessageWriterTest& t, Message& m) {
          m.SetEncoding(message::meUU);
          m.SetAttachmentEncoding("XXE");
+         m.SetBody({});
          m.MessageParts().AddAttachment(t.File("x.bin", "abc"));
        },
        {"", "begin 660 x.bin", "1MK7X", "+", "end", ""}},
@@ -308,10 +309,9 @@ TEST_F(MessageWriterTest, StatusTextsAndWriteWork) {
   };
   std::string body =
       Capture([&](MessageClient& c) { c.WriteBody(msg); }, &client);
-  EXPECT_EQ(statuses,
-            (std::vector<std::string>{"Encoding text", "Encoding text",
-                                      "Encoding attachment",
-                                      "Encoding attachment"}));
+  EXPECT_EQ(statuses, (std::vector<std::string>{
+                          "Encoding text", "Encoding text",
+                          "Encoding attachment", "Encoding attachment"}));
   EXPECT_EQ(begun, 1);
   EXPECT_EQ(ended, 1);
   EXPECT_EQ(size_t(position), body.size());
