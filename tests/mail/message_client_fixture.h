@@ -11,7 +11,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -39,37 +38,27 @@ inline const std::string kTestTempDirectory = [] {
 // The line the reading server sends after the message.
 inline constexpr char kNextReply[] = "+OK next";
 
-// Names of the files in `directory` that begin with "Vorn", sorted.
-inline std::vector<std::string> VornFiles(const std::string& directory) {
+// Names of the entries of `directory`.
+inline std::vector<std::string> Entries(const std::string& directory) {
   std::vector<std::string> names;
   if (DIR* dir = ::opendir(directory.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name.rfind("Vorn", 0) == 0) names.push_back(name);
-    }
+    while (dirent* entry = ::readdir(dir)) names.push_back(entry->d_name);
     ::closedir(dir);
   }
-  std::sort(names.begin(), names.end());
   return names;
 }
 
 // How many descriptors of this process are open on a "Vorn" file.
 inline int OpenVornFiles() {
   int count = 0;
-  std::string fds = "/proc/self/fd/";
-  for (const std::string& name : [&] {
-         std::vector<std::string> all;
-         if (DIR* dir = ::opendir(fds.c_str())) {
-           while (dirent* entry = ::readdir(dir)) all.push_back(entry->d_name);
-           ::closedir(dir);
-         }
-         return all;
-       }()) {
+  for (const std::string& fd : Entries("/proc/self/fd")) {
     char target[4096];
-    ssize_t n = ::readlink((fds + name).c_str(), target, sizeof(target) - 1);
-    if (n <= 0) continue;
-    std::string path(target, size_t(n));
-    if (path.find("/Vorn") != std::string::npos) ++count;
+    ssize_t n =
+        ::readlink(("/proc/self/fd/" + fd).c_str(), target, sizeof(target));
+    if (n > 0 &&
+        std::string(target, size_t(n)).find("/Vorn") != std::string::npos) {
+      ++count;
+    }
   }
   return count;
 }
@@ -78,8 +67,10 @@ class MessageClientTest : public ::testing::Test {
  protected:
   void TearDown() override {
     EXPECT_EQ(OpenVornFiles(), 0) << "an attachment file was left open";
-    for (const std::string& name : VornFiles(TempDirectory())) {
-      ::unlink((TempDirectory() + name).c_str());
+    for (const std::string& name : Entries(TempDirectory())) {
+      if (name.rfind("Vorn", 0) == 0) {
+        ::unlink((TempDirectory() + name).c_str());
+      }
     }
   }
 

@@ -344,23 +344,6 @@ TEST_F(MessageWriterTest, MissingAttachmentFileEndsWorkAndPropagates) {
             std::string::npos);
 }
 
-TEST_F(MessageWriterTest, HeaderFailureWritesNothing) {
-  Message msg;
-  Compose(msg);
-  msg.SetEncoding(message::meUU);
-  msg.MessageParts().AddTextPart({"t"});
-  std::string wire = Capture([&](MessageClient& c) {
-    try {
-      c.WriteMessage(msg);
-      ADD_FAILURE() << "no error";
-    } catch (const message::MessageException& e) {
-      EXPECT_STREQ(e.what(),
-                   "Invalid Encoding. UU only allows Body and Attachments");
-    }
-  });
-  EXPECT_EQ(wire, "");
-}
-
 // A client on a Japanese system: body text goes out as ISO-2022-JP.
 class JisClient : public MessageClient {
  protected:

@@ -1,0 +1,125 @@
+// Feeds arbitrary bytes as a server's message to ReadHeader and ReadBody.
+// The connection is faked below the line reader: the input buffer is filled
+// from memory, so the real line limit, dot handling and part decoders run.
+// Failures of the mail stack (core::Exception) are expected results; any
+// other exception, a crash, a sanitizer report or an attachment file left
+// open is a finding.
+//
+//   CXX=clang++ cmake -S . -B build/fuzz -DREPLYVANE_BUILD_FUZZ=ON \
+//       -DREPLYVANE_BUILD_APP=OFF
+//   cmake --build build/fuzz -j2 --target message_reception_fuzzer
+//   build/fuzz/fuzz/message_reception_fuzzer -max_total_time=30
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/exception.h"
+#include "mail/message_client.h"
+#include "mail/temp_file.h"
+#include "message/message.h"
+#include "net/exceptions.h"
+
+namespace {
+
+using replyvane::mail::MessageClient;
+
+// Serves the input in chunks of `chunk` bytes, then reports the peer gone.
+class MemoryMessageClient : public MessageClient {
+ public:
+  MemoryMessageClient(std::string_view data, size_t chunk)
+      : data_(data), chunk_(chunk) {}
+
+  int32_t FillInputBuffer(bool, int32_t, bool) override {
+    if (data_.empty()) throw replyvane::net::ConnClosedGracefully();
+    size_t n = std::min(data_.size(), chunk_);
+    InputQueue().Append(data_.substr(0, n));
+    data_.remove_prefix(n);
+    return int32_t(n);
+  }
+
+ private:
+  std::string_view data_;
+  size_t chunk_;
+};
+
+std::string temp_dir;
+int free_fd = -1;
+
+// The lowest free descriptor number.
+int LowestFreeFd() {
+  int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ::close(fd);
+  return fd;
+}
+
+// True when a descriptor of this process is open on an attachment file.
+bool AttachmentFileOpen() {
+  bool open = false;
+  if (DIR* dir = ::opendir("/proc/self/fd")) {
+    while (dirent* entry = ::readdir(dir)) {
+      char target[4096];
+      std::string link = std::string("/proc/self/fd/") + entry->d_name;
+      ssize_t n = ::readlink(link.c_str(), target, sizeof(target));
+      if (n > 0 && std::string_view(target, size_t(n)).find("/Vorn") !=
+                       std::string_view::npos) {
+        open = true;
+      }
+    }
+    ::closedir(dir);
+  }
+  return open;
+}
+
+void RemoveAttachmentFiles() {
+  if (DIR* dir = ::opendir(temp_dir.c_str())) {
+    while (dirent* entry = ::readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name.rfind("Vorn", 0) == 0) ::unlink((temp_dir + name).c_str());
+    }
+    ::closedir(dir);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  char pattern[] = "/tmp/message_reception_fuzzer_XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) ::abort();
+  ::setenv("TMPDIR", pattern, 1);
+  temp_dir = replyvane::mail::TempDirectory();
+  free_fd = LowestFreeFd();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  if (size < 1) return 0;
+  // The first byte picks the reading mode and the receive chunk size.
+  uint8_t mode = bytes[0];
+  std::string_view data(reinterpret_cast<const char*>(bytes) + 1, size - 1);
+  MemoryMessageClient client(data, 1 + (mode >> 3) * 37);
+  client.SetMaxLineLength(mode & 4 ? 16384 : 256);
+  replyvane::message::Message msg;
+  msg.SetNoDecode(mode & 1);
+  try {
+    if (client.ReadHeader(msg, mode & 2 ? "." : "").empty()) {
+      client.ReadBody(msg, ".");
+    }
+  } catch (const replyvane::core::Exception&) {
+    // A malformed or truncated message: an expected result.
+  }
+  // The descriptor table is looked at closely only when it changed, since
+  // the fuzzer itself opens files now and then.
+  if (int fd = LowestFreeFd(); fd != free_fd) {
+    if (AttachmentFileOpen()) ::abort();
+    free_fd = fd;
+  }
+  RemoveAttachmentFiles();
+  return 0;
+}
