@@ -2,14 +2,13 @@
 // terminator), then body lines up to the terminator, handing every part to
 // the part decoder that recognises its first line. Text parts are collected
 // in memory; attachment data streams from the connection through the
-// decoder into a new temporary file, in blocks.
+// decoder (which writes in blocks) into a new temporary file.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/exception.h"
 #include "core/memory_stream.h"
-#include "mail/buffered_write_stream.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
 #include "message/coder_registry.h"
@@ -139,21 +138,10 @@ std::unique_ptr<MessageDecoder> MessageClient::StoreAttachmentPart(
     Message& msg, std::unique_ptr<MessageDecoder> decoder,
     bool& message_ended) {
   // The file is closed when `file` goes, also when decoding fails; the data
-  // written so far then stays in it, and no attachment names it.
+  // decoded so far then stays in it, and no attachment names it.
   std::unique_ptr<core::FileStream> file = CreateTempFile(TempDirectory());
-  BufferedWriteStream data(*file);
-  std::unique_ptr<MessageDecoder> next;
-  try {
-    next = decoder->ReadPartBody(data, message_ended);
-  } catch (...) {
-    try {
-      data.Flush();
-    } catch (...) {
-      // The decoding failure is the one to report.
-    }
-    throw;
-  }
-  data.Flush();
+  std::unique_ptr<MessageDecoder> next =
+      decoder->ReadPartBody(*file, message_ended);
   message::Attachment& part = msg.MessageParts().AddAttachment();
   const message::NameValueList& headers = decoder->PartHeaders();
   part.SetContentType(headers.Value("Content-Type"));
