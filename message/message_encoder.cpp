@@ -15,14 +15,14 @@ namespace {
 
 constexpr size_t kLinesPerBlock = 1024;
 
-// Reads the source from its start in blocks of whole lines of
-// `bytes_per_line` bytes and writes what `encode_line` makes of each line,
-// followed by CR LF.
-template <class EncodeLine>
-void EncodeLines(core::Stream& source, core::Stream& destination,
-                 size_t bytes_per_line, EncodeLine encode_line) {
+// Reads the source from its start in blocks of `block_size` bytes (the last
+// may be shorter) and writes what `encode_block` appends to its text for
+// each of them.
+template <class EncodeBlock>
+void EncodeBlocks(core::Stream& source, core::Stream& destination,
+                  size_t block_size, EncodeBlock encode_block) {
   source.SetPosition(0);
-  std::vector<char> block(bytes_per_line * kLinesPerBlock);
+  std::vector<char> block(block_size);
   std::string out;
   for (;;) {
     size_t filled = 0;
@@ -32,12 +32,8 @@ void EncodeLines(core::Stream& source, core::Stream& destination,
       filled += n;
     }
     if (filled == 0) return;
-    ReadMemoryStream lines(std::string_view(block.data(), filled));
     out.clear();
-    while (lines.Position() < int64_t(filled)) {
-      out += encode_line(lines, int64_t(bytes_per_line));
-      out += "\r\n";
-    }
+    encode_block(std::string_view(block.data(), filled), out);
     destination.WriteString(out);
     if (filled < block.size()) return;
   }
@@ -53,10 +49,17 @@ void MessageEncoder::EncodeFile(const std::string& path,
 
 void MessageEncoderMIME::EncodePart(core::Stream& source,
                                     core::Stream& destination) {
+  // 57 bytes make exactly 76 characters, so a block of whole lines is
+  // encoded at once and cut into lines afterwards.
   EncoderMIME encoder;
-  EncodeLines(source, destination, 57, [&](core::Stream& lines, int64_t count) {
-    return encoder.Encode(lines, count);
-  });
+  EncodeBlocks(source, destination, 57 * kLinesPerBlock,
+               [&](std::string_view block, std::string& out) {
+                 std::string text = encoder.EncodeText(block);
+                 for (size_t at = 0; at < text.size(); at += 76) {
+                   out.append(text, at, 76);
+                   out += "\r\n";
+                 }
+               });
 }
 
 void MessageEncoderUUEBase::EncodePart(core::Stream& source,
@@ -64,13 +67,18 @@ void MessageEncoderUUEBase::EncodePart(core::Stream& source,
   std::unique_ptr<EncoderUUEBase> encoder = CreateLineEncoder();
   destination.WriteString("begin " + std::to_string(PermissionCode()) + " " +
                           Filename() + "\r\n");
-  EncodeLines(source, destination, 45, [&](core::Stream& lines, int64_t count) {
-    // A UUE line of 14 bytes begins with "."; it goes out
-    // stuffed like any message line and the reader unstuffs it.
-    std::string line = encoder->Encode(lines, count);
-    if (line[0] == '.') line.insert(0, 1, '.');
-    return line;
-  });
+  EncodeBlocks(source, destination, 45 * kLinesPerBlock,
+               [&](std::string_view block, std::string& out) {
+                 ReadMemoryStream lines(block);
+                 while (lines.Position() < int64_t(block.size())) {
+                   std::string line = encoder->Encode(lines, 45);
+                   // A line of 14 bytes begins with "."; it goes out stuffed
+                   // like any message line and the reader unstuffs it.
+                   if (line[0] == '.') out += '.';
+                   out += line;
+                   out += "\r\n";
+                 }
+               });
   destination.WriteString(std::string(1, encoder->FillChar()) + "\r\nend\r\n");
 }
 
