@@ -52,6 +52,18 @@ MessageDecoder::MessageDecoder(Message& owner) : owner_(&owner) {}
 
 MessageDecoder::~MessageDecoder() = default;
 
+void MessageDecoder::SetPartFileName(const std::string& name) {
+  std::string_view base(name);
+  size_t separator = base.find_last_of("/\\");
+  if (separator != std::string_view::npos) base.remove_prefix(separator + 1);
+  part_file_name_.clear();
+  for (char ch : base) {
+    if (static_cast<unsigned char>(ch) >= 0x20 && ch != 0x7F) {
+      part_file_name_ += ch;
+    }
+  }
+}
+
 std::unique_ptr<MessageDecoder> MessageDecoder::ReadPartBody(
     core::Stream& destination, bool& message_ended) {
   BlockOutput output(destination);

@@ -47,7 +47,9 @@ class MessageDecoder {
   NameValueList& PartHeaders() { return part_headers_; }
   const NameValueList& PartHeaders() const { return part_headers_; }
   MessagePartKind PartKind() const { return part_kind_; }
-  // The file name the part announces (encoded words decoded).
+  // The file name the part announces (encoded words decoded), without any
+  // directory and without control characters, since it comes from the
+  // sender and may end up in headers and file dialogs.
   const std::string& PartFileName() const { return part_file_name_; }
 
   // The stream the part's lines are read from. It is not owned and must
@@ -81,7 +83,8 @@ class MessageDecoder {
 
   Message& Owner() const { return *owner_; }
   void SetPartKind(MessagePartKind kind) { part_kind_ = kind; }
-  void SetPartFileName(const std::string& name) { part_file_name_ = name; }
+  // Keeps the text after the last "/" or "\\", control characters dropped.
+  void SetPartFileName(const std::string& name);
 
  private:
   Message* owner_;

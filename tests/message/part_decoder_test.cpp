@@ -96,6 +96,12 @@ TEST(PartDecoderTest, DecidesKindAndFileNameFromThePartHeaders) {
       {{"Content-Type: text/plain; name=\"=?ISO-8859-1?Q?a_b.txt?=\""},
        MessagePartKind::kAttachment,
        "a b.txt"},
+      {{"Content-Disposition: attachment; filename=\"../../etc/x\\y.txt\""},
+       MessagePartKind::kAttachment,
+       "y.txt"},
+      {{"Content-Disposition: attachment; filename==?ISO-8859-1?Q?a=0D=0Ab?="},
+       MessagePartKind::kAttachment,
+       "ab"},
       {{"Content-Disposition: inline; filename=\"i.png\""},
        MessagePartKind::kText,
        ""},
@@ -352,7 +358,8 @@ TEST(PartDecoderTest, RecognisesPartStartsByRegistrationOrder) {
             nullptr);
   EXPECT_EQ(FindPartStart(msg, "--B--"), nullptr);
   EXPECT_EQ(FindPartStart(msg, "--BB"), nullptr);
-  std::unique_ptr<MessageDecoder> uue = FindPartStart(msg, "begin 644 x y");
+  std::unique_ptr<MessageDecoder> uue =
+      FindPartStart(msg, "begin 644 /tmp/x y");
   ASSERT_NE(dynamic_cast<MessageDecoderUUE*>(uue.get()), nullptr);
   EXPECT_EQ(uue->PartFileName(), "x y");
   for (const char* line : {"begin 0 x", "begin 000 x", "begin 644x",
