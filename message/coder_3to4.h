@@ -91,6 +91,9 @@ class Decoder4to3 : public Decoder {
   char FillChar() const { return fill_char_; }
   void SetFillChar(char value) { fill_char_ = value; }
 
+ protected:
+  const DecodeTable& Table() const { return table_; }
+
  private:
   const DecodeTable& table_;
   char fill_char_;

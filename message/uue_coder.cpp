@@ -21,12 +21,6 @@ const DecodeTable& XXETable() {
 
 }  // namespace
 
-std::string EncoderUUEBase::Encode(core::Stream& source, int64_t count) {
-  std::string line;
-  EncodeAppend(source, count, line);
-  return line;
-}
-
 void EncoderUUEBase::EncodeAppend(core::Stream& source, int64_t count,
                                   std::string& out) {
   if (count != kWholeStream && count % 3 != 0) {
@@ -49,10 +43,10 @@ void DecoderUUEBase::DecodeToStream(std::string_view text,
 void DecoderUUEBase::DecodeLine(std::string_view text,
                                 core::Stream& destination) {
   if (text.empty()) return;
-  size_t n = table_.value[static_cast<unsigned char>(text[0])];
+  size_t n = Table().value[static_cast<unsigned char>(text[0])];
   size_t length = (n + 2) / 3 * 4;
   std::string groups(text.substr(1, length));
-  groups.resize(length, table_.zero);
+  groups.resize(length, Table().zero);
   if (n % 3 == 1) {
     groups[length - 2] = FillChar();
     groups[length - 1] = FillChar();

@@ -20,11 +20,9 @@ class EncoderUUEBase : public Encoder3to4 {
  public:
   using Encoder3to4::Encoder3to4;
 
-  // CodingTable[bytes consumed] followed by the 3-to-4 encoding; 45 bytes
-  // give a 61-character line. Raises "Line too long in Encode." before
-  // reading when more than 63 bytes would be consumed.
-  std::string Encode(core::Stream& source,
-                     int64_t count = kWholeStream) override;
+  // Encode gives CodingTable[bytes consumed] followed by the 3-to-4
+  // encoding; 45 bytes give a 61-character line. Raises "Line too long in
+  // Encode." before reading when more than 63 bytes would be consumed.
   void EncodeAppend(core::Stream& source, int64_t count,
                     std::string& out) override;
 };
@@ -41,8 +39,7 @@ class EncoderXXE : public EncoderUUEBase {
 
 class DecoderUUEBase : public Decoder4to3 {
  public:
-  DecoderUUEBase(const DecodeTable& table, char fill_char)
-      : Decoder4to3(table, fill_char), table_(table) {}
+  using Decoder4to3::Decoder4to3;
 
   // An empty line gives nothing; otherwise exactly as many bytes as the
   // first character's value (up to 255 for a character outside the
@@ -52,9 +49,6 @@ class DecoderUUEBase : public Decoder4to3 {
 
  protected:
   void DecodeLine(std::string_view text, core::Stream& destination);
-
- private:
-  const DecodeTable& table_;
 };
 
 class DecoderUUE : public DecoderUUEBase {
