@@ -170,30 +170,30 @@ TEST(ReadTextLineTest, SmallReceivesAndTheAsciiFilter) {
 
 TEST(CollectLinesTest, StopsAtTheDotLineAndUnstuffs) {
   const std::string body = "a\r\n..b\r\n..\r\n.\r\nafter\r\n";
-  {
+  struct Row {
+    std::string name;
+    bool unstuff;
+    bool to_stream;
+    std::string collected;  // each line followed by CR LF
+  };
+  const Row rows[] = {
+      {"unstuffed list", true, false, "a\r\n.b\r\n.\r\n"},
+      {"stuffed list", false, false, "a\r\n..b\r\n..\r\n"},
+      {"unstuffed stream", true, true, "a\r\n.b\r\n.\r\n"},
+  };
+  for (const Row& row : rows) {
     ScriptedServer server(Script().Send(body));
     auto client = Reader(server);
     std::vector<std::string> lines;
-    EXPECT_EQ(client->CollectLines(&lines), 3);
-    EXPECT_EQ(lines, (std::vector<std::string>{"a", ".b", "."}));
-    EXPECT_EQ(client->ReadTextLine(), "after");
-    client->CloseConnection();
-  }
-  {
-    ScriptedServer server(Script().Send(body));
-    auto client = Reader(server);
-    std::vector<std::string> lines;
-    EXPECT_EQ(client->CollectLines(&lines, ".", false), 3);
-    EXPECT_EQ(lines, (std::vector<std::string>{"a", "..b", ".."}));
-    client->CloseConnection();
-  }
-  {
-    ScriptedServer server(Script().Send(body));
-    auto client = Reader(server);
     core::MemoryStream stream;
-    EXPECT_EQ(client->CollectLines(&stream), 3);
-    EXPECT_EQ(stream.Data(), "a\r\n.b\r\n.\r\n");
-    EXPECT_EQ(client->CollectLines(nullptr, "after"), 0);
+    const int32_t count = row.to_stream
+                              ? client->CollectLines(&stream, ".", row.unstuff)
+                              : client->CollectLines(&lines, ".", row.unstuff);
+    std::string collected = stream.Data();
+    for (const std::string& line : lines) collected += line + "\r\n";
+    EXPECT_EQ(count, 3) << row.name;
+    EXPECT_EQ(Visible(collected), Visible(row.collected)) << row.name;
+    EXPECT_EQ(client->CollectLines(nullptr, "after"), 0) << row.name;
     client->CloseConnection();
   }
 }
@@ -269,44 +269,6 @@ TEST(BufferTest, ManagedBufferKeepsAConsumedPrefixUntil32768) {
   EXPECT_TRUE(buffer.Empty());
   EXPECT_EQ(buffer.ConsumedBytes(), 0);
   EXPECT_EQ(removed, 40004);
-}
-
-TEST(BufferTest, SimpleBufferMovesTheRestDown) {
-  SimpleBuffer buffer;
-  buffer.Append("hello world");
-  EXPECT_EQ(buffer.Extract(6), "hello ");
-  EXPECT_EQ(buffer.View(), "world");
-  char* room = buffer.Reserve(8);
-  room[0] = '!';
-  buffer.Commit(1);
-  EXPECT_EQ(buffer.View(), "world!");
-  EXPECT_THROW(buffer.Remove(7), NotEnoughDataInBuffer);
-  buffer.Remove(6);
-  EXPECT_TRUE(buffer.Empty());
-}
-
-TEST(WorkCountersTest, OnlyTheOutermostWorkIsAnnounced) {
-  Component component;
-  std::vector<std::string> events;
-  component.OnWorkBegin = [&](Component*, WorkMode, int32_t max) {
-    events.push_back("begin " + std::to_string(max));
-  };
-  component.OnWork = [&](Component*, WorkMode, int32_t position) {
-    events.push_back("at " + std::to_string(position));
-  };
-  component.OnWorkEnd = [&](Component*, WorkMode) { events.push_back("end"); };
-  component.AddWork(wmWrite, 5);  // outside any work: ignored
-  component.StartWork(wmWrite, 100);
-  component.AddWork(wmWrite, 10);
-  component.StartWork(wmWrite, 7);
-  component.AddWork(wmWrite, 1);
-  component.FinishWork(wmWrite);
-  component.FinishWork(wmWrite);
-  component.FinishWork(wmWrite);  // unbalanced: ignored
-  component.StartWork(wmWrite, 3);
-  component.FinishWork(wmWrite);
-  EXPECT_EQ(events, (std::vector<std::string>{"begin 100", "at 10", "at 11",
-                                              "end", "begin 3", "end"}));
 }
 
 }  // namespace
