@@ -47,10 +47,14 @@ int16_t TCPConnection::CheckReplyCode(int16_t code,
   return code;
 }
 
-void TCPConnection::RaiseReplyError() {
+std::string TCPConnection::LastReplyMessage() const {
   std::string message;
   for (const std::string& line : last_reply_.Text()) message += line + "\r\n";
-  throw ProtocolReplyError(last_reply_.NumericCode(), message);
+  return message;
+}
+
+void TCPConnection::RaiseReplyError() {
+  throw ProtocolReplyError(last_reply_.NumericCode(), LastReplyMessage());
 }
 
 int16_t TCPConnection::SendCommand(const std::string& command,

@@ -144,6 +144,15 @@ class FileNotFound : public TCPConnectionError {
             core::Format("File \"%s\" not found", name.c_str())) {}
 };
 
+// "End of stream: <class name> at <position>".
+class EndOfStream : public core::Exception {
+ public:
+  EndOfStream(const std::string& class_name, int64_t position)
+      : core::Exception(core::Format("End of stream: %s at %lld",
+                                     class_name.c_str(),
+                                     static_cast<long long>(position))) {}
+};
+
 // A reply whose code the caller does not accept; the message is the reply's
 // text lines, each followed by CR LF.
 class ProtocolReplyError : public core::Exception {

@@ -173,11 +173,19 @@ class TCPConnection : public Component {
                                  const std::vector<int16_t>& allowed);
   // Raises ProtocolReplyError for LastReply.
   virtual void RaiseReplyError();
+  // Raises `E` with the message of LastReply (its text lines, each followed
+  // by CR LF).
+  template <typename E>
+  [[noreturn]] void RaiseReplyErrorAs() {
+    throw E(LastReplyMessage());
+  }
   // The next line trimmed of control bytes and blanks, skipping empty ones
   // (at most `attempts` reads; "" when all were empty).
   std::string ReadNonEmptyLine(int32_t attempts = 2147483647);
 
  protected:
+  // LastReply's text lines, each followed by CR LF.
+  std::string LastReplyMessage() const;
   // Frees an owned handler and forgets the handler.
   void ReleaseIOHandler();
   void InstallOwnedIOHandler(std::unique_ptr<net::IOHandler> handler);
