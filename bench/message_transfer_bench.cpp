@@ -3,11 +3,11 @@
 // reports the throughput and the peak resident memory of each run (VmHWM,
 // reset before each benchmark). Memory should stay flat across sizes.
 //
-//   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release \
-//       -DREPLYVANE_BUILD_BENCH=ON -DREPLYVANE_BUILD_APP=OFF
+//   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release
+//         -DREPLYVANE_BUILD_BENCH=ON -DREPLYVANE_BUILD_APP=OFF   (one line)
 //   cmake --build build/bench -j2 --target message_transfer_bench
 //   for size in 1 16 128; do
-//     build/bench/bench/message_transfer_bench --benchmark_filter="/$size\$"
+//     build/bench/bench/message_transfer_bench --benchmark_filter="/$size/"
 //   done
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

@@ -5,8 +5,8 @@
 // other exception, a crash, a sanitizer report or an attachment file left
 // open is a finding.
 //
-//   CXX=clang++ cmake -S . -B build/fuzz -DREPLYVANE_BUILD_FUZZ=ON \
-//       -DREPLYVANE_BUILD_APP=OFF
+//   CXX=clang++ cmake -S . -B build/fuzz -DREPLYVANE_BUILD_FUZZ=ON
+//         -DREPLYVANE_BUILD_APP=OFF   (one line)
 //   cmake --build build/fuzz -j2 --target message_reception_fuzzer
 //   build/fuzz/fuzz/message_reception_fuzzer -max_total_time=30
 #include <dirent.h>
