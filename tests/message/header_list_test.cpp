@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "message/wrap_text.h"
+#include "scoped_codeset.h"
 
 namespace replyvane::message {
 namespace {
@@ -191,6 +192,17 @@ TEST(WrapTextAtTest, BreaksOnlyWhereTheRulesAllow) {
     EXPECT_EQ(WrapTextAt(row.line, "\r\n ", " \t,", row.max_col), row.wrapped)
         << "line: " << row.line;
   }
+}
+
+TEST(WrapTextAtTest, KeepsDoubleByteCharactersOfALegacyCodesetWhole) {
+  // The trail byte 0x40 is the break character here.
+  const std::string line = "\x83@\x83@\x83@";
+  {
+    ScopedCodeset sjis("SHIFT_JIS");
+    EXPECT_EQ(WrapTextAt(line, "|", "@", 2), line);
+  }
+  ScopedCodeset utf8("UTF-8");
+  EXPECT_EQ(WrapTextAt(line, "|", "@", 2), "\x83@|\x83@|\x83@");
 }
 
 }  // namespace
