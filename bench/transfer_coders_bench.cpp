@@ -1,8 +1,8 @@
-// cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release
-// -DREPLYVANE_BUILD_BENCH=ON -DREPLYVANE_BUILD_APP=OFF cmake --build
-// build/bench -j2 --target transfer_coders_bench
-// build/bench/bench/transfer_coders_bench --benchmark_repetitions=3
-// --benchmark_report_aggregates_only=true
+// clang-format off
+// cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DREPLYVANE_BUILD_BENCH=ON -DREPLYVANE_BUILD_APP=OFF
+// cmake --build build/bench -j2 --target transfer_coders_bench
+// build/bench/bench/transfer_coders_bench --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
+// clang-format on
 //
 // Base64 and quoted-printable throughput on 64 MiB of random bytes and of
 // typical mail text, with OpenSSL's EVP_EncodeBlock / EVP_DecodeBlock on the

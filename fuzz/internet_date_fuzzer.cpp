@@ -1,5 +1,6 @@
 // Feeds arbitrary text to the Internet date parsers: they never raise, and
 // what they return is a date the rest of the program can format.
+// Run: build/fuzz/fuzz/internet_date_fuzzer -max_total_time=30
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

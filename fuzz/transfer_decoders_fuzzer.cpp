@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to every transfer decoder and checks the bounds each
 // promises, then checks that encoding the same bytes decodes back to them.
+// Run: build/fuzz/fuzz/transfer_decoders_fuzzer -max_total_time=30
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
