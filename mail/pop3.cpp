@@ -1,0 +1,146 @@
+// POP3 client; see pop3.h.
+#include "mail/pop3.h"
+
+#include <cstdint>
+
+#include "core/exception.h"
+#include "core/text.h"
+#include "mail/apop.h"
+#include "mail/command_line.h"
+
+namespace replyvane::mail {
+
+namespace {
+
+// The reply text as one block: every line ended by CR LF.
+std::string JoinedText(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+std::string FirstTextLine(const net::RFCReply& reply) {
+  return reply.Text().empty() ? std::string() : reply.Text().front();
+}
+
+// The text after the first blank, or the whole text without a blank.
+std::string AfterFirstBlank(std::string text) {
+  size_t blank = text.find(' ');
+  return blank == std::string::npos ? text : text.substr(blank + 1);
+}
+
+}  // namespace
+
+POP3::POP3() { SetPort(110); }
+
+int16_t POP3::SendCommand(const std::string& command,
+                          const std::vector<int16_t>& allowed) {
+  CheckCommandLine(command);
+  return MessageClient::SendCommand(command, allowed);
+}
+
+int16_t POP3::ReadReply(const std::vector<int16_t>& allowed) {
+  ReadReplyLines();
+  net::RFCReply& reply = LastReply();
+  if (core::SameText(reply.TextCode(), "+OK")) {
+    reply.SetNumericCode(kOK);
+  } else if (core::SameText(reply.TextCode(), "-ERR")) {
+    reply.SetNumericCode(kERR);
+  } else {
+    throw core::Exception(
+        core::Format("Unrecognized POP3 Response Header:\n\"%s\"",
+                     JoinedText(reply.Text()).c_str()));
+  }
+  return CheckReplyCode(static_cast<int16_t>(reply.NumericCode()), allowed);
+}
+
+void POP3::ConnectToHost(int timeout) {
+  MessageClient::ConnectToHost(timeout);
+  try {
+    ReadReply({kOK});
+    LogIn();
+  } catch (...) {
+    CloseConnection();
+    throw;
+  }
+}
+
+void POP3::LogIn() {
+  if (!apop_) {
+    SendCommand("USER " + username_, {kOK});
+    SendCommand("PASS " + password_, {kOK});
+    return;
+  }
+  std::string timestamp = ApopTimestamp(FirstTextLine(LastReply()));
+  if (timestamp.empty()) {
+    throw core::Exception("Server do not support APOP (no timestamp)");
+  }
+  SendCommand("APOP " + username_ + " " + ApopDigest(timestamp, password_),
+              {kOK});
+}
+
+void POP3::CloseConnection() {
+  // The base close runs even when QUIT cannot be written; the write
+  // failure then follows it out.
+  try {
+    if (IsConnected()) WriteTextLine("QUIT");
+  } catch (...) {
+    MessageClient::CloseConnection();
+    throw;
+  }
+  MessageClient::CloseConnection();
+}
+
+int POP3::GetMessageCount() {
+  SendCommand("STAT", {kOK});
+  std::string text = FirstTextLine(LastReply());
+  if (text.empty()) return 0;
+  size_t blank = text.find(' ');
+  // Without a blank the count is the empty text, which does not convert.
+  return core::StrToInt(blank == std::string::npos ? std::string()
+                                                   : text.substr(0, blank));
+}
+
+int POP3::GetMailboxSize() {
+  try {
+    SendCommand("LIST", {kOK});
+    // Summed wide: a maildrop over 2 GiB has no size that fits the
+    // result, and counts as unknown.
+    int64_t total = 0;
+    for (;;) {
+      std::string line = ReadTextLine();
+      if (line.empty() || line == ".") break;
+      total += core::StrToIntDef(AfterFirstBlank(line), 0);
+    }
+    return total > INT32_MAX ? -1 : static_cast<int>(total);
+  } catch (...) {
+    return -1;
+  }
+}
+
+int POP3::GetMessageSize(int number) {
+  SendCommand("LIST " + std::to_string(number), {kOK});
+  std::string text = FirstTextLine(LastReply());
+  if (text.empty()) return -1;
+  return core::StrToIntDef(AfterFirstBlank(text), -1);
+}
+
+bool POP3::FetchHeader(int number, message::Message& msg) {
+  SendCommand("TOP " + std::to_string(number) + " 0", {kOK});
+  ReadHeader(msg, ".");
+  return true;
+}
+
+bool POP3::FetchMessage(int number, message::Message& msg) {
+  if (SendCommand("RETR " + std::to_string(number), {}) != kOK) return false;
+  if (ReadHeader(msg, "").empty()) ReadBody(msg, ".");
+  return true;
+}
+
+bool POP3::DeleteMessage(int number) {
+  return SendCommand("DELE " + std::to_string(number), {kOK}) == kOK;
+}
+
+bool POP3::ResetMailbox() { return SendCommand("RSET", {kOK}) == kOK; }
+
+}  // namespace replyvane::mail

@@ -1,0 +1,75 @@
+// The POP3 client: log-in by USER/PASS or APOP and the maildrop commands
+// the responder needs (STAT, LIST, TOP, RETR, DELE, RSET, QUIT). Replies are
+// the "+OK"/"-ERR" status words, mapped onto the codes 1 and 2 so the
+// command/reply engine of the connection can check them. Failures raise:
+// a refused command net::ProtocolReplyError (code 2), an unreadable status
+// word core::Exception, connection faults as the connection raises them.
+#ifndef REPLYVANE_MAIL_POP3_H_
+#define REPLYVANE_MAIL_POP3_H_
+
+#include <cstdint>
+#include <string>
+
+#include "mail/message_client.h"
+#include "message/message.h"
+
+namespace replyvane::mail {
+
+class POP3 : public MessageClient {
+ public:
+  // Reply codes after the status word is mapped.
+  static constexpr int16_t kOK = 1;
+  static constexpr int16_t kERR = 2;
+
+  POP3();
+
+  const std::string& Username() const { return username_; }
+  void SetUsername(const std::string& value) { username_ = value; }
+  const std::string& Password() const { return password_; }
+  void SetPassword(const std::string& value) { password_ = value; }
+  bool APOP() const { return apop_; }
+  void SetAPOP(bool value) { apop_ = value; }
+
+  // Connects, reads the greeting and logs in. On any failure after the
+  // socket opened, QUIT is written (if still possible), the connection is
+  // closed and the failure raised again.
+  void ConnectToHost(int timeout = -1) override;
+  // Writes QUIT when connected (its reply is not read) and closes. Does
+  // nothing but the base close when not connected.
+  void CloseConnection() override;
+  // Reads one reply and maps "+OK" to 1 and "-ERR" to 2 (any case); any
+  // other status word raises core::Exception. Then checks the code.
+  int16_t ReadReply(const std::vector<int16_t>& allowed) override;
+
+  // STAT: the count of messages; 0 for a bare "+OK". A count that is not a
+  // number raises core::ConvertError.
+  int GetMessageCount();
+  // LIST: the sum of all message sizes; -1 on any failure (never raises).
+  int GetMailboxSize();
+  // LIST n: the size of message n; -1 when the reply carries none.
+  int GetMessageSize(int number);
+  // TOP n 0: reads the header block of message n into `msg`; true.
+  bool FetchHeader(int number, message::Message& msg);
+  // RETR n: reads message n into `msg`; false (and `msg` untouched) when
+  // the server answers "-ERR".
+  bool FetchMessage(int number, message::Message& msg);
+  // DELE n / RSET: true (a refusal raises).
+  bool DeleteMessage(int number);
+  bool ResetMailbox();
+
+ protected:
+  // Every command passes the command-line guard before it is written.
+  int16_t SendCommand(const std::string& command,
+                      const std::vector<int16_t>& allowed) override;
+
+ private:
+  void LogIn();
+
+  std::string username_;
+  std::string password_;
+  bool apop_ = false;
+};
+
+}  // namespace replyvane::mail
+
+#endif  // REPLYVANE_MAIL_POP3_H_

@@ -1,0 +1,95 @@
+// The SMTP client: greets with EHLO (falling back to HELO), learns the
+// announced AUTH mechanisms, logs in with AUTH LOGIN when asked to, and
+// sends one message per mail transaction (RSET, MAIL FROM, RCPT TO for every
+// To, Cc and Bcc address, DATA, the message text, "."). A reply outside the
+// codes a step accepts raises net::ProtocolReplyError with the server's
+// code and text and nothing further is sent; connection faults propagate.
+#ifndef REPLYVANE_MAIL_SMTP_H_
+#define REPLYVANE_MAIL_SMTP_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mail/message_client.h"
+#include "message/message.h"
+
+namespace replyvane::mail {
+
+enum class AuthenticationType { atNone, atLogin };
+
+class SMTP : public MessageClient {
+ public:
+  SMTP();
+
+  const std::string& Username() const { return username_; }
+  void SetUsername(const std::string& value) { username_ = value; }
+  const std::string& Password() const { return password_; }
+  void SetPassword(const std::string& value) { password_ = value; }
+  // atLogin also turns UseEhlo on (AUTH is announced only by EHLO).
+  mail::AuthenticationType AuthenticationType() const { return auth_type_; }
+  void SetAuthenticationType(mail::AuthenticationType value);
+  // Turning EHLO off also turns authentication off.
+  bool UseEhlo() const { return use_ehlo_; }
+  void SetUseEhlo(bool value);
+  // Name sent with EHLO/HELO; empty means the local host name.
+  const std::string& HeloName() const { return helo_name_; }
+  void SetHeloName(const std::string& value) { helo_name_ = value; }
+  // Value of the X-Mailer header put into every message sent; empty removes
+  // the header.
+  const std::string& MailAgent() const { return mail_agent_; }
+  void SetMailAgent(const std::string& value) { mail_agent_ = value; }
+
+  // The mechanisms the last EHLO announced, upper case, each once; empty
+  // after HELO.
+  const std::vector<std::string>& SupportedAuthSchemes() const {
+    return supported_auth_schemes_;
+  }
+  // True once Authenticate ran on this connection.
+  bool AuthenticationDone() const { return authentication_done_; }
+
+  // Copies AuthenticationType, Host, MailAgent, Password, Port, Username.
+  void Assign(const SMTP& source);
+
+  // Connects, reads the 220 greeting and sends EHLO or HELO. On failure
+  // QUIT is written if possible, the connection closed, the error raised.
+  void ConnectToHost(int timeout = -1) override;
+  // Writes QUIT when connected (reply not read), closes, and forgets that
+  // this connection was authenticated, also when the write fails.
+  void CloseConnection() override;
+
+  // True for atLogin when the server announced LOGIN; false otherwise.
+  virtual bool IsAuthSchemeAvailable(mail::AuthenticationType type) const;
+  // Runs AUTH LOGIN for atLogin (true), nothing otherwise (false). Marks
+  // the connection authenticated only when it returns.
+  virtual bool Authenticate();
+  // One mail transaction for `msg`. Stores MailAgent as X-Mailer in the
+  // message's extra headers (the message keeps it).
+  virtual void SendMessage(message::Message& msg);
+  // EXPN `text`; the reply stays in LastReply().
+  virtual void ExpandAddress(const std::string& text);
+  // VRFY `text`; returns the first text line of the reply.
+  virtual std::string VerifyAddress(const std::string& text);
+
+ protected:
+  // Every command passes the command-line guard before it is written.
+  int16_t SendCommand(const std::string& command,
+                      const std::vector<int16_t>& allowed) override;
+
+ private:
+  void Greet();
+  void ReadAuthSchemes();
+
+  std::string username_;
+  std::string password_;
+  mail::AuthenticationType auth_type_ = mail::AuthenticationType::atNone;
+  bool use_ehlo_ = true;
+  std::string helo_name_;
+  std::string mail_agent_;
+  std::vector<std::string> supported_auth_schemes_;
+  bool authentication_done_ = false;
+};
+
+}  // namespace replyvane::mail
+
+#endif  // REPLYVANE_MAIL_SMTP_H_
