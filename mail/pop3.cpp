@@ -54,7 +54,7 @@ int16_t POP3::ReadReply(const std::vector<int16_t>& allowed) {
   return CheckReplyCode(static_cast<int16_t>(reply.NumericCode()), allowed);
 }
 
-void POP3::ConnectToHost(int timeout) {
+void POP3::ConnectToHost(int32_t timeout) {
   MessageClient::ConnectToHost(timeout);
   try {
     ReadReply({kOK});

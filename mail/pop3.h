@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mail/message_client.h"
 #include "message/message.h"
@@ -33,7 +34,7 @@ class POP3 : public MessageClient {
   // Connects, reads the greeting and logs in. On any failure after the
   // socket opened, QUIT is written (if still possible), the connection is
   // closed and the failure raised again.
-  void ConnectToHost(int timeout = -1) override;
+  void ConnectToHost(int32_t timeout = -1) override;
   // Writes QUIT when connected (its reply is not read) and closes. Does
   // nothing but the base close when not connected.
   void CloseConnection() override;
@@ -57,8 +58,9 @@ class POP3 : public MessageClient {
   bool DeleteMessage(int number);
   bool ResetMailbox();
 
- protected:
-  // Every command passes the command-line guard before it is written.
+  // Every command passes the command-line guard (UnsafeCommandError)
+  // before it is written.
+  using MessageClient::SendCommand;
   int16_t SendCommand(const std::string& command,
                       const std::vector<int16_t>& allowed) override;
 

@@ -5,6 +5,8 @@
 
 #include "core/text.h"
 #include "mail/command_line.h"
+#include "message/encoder.h"
+#include "message/mime_coder.h"
 
 namespace replyvane::mail {
 
@@ -35,7 +37,7 @@ int16_t SMTP::SendCommand(const std::string& command,
   return MessageClient::SendCommand(command, allowed);
 }
 
-void SMTP::ConnectToHost(int timeout) {
+void SMTP::ConnectToHost(int32_t timeout) {
   MessageClient::ConnectToHost(timeout);
   try {
     Greet();
@@ -99,8 +101,8 @@ bool SMTP::Authenticate() {
   bool ran = false;
   if (auth_type_ == mail::AuthenticationType::atLogin) {
     SendCommand("AUTH LOGIN", {334});
-    SendCommand(message::EncodeBase64(username_), {334});
-    SendCommand(message::EncodeBase64(password_), {235});
+    SendCommand(message::EncodeTextOnce<message::EncoderMIME>(username_), {334});
+    SendCommand(message::EncodeTextOnce<message::EncoderMIME>(password_), {235});
     ran = true;
   }
   authentication_done_ = true;
@@ -113,8 +115,8 @@ void SMTP::SendMessage(message::Message& msg) {
   std::vector<std::string> recipients;
   for (const message::EMailAddressList* list :
        {&msg.Recipients(), &msg.CCList(), &msg.BccList()}) {
-    for (const message::EMailAddressItem& item : *list) {
-      recipients.push_back("RCPT TO:<" + item.Address() + ">");
+    for (int i = 0; i < list->Count(); ++i) {
+      recipients.push_back("RCPT TO:<" + list->Items(i).Address() + ">");
       CheckCommandLine(recipients.back());
     }
   }

@@ -53,7 +53,7 @@ class SMTP : public MessageClient {
 
   // Connects, reads the 220 greeting and sends EHLO or HELO. On failure
   // QUIT is written if possible, the connection closed, the error raised.
-  void ConnectToHost(int timeout = -1) override;
+  void ConnectToHost(int32_t timeout = -1) override;
   // Writes QUIT when connected (reply not read), closes, and forgets that
   // this connection was authenticated, also when the write fails.
   void CloseConnection() override;
@@ -71,8 +71,9 @@ class SMTP : public MessageClient {
   // VRFY `text`; returns the first text line of the reply.
   virtual std::string VerifyAddress(const std::string& text);
 
- protected:
-  // Every command passes the command-line guard before it is written.
+  // Every command passes the command-line guard (UnsafeCommandError)
+  // before it is written.
+  using MessageClient::SendCommand;
   int16_t SendCommand(const std::string& command,
                       const std::vector<int16_t>& allowed) override;
 

@@ -1,0 +1,281 @@
+// The POP3 client against scripted servers: exact dialogues for the log-in
+// variants and every maildrop operation, including malformed replies.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/pop3.h"
+#include "message/message.h"
+#include "tests/mail/outcome.h"
+#include "tests/support/scripted_server.h"
+
+namespace replyvane::mail {
+namespace {
+
+using testing::Script;
+using testing::ScriptedServer;
+using testing::Transcript;
+using Lines = std::vector<std::string>;
+
+std::unique_ptr<POP3> ClientOf(const ScriptedServer& server) {
+  auto client = std::make_unique<POP3>();
+  client->SetHost("127.0.0.1");
+  client->SetPort(server.Port());
+  client->SetUsername("alice");
+  client->SetPassword("secret");
+  client->SetReadTimeout(10000);
+  return client;
+}
+
+// Greeting and USER/PASS, then `rest`, then the client's QUIT.
+Script LoggedIn(std::initializer_list<std::string_view> rest) {
+  Script script = Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
+                              "C: PASS secret", "S: +OK"});
+  script.Transcript(rest);
+  return script.Transcript({"C: QUIT"});
+}
+
+TEST(Pop3DialogueTest, LogInSucceedsOrClosesWithQuit) {
+  struct Row {
+    const char* name;
+    bool apop;
+    Script script;
+    const char* outcome;
+  } rows[] = {
+      {"user/pass", false,
+       Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
+                   "C: PASS secret", "S: +OK logged in", "C: QUIT"}),
+       ""},
+      {"status words in any case", false,
+       Transcript({"S: +ok ready", "C: USER alice", "S: +Ok",
+                   "C: PASS secret", "S: +oK", "C: QUIT"}),
+       ""},
+      {"apop", true,
+       Transcript({"S: +OK ready <12.34.host>",
+                   "C: APOP alice 354560fd36ff0bdbe4064860859afdd2",
+                   "S: +OK", "C: QUIT"}),
+       ""},
+      {"apop without timestamp", true,
+       Transcript({"S: +OK ready", "C: QUIT"}),
+       "error: Server do not support APOP (no timestamp)"},
+      {"wrong password", false,
+       Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
+                   "C: PASS secret",
+                   "S: -ERR [AUTH] Authentication failed.", "C: QUIT"}),
+       "reply 2: [AUTH] Authentication failed.\\r\\n"},
+      {"lower-case -err greeting", false,
+       Transcript({"S: -err busy", "C: QUIT"}), "reply 2: busy\\r\\n"},
+      {"unknown status word", false,
+       Transcript({"S: HELLO there", "C: QUIT"}),
+       "error: Unrecognized POP3 Response Header:\\n\"O there\\r\\n\""},
+      {"greeting cut short", false, Transcript({"S| +OK rea", "CLOSE"}),
+       "error: Connection Closed Gracefully."},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedServer server(row.script);
+    auto client = ClientOf(server);
+    client->SetAPOP(row.apop);
+    std::string outcome = Outcome([&] { client->ConnectToHost(); });
+    EXPECT_EQ(outcome, row.outcome);
+    if (outcome.empty()) {
+      EXPECT_TRUE(client->IsConnected());
+      client->CloseConnection();
+    }
+    EXPECT_FALSE(client->IsConnected());
+    EXPECT_TRUE(server.Played());
+  }
+}
+
+TEST(Pop3DialogueTest, CountsAndSizesReadTheReplyText) {
+  ScriptedServer server(LoggedIn({
+      "C: STAT", "S: +OK",             // bare: no messages
+      "C: STAT", "S: +OK 0 0",         //
+      "C: STAT", "S: +ok 3 1200",      //
+      "C: STAT", "S: +OK x 5",         // not a number
+      "C: STAT", "S: +OK 3",           // no blank: empty count text
+      "C: LIST 2", "S: +OK 2 320",     //
+      "C: LIST 2", "S: +OK",           // no size
+      "C: LIST 2", "S: +OK 2 many",    //
+      "C: LIST 2", "S: +OK 320",       // no blank: the whole text
+      "C: LIST 9", "S: -ERR no such message",
+  }));
+  auto client = ClientOf(server);
+  client->ConnectToHost();
+  struct Row {
+    const char* name;
+    int expected;
+    const char* outcome;
+  } counts[] = {
+      {"bare +OK", 0, ""},
+      {"+OK 0 0", 0, ""},
+      {"+ok 3 1200", 3, ""},
+      {"+OK x 5", 0, "error: 'x' is not a valid integer value"},
+      {"+OK 3", 0, "error: '' is not a valid integer value"},
+  };
+  for (const Row& row : counts) {
+    int count = -7;
+    EXPECT_EQ(Outcome([&] { count = client->GetMessageCount(); }),
+              row.outcome)
+        << row.name;
+    if (*row.outcome == 0) EXPECT_EQ(count, row.expected) << row.name;
+  }
+  Row sizes[] = {
+      {"+OK 2 320", 320, ""},
+      {"bare +OK", -1, ""},
+      {"+OK 2 many", -1, ""},
+      {"+OK 320", 320, ""},
+      {"-ERR", 0, "reply 2: no such message\\r\\n"},
+  };
+  int numbers[] = {2, 2, 2, 2, 9};
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    int size = -7;
+    EXPECT_EQ(Outcome([&] { size = client->GetMessageSize(numbers[i]); }),
+              sizes[i].outcome)
+        << sizes[i].name;
+    if (*sizes[i].outcome == 0) EXPECT_EQ(size, sizes[i].expected) << sizes[i].name;
+  }
+  client->CloseConnection();
+  EXPECT_TRUE(server.Played());
+}
+
+TEST(Pop3DialogueTest, MailboxSizeSumsTheListingAndAbsorbsEveryFailure) {
+  // Where the script goes on with "C: STAT", the connection must still be
+  // in step after the listing.
+  struct Row {
+    const char* name;
+    Script script;
+    int expected;
+  } rows[] = {
+      {"listing", LoggedIn({"C: LIST", "S: +OK 2 messages", "S: 1 100",
+                            "S: 2 250", "S: .", "C: STAT", "S: +OK 2 350"}),
+       350},
+      {"non-number counts 0",
+       LoggedIn({"C: LIST", "S: +OK", "S: 1 abc", "S: 2 250", "S: 3", "S: ."}),
+       250},
+      {"empty line ends it",
+       LoggedIn({"C: LIST", "S: +OK", "S: 1 100", "S: ", "C: STAT",
+                 "S: +OK 1 100"}),
+       100},
+      {"refused", LoggedIn({"C: LIST", "S: -ERR not now", "C: STAT",
+                            "S: +OK 1 100"}),
+       -1},
+      {"over 2 GiB is unknown",
+       LoggedIn({"C: LIST", "S: +OK", "S: 1 2147483647", "S: 2 1", "S: .",
+                 "C: STAT", "S: +OK 2 0"}),
+       -1},
+      {"connection lost in the listing",
+       Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
+                   "C: PASS secret", "S: +OK", "C: LIST", "S: +OK",
+                   "S: 1 100", "CLOSE"}),
+       -1},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    bool goes_on = false;
+    for (const testing::Step& step : row.script.Steps()) {
+      goes_on = goes_on || step.text == "STAT";
+    }
+    ScriptedServer server(row.script);
+    auto client = ClientOf(server);
+    client->ConnectToHost();
+    EXPECT_EQ(client->GetMailboxSize(), row.expected);
+    if (goes_on) EXPECT_GT(client->GetMessageCount(), 0);
+    client->CloseConnection();
+    EXPECT_TRUE(server.Played());
+  }
+}
+
+TEST(Pop3DialogueTest, FetchReadsHeaderBlocksAndMessages) {
+  ScriptedServer server(LoggedIn({
+      // TOP reads past the empty line up to ".".
+      "C: TOP 1 0", "S: +OK", "S: Subject: first", "S: From: a@example.org",
+      "S: ", "S: .",
+      // A refused RETR reads nothing and does not raise.
+      "C: RETR 2", "S: -ERR no such message",
+      // Header block followed directly by ".": no body is read.
+      "C: RETR 3", "S: +OK", "S: Subject: bodiless", "S: .",
+      // A plain body, dot-stuffed on the wire.
+      "C: RETR 4", "S: +OK", "S: Subject: plain", "S: ", "S: line one",
+      "S: ..dot", "S: .",
+      "C: DELE 4", "S: +OK marked", "C: DELE 9", "S: -ERR no such message",
+      "C: RSET", "S: +OK",
+  }));
+  auto client = ClientOf(server);
+  client->ConnectToHost();
+
+  message::Message header;
+  EXPECT_TRUE(client->FetchHeader(1, header));
+  EXPECT_EQ(header.Subject(), "first");
+  EXPECT_EQ(header.From().Address(), "a@example.org");
+  EXPECT_EQ(header.Headers().Count(), 2);
+
+  message::Message kept;
+  kept.SetSubject("kept");
+  kept.SetBody({"old body"});
+  EXPECT_FALSE(client->FetchMessage(2, kept));
+  EXPECT_EQ(kept.Subject(), "kept");
+  EXPECT_EQ(kept.Body(), Lines{"old body"});
+  EXPECT_EQ(kept.Headers().Count(), 0);
+
+  message::Message bodiless;
+  EXPECT_TRUE(client->FetchMessage(3, bodiless));
+  EXPECT_EQ(bodiless.Subject(), "bodiless");
+  EXPECT_TRUE(bodiless.Body().empty());
+
+  message::Message plain;
+  EXPECT_TRUE(client->FetchMessage(4, plain));
+  EXPECT_EQ(plain.Subject(), "plain");
+  EXPECT_EQ(plain.Body(), (Lines{"line one", ".dot"}));
+
+  EXPECT_TRUE(client->DeleteMessage(4));
+  EXPECT_EQ(Outcome([&] { client->DeleteMessage(9); }),
+            "reply 2: no such message\\r\\n");
+  EXPECT_EQ(client->LastReply().NumericCode(), POP3::kERR);
+  EXPECT_TRUE(client->ResetMailbox());
+  client->CloseConnection();
+  EXPECT_TRUE(server.Played());
+}
+
+TEST(Pop3DialogueTest, CloseWithoutConnectionSendsNothing) {
+  POP3 client;
+  EXPECT_EQ(client.Port(), 110);
+  EXPECT_FALSE(client.APOP());
+  EXPECT_NO_THROW(client.CloseConnection());
+  EXPECT_FALSE(client.IsConnected());
+}
+
+TEST(Pop3DialogueTest, LineBreaksInCredentialsNeverReachTheServer) {
+  struct Row {
+    std::string user;
+    std::string password;
+    Script script;
+    const char* word;
+  } rows[] = {
+      {"alice\r\nDELE 1", "secret",
+       Transcript({"S: +OK ready", "C: QUIT"}), "USER"},
+      {"alice", std::string("sec\0ret", 7),
+       Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: QUIT"}),
+       "PASS"},
+      {"alice", "sec\rret",
+       Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: QUIT"}),
+       "PASS"},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.word);
+    ScriptedServer server(row.script);
+    auto client = ClientOf(server);
+    client->SetUsername(row.user);
+    client->SetPassword(row.password);
+    EXPECT_EQ(Outcome([&] { client->ConnectToHost(); }),
+              std::string("unsafe: Refused to send the ") + row.word +
+                  " command: its text holds a line break or NUL byte");
+    EXPECT_FALSE(client->IsConnected());
+    EXPECT_TRUE(server.Played());
+  }
+}
+
+}  // namespace
+}  // namespace replyvane::mail
