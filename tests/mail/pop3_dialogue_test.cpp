@@ -2,6 +2,7 @@
 // variants and every maildrop operation, including malformed replies.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -104,38 +105,32 @@ TEST(Pop3DialogueTest, CountsAndSizesReadTheReplyText) {
   }));
   auto client = ClientOf(server);
   client->ConnectToHost();
+  // One row per exchange above, in order.
+  auto count = [&](int) { return client->GetMessageCount(); };
+  auto size = [&](int n) { return client->GetMessageSize(n); };
   struct Row {
     const char* name;
+    std::function<int(int)> call;
+    int number;
     int expected;
     const char* outcome;
-  } counts[] = {
-      {"bare +OK", 0, ""},
-      {"+OK 0 0", 0, ""},
-      {"+ok 3 1200", 3, ""},
-      {"+OK x 5", 0, "error: 'x' is not a valid integer value"},
-      {"+OK 3", 0, "error: '' is not a valid integer value"},
+  } rows[] = {
+      {"STAT bare +OK", count, 0, 0, ""},
+      {"STAT +OK 0 0", count, 0, 0, ""},
+      {"STAT +ok 3 1200", count, 0, 3, ""},
+      {"STAT +OK x 5", count, 0, -7, "error: 'x' is not a valid integer value"},
+      {"STAT +OK 3", count, 0, -7, "error: '' is not a valid integer value"},
+      {"LIST +OK 2 320", size, 2, 320, ""},
+      {"LIST bare +OK", size, 2, -1, ""},
+      {"LIST +OK 2 many", size, 2, -1, ""},
+      {"LIST +OK 320", size, 2, 320, ""},
+      {"LIST -ERR", size, 9, -7, "reply 2: no such message\\r\\n"},
   };
-  for (const Row& row : counts) {
-    int count = -7;
-    EXPECT_EQ(Outcome([&] { count = client->GetMessageCount(); }),
-              row.outcome)
+  for (const Row& row : rows) {
+    int result = -7;
+    EXPECT_EQ(Outcome([&] { result = row.call(row.number); }), row.outcome)
         << row.name;
-    if (*row.outcome == 0) EXPECT_EQ(count, row.expected) << row.name;
-  }
-  Row sizes[] = {
-      {"+OK 2 320", 320, ""},
-      {"bare +OK", -1, ""},
-      {"+OK 2 many", -1, ""},
-      {"+OK 320", 320, ""},
-      {"-ERR", 0, "reply 2: no such message\\r\\n"},
-  };
-  int numbers[] = {2, 2, 2, 2, 9};
-  for (size_t i = 0; i < std::size(sizes); ++i) {
-    int size = -7;
-    EXPECT_EQ(Outcome([&] { size = client->GetMessageSize(numbers[i]); }),
-              sizes[i].outcome)
-        << sizes[i].name;
-    if (*sizes[i].outcome == 0) EXPECT_EQ(size, sizes[i].expected) << sizes[i].name;
+    EXPECT_EQ(result, row.expected) << row.name;
   }
   client->CloseConnection();
   EXPECT_TRUE(server.Played());
@@ -182,7 +177,9 @@ TEST(Pop3DialogueTest, MailboxSizeSumsTheListingAndAbsorbsEveryFailure) {
     auto client = ClientOf(server);
     client->ConnectToHost();
     EXPECT_EQ(client->GetMailboxSize(), row.expected);
-    if (goes_on) EXPECT_GT(client->GetMessageCount(), 0);
+    if (goes_on) {
+      EXPECT_GT(client->GetMessageCount(), 0);
+    }
     client->CloseConnection();
     EXPECT_TRUE(server.Played());
   }
