@@ -92,17 +92,21 @@ void SMTP::CloseConnection() {
 
 bool SMTP::IsAuthSchemeAvailable(mail::AuthenticationType type) const {
   if (type != mail::AuthenticationType::atLogin) return false;
-  return std::any_of(
-      supported_auth_schemes_.begin(), supported_auth_schemes_.end(),
-      [](const std::string& scheme) { return core::SameText(scheme, "LOGIN"); });
+  return std::any_of(supported_auth_schemes_.begin(),
+                     supported_auth_schemes_.end(),
+                     [](const std::string& scheme) {
+                       return core::SameText(scheme, "LOGIN");
+                     });
 }
 
 bool SMTP::Authenticate() {
   bool ran = false;
   if (auth_type_ == mail::AuthenticationType::atLogin) {
     SendCommand("AUTH LOGIN", {334});
-    SendCommand(message::EncodeTextOnce<message::EncoderMIME>(username_), {334});
-    SendCommand(message::EncodeTextOnce<message::EncoderMIME>(password_), {235});
+    SendCommand(message::EncodeTextOnce<message::EncoderMIME>(username_),
+                {334});
+    SendCommand(message::EncodeTextOnce<message::EncoderMIME>(password_),
+                {235});
     ran = true;
   }
   authentication_done_ = true;

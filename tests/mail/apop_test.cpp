@@ -36,7 +36,8 @@ TEST(ApopTest, DigestIsLowerCaseHexMd5OfTimestampAndPassword) {
 }
 
 TEST(CommandLineTest, RefusesLineBreaksAndNulNamingOnlyTheCommandWord) {
-  for (const char* safe : {"", "QUIT", "MAIL FROM:<a@b>", "PASS p\tw\x7f\xff"}) {
+  for (const char* safe :
+       {"", "QUIT", "MAIL FROM:<a@b>", "PASS p\tw\x7f\xff"}) {
     EXPECT_NO_THROW(CheckCommandLine(safe)) << safe;
   }
   struct Row {

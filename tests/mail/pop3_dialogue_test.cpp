@@ -32,8 +32,8 @@ std::unique_ptr<POP3> ClientOf(const ScriptedServer& server) {
 
 // Greeting and USER/PASS, then `rest`, then the client's QUIT.
 Script LoggedIn(std::initializer_list<std::string_view> rest) {
-  Script script = Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
-                              "C: PASS secret", "S: +OK"});
+  Script script = Transcript(
+      {"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret", "S: +OK"});
   script.Transcript(rest);
   return script.Transcript({"C: QUIT"});
 }
@@ -46,30 +46,27 @@ TEST(Pop3DialogueTest, LogInSucceedsOrClosesWithQuit) {
     const char* outcome;
   } rows[] = {
       {"user/pass", false,
-       Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
-                   "C: PASS secret", "S: +OK logged in", "C: QUIT"}),
+       Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret",
+                   "S: +OK logged in", "C: QUIT"}),
        ""},
       {"status words in any case", false,
-       Transcript({"S: +ok ready", "C: USER alice", "S: +Ok",
-                   "C: PASS secret", "S: +oK", "C: QUIT"}),
+       Transcript({"S: +ok ready", "C: USER alice", "S: +Ok", "C: PASS secret",
+                   "S: +oK", "C: QUIT"}),
        ""},
       {"apop", true,
        Transcript({"S: +OK ready <12.34.host>",
-                   "C: APOP alice 354560fd36ff0bdbe4064860859afdd2",
-                   "S: +OK", "C: QUIT"}),
+                   "C: APOP alice 354560fd36ff0bdbe4064860859afdd2", "S: +OK",
+                   "C: QUIT"}),
        ""},
-      {"apop without timestamp", true,
-       Transcript({"S: +OK ready", "C: QUIT"}),
+      {"apop without timestamp", true, Transcript({"S: +OK ready", "C: QUIT"}),
        "error: Server do not support APOP (no timestamp)"},
       {"wrong password", false,
-       Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
-                   "C: PASS secret",
+       Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret",
                    "S: -ERR [AUTH] Authentication failed.", "C: QUIT"}),
        "reply 2: [AUTH] Authentication failed.\\r\\n"},
       {"lower-case -err greeting", false,
        Transcript({"S: -err busy", "C: QUIT"}), "reply 2: busy\\r\\n"},
-      {"unknown status word", false,
-       Transcript({"S: HELLO there", "C: QUIT"}),
+      {"unknown status word", false, Transcript({"S: HELLO there", "C: QUIT"}),
        "error: Unrecognized POP3 Response Header:\\n\"O there\\r\\n\""},
       {"greeting cut short", false, Transcript({"S| +OK rea", "CLOSE"}),
        "error: Connection Closed Gracefully."},
@@ -92,15 +89,15 @@ TEST(Pop3DialogueTest, LogInSucceedsOrClosesWithQuit) {
 
 TEST(Pop3DialogueTest, CountsAndSizesReadTheReplyText) {
   ScriptedServer server(LoggedIn({
-      "C: STAT", "S: +OK",             // bare: no messages
-      "C: STAT", "S: +OK 0 0",         //
-      "C: STAT", "S: +ok 3 1200",      //
-      "C: STAT", "S: +OK x 5",         // not a number
-      "C: STAT", "S: +OK 3",           // no blank: empty count text
-      "C: LIST 2", "S: +OK 2 320",     //
-      "C: LIST 2", "S: +OK",           // no size
-      "C: LIST 2", "S: +OK 2 many",    //
-      "C: LIST 2", "S: +OK 320",       // no blank: the whole text
+      "C: STAT",   "S: +OK",         // bare: no messages
+      "C: STAT",   "S: +OK 0 0",     //
+      "C: STAT",   "S: +ok 3 1200",  //
+      "C: STAT",   "S: +OK x 5",     // not a number
+      "C: STAT",   "S: +OK 3",       // no blank: empty count text
+      "C: LIST 2", "S: +OK 2 320",   //
+      "C: LIST 2", "S: +OK",         // no size
+      "C: LIST 2", "S: +OK 2 many",  //
+      "C: LIST 2", "S: +OK 320",     // no blank: the whole text
       "C: LIST 9", "S: -ERR no such message",
   }));
   auto client = ClientOf(server);
@@ -144,27 +141,26 @@ TEST(Pop3DialogueTest, MailboxSizeSumsTheListingAndAbsorbsEveryFailure) {
     Script script;
     int expected;
   } rows[] = {
-      {"listing", LoggedIn({"C: LIST", "S: +OK 2 messages", "S: 1 100",
-                            "S: 2 250", "S: .", "C: STAT", "S: +OK 2 350"}),
+      {"listing",
+       LoggedIn({"C: LIST", "S: +OK 2 messages", "S: 1 100", "S: 2 250", "S: .",
+                 "C: STAT", "S: +OK 2 350"}),
        350},
       {"non-number counts 0",
        LoggedIn({"C: LIST", "S: +OK", "S: 1 abc", "S: 2 250", "S: 3", "S: ."}),
        250},
       {"empty line ends it",
-       LoggedIn({"C: LIST", "S: +OK", "S: 1 100", "S: ", "C: STAT",
-                 "S: +OK 1 100"}),
+       LoggedIn(
+           {"C: LIST", "S: +OK", "S: 1 100", "S: ", "C: STAT", "S: +OK 1 100"}),
        100},
-      {"refused", LoggedIn({"C: LIST", "S: -ERR not now", "C: STAT",
-                            "S: +OK 1 100"}),
-       -1},
+      {"refused",
+       LoggedIn({"C: LIST", "S: -ERR not now", "C: STAT", "S: +OK 1 100"}), -1},
       {"over 2 GiB is unknown",
        LoggedIn({"C: LIST", "S: +OK", "S: 1 2147483647", "S: 2 1", "S: .",
                  "C: STAT", "S: +OK 2 0"}),
        -1},
       {"connection lost in the listing",
-       Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
-                   "C: PASS secret", "S: +OK", "C: LIST", "S: +OK",
-                   "S: 1 100", "CLOSE"}),
+       Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret",
+                   "S: +OK", "C: LIST", "S: +OK", "S: 1 100", "CLOSE"}),
        -1},
   };
   for (Row& row : rows) {
@@ -188,17 +184,34 @@ TEST(Pop3DialogueTest, MailboxSizeSumsTheListingAndAbsorbsEveryFailure) {
 TEST(Pop3DialogueTest, FetchReadsHeaderBlocksAndMessages) {
   ScriptedServer server(LoggedIn({
       // TOP reads past the empty line up to ".".
-      "C: TOP 1 0", "S: +OK", "S: Subject: first", "S: From: a@example.org",
-      "S: ", "S: .",
+      "C: TOP 1 0",
+      "S: +OK",
+      "S: Subject: first",
+      "S: From: a@example.org",
+      "S: ",
+      "S: .",
       // A refused RETR reads nothing and does not raise.
-      "C: RETR 2", "S: -ERR no such message",
+      "C: RETR 2",
+      "S: -ERR no such message",
       // Header block followed directly by ".": no body is read.
-      "C: RETR 3", "S: +OK", "S: Subject: bodiless", "S: .",
+      "C: RETR 3",
+      "S: +OK",
+      "S: Subject: bodiless",
+      "S: .",
       // A plain body, dot-stuffed on the wire.
-      "C: RETR 4", "S: +OK", "S: Subject: plain", "S: ", "S: line one",
-      "S: ..dot", "S: .",
-      "C: DELE 4", "S: +OK marked", "C: DELE 9", "S: -ERR no such message",
-      "C: RSET", "S: +OK",
+      "C: RETR 4",
+      "S: +OK",
+      "S: Subject: plain",
+      "S: ",
+      "S: line one",
+      "S: ..dot",
+      "S: .",
+      "C: DELE 4",
+      "S: +OK marked",
+      "C: DELE 9",
+      "S: -ERR no such message",
+      "C: RSET",
+      "S: +OK",
   }));
   auto client = ClientOf(server);
   client->ConnectToHost();
@@ -251,8 +264,8 @@ TEST(Pop3DialogueTest, LineBreaksInCredentialsNeverReachTheServer) {
     Script script;
     const char* word;
   } rows[] = {
-      {"alice\r\nDELE 1", "secret",
-       Transcript({"S: +OK ready", "C: QUIT"}), "USER"},
+      {"alice\r\nDELE 1", "secret", Transcript({"S: +OK ready", "C: QUIT"}),
+       "USER"},
       {"alice", std::string("sec\0ret", 7),
        Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: QUIT"}),
        "PASS"},

@@ -127,7 +127,8 @@ TEST_F(Pop3IntegrationTest, ReadsSizesHeadersAndMessages) {
   for (int n = 1; n <= 4; ++n) {
     EXPECT_EQ(client->GetMessageSize(n), sizes[n - 1]) << n;
   }
-  EXPECT_EQ(client->GetMailboxSize(), sizes[0] + sizes[1] + sizes[2] + sizes[3]);
+  EXPECT_EQ(client->GetMailboxSize(),
+            sizes[0] + sizes[1] + sizes[2] + sizes[3]);
 
   message::Message header;
   EXPECT_TRUE(client->FetchHeader(1, header));

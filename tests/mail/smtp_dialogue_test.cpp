@@ -46,9 +46,9 @@ void Compose(message::Message& msg) {
 
 // Greeting and an EHLO reply announcing AUTH LOGIN.
 Script Greeted(std::initializer_list<std::string_view> rest) {
-  Script script = Transcript({"S: 220 test.invalid ready",
-                              "C: EHLO client.test", "S: 250-test.invalid",
-                              "S: 250 AUTH LOGIN"});
+  Script script =
+      Transcript({"S: 220 test.invalid ready", "C: EHLO client.test",
+                  "S: 250-test.invalid", "S: 250 AUTH LOGIN"});
   return script.Transcript(rest);
 }
 
@@ -60,30 +60,41 @@ TEST(SmtpDialogueTest, GreetingLearnsAnnouncedMechanisms) {
     Lines schemes;
     const char* outcome;
   } rows[] = {
-      {"both announcement forms", true,
+      {"both announcement forms",
+       true,
        Transcript({"S: 220 hi", "C: EHLO client.test", "S: 250-test.invalid",
-                   "S: 250-AUTH=LOGIN", "S: 250-AUTHENTICATE X",
-                   "S: 250-AUTH", "S: 250-SIZE 100",
-                   "S: 250 AUTH LOGIN PLAIN", "C: QUIT"}),
-       {"LOGIN", "PLAIN"}, ""},
-      {"lower case", true,
+                   "S: 250-AUTH=LOGIN", "S: 250-AUTHENTICATE X", "S: 250-AUTH",
+                   "S: 250-SIZE 100", "S: 250 AUTH LOGIN PLAIN", "C: QUIT"}),
+       {"LOGIN", "PLAIN"},
+       ""},
+      {"lower case",
+       true,
        Transcript({"S: 220 hi", "C: EHLO client.test",
                    "S: 250 auth login=cram-md5 login", "C: QUIT"}),
-       {"LOGIN", "CRAM-MD5"}, ""},
-      {"EHLO refused falls back to HELO", true,
+       {"LOGIN", "CRAM-MD5"},
+       ""},
+      {"EHLO refused falls back to HELO",
+       true,
        Transcript({"S: 220 hi", "C: EHLO client.test", "S: 500 what",
                    "C: HELO client.test", "S: 250 ok", "C: QUIT"}),
-       {}, ""},
-      {"EHLO off", false,
+       {},
+       ""},
+      {"EHLO off",
+       false,
        Transcript({"S: 220 hi", "C: HELO client.test", "S: 250 ok", "C: QUIT"}),
-       {}, ""},
-      {"greeting refused", true,
-       Transcript({"S: 554 no service", "C: QUIT"}), {},
+       {},
+       ""},
+      {"greeting refused",
+       true,
+       Transcript({"S: 554 no service", "C: QUIT"}),
+       {},
        "reply 554: no service\\r\\n"},
-      {"HELO refused", true,
+      {"HELO refused",
+       true,
        Transcript({"S: 220 hi", "C: EHLO client.test", "S: 502 no",
                    "C: HELO client.test", "S: 501 bad name", "C: QUIT"}),
-       {}, "reply 501: bad name\\r\\n"},
+       {},
+       "reply 501: bad name\\r\\n"},
   };
   for (Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -93,8 +104,8 @@ TEST(SmtpDialogueTest, GreetingLearnsAnnouncedMechanisms) {
     std::string outcome = Outcome([&] { client->ConnectToHost(); });
     EXPECT_EQ(outcome, row.outcome);
     EXPECT_EQ(client->SupportedAuthSchemes(), row.schemes);
-    bool login = std::find(row.schemes.begin(), row.schemes.end(),
-                           "LOGIN") != row.schemes.end();
+    bool login = std::find(row.schemes.begin(), row.schemes.end(), "LOGIN") !=
+                 row.schemes.end();
     EXPECT_EQ(client->IsAuthSchemeAvailable(AuthenticationType::atLogin),
               login);
     EXPECT_FALSE(client->IsAuthSchemeAvailable(AuthenticationType::atNone));
@@ -105,25 +116,25 @@ TEST(SmtpDialogueTest, GreetingLearnsAnnouncedMechanisms) {
 }
 
 TEST(SmtpDialogueTest, AuthenticatesOncePerConnectionAndSendsEveryRecipient) {
-  ScriptedServer server(Greeted({
-      "C: RSET", "S: 250 ok",  //
-      "C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6", "C: YWxpY2U=",
-      "S: 334 UGFzc3dvcmQ6", "C: c2VjcmV0", "S: 235 2.7.0 ok",
-      "C: MAIL FROM:<me@example.org>", "S: 250 ok",
-      "C: RCPT TO:<to1@example.org>", "S: 250 ok",
-      "C: RCPT TO:<to2@example.org>", "S: 251 will forward",
-      "C: RCPT TO:<cc@example.org>", "S: 250 ok",
-      "C: RCPT TO:<bcc@example.org>", "S: 250 ok",  //
-      "C: DATA", "S: 354 go", "B:", "S: 250 queued",
-      // The second transaction on the connection: no AUTH.
-      "C: RSET", "S: 250 ok",  //
-      "C: MAIL FROM:<me@example.org>", "S: 250 ok",
-      "C: RCPT TO:<to1@example.org>", "S: 250 ok",
-      "C: RCPT TO:<to2@example.org>", "S: 250 ok",
-      "C: RCPT TO:<cc@example.org>", "S: 250 ok",
-      "C: RCPT TO:<bcc@example.org>", "S: 250 ok",  //
-      "C: DATA", "S: 354 go", "B:", "S: 250 queued",  //
-      "C: QUIT"}));
+  ScriptedServer server(
+      Greeted({"C: RSET", "S: 250 ok",  //
+               "C: AUTH LOGIN", "S: 334 VXNlcm5hbWU6",
+               "C: YWxpY2U=", "S: 334 UGFzc3dvcmQ6", "C: c2VjcmV0",
+               "S: 235 2.7.0 ok", "C: MAIL FROM:<me@example.org>", "S: 250 ok",
+               "C: RCPT TO:<to1@example.org>", "S: 250 ok",
+               "C: RCPT TO:<to2@example.org>", "S: 251 will forward",
+               "C: RCPT TO:<cc@example.org>", "S: 250 ok",
+               "C: RCPT TO:<bcc@example.org>", "S: 250 ok",  //
+               "C: DATA", "S: 354 go", "B:", "S: 250 queued",
+               // The second transaction on the connection: no AUTH.
+               "C: RSET", "S: 250 ok",  //
+               "C: MAIL FROM:<me@example.org>", "S: 250 ok",
+               "C: RCPT TO:<to1@example.org>", "S: 250 ok",
+               "C: RCPT TO:<to2@example.org>", "S: 250 ok",
+               "C: RCPT TO:<cc@example.org>", "S: 250 ok",
+               "C: RCPT TO:<bcc@example.org>", "S: 250 ok",    //
+               "C: DATA", "S: 354 go", "B:", "S: 250 queued",  //
+               "C: QUIT"}));
   auto client = ClientOf(server);
   client->SetAuthenticationType(AuthenticationType::atLogin);
   client->ConnectToHost();
@@ -142,8 +153,7 @@ TEST(SmtpDialogueTest, AuthenticatesOncePerConnectionAndSendsEveryRecipient) {
     EXPECT_NE(body.find("\r\nSubject: Hello\r\n"), std::string::npos) << body;
     EXPECT_NE(body.find("\r\nX-Mailer: Agent 1.0\r\n"), std::string::npos)
         << body;
-    EXPECT_NE(body.find("\r\n\r\nHi\r\n..dot\r\n"), std::string::npos)
-        << body;
+    EXPECT_NE(body.find("\r\n\r\nHi\r\n..dot\r\n"), std::string::npos) << body;
     EXPECT_EQ(body.find("bcc@"), std::string::npos) << body;
   }
   EXPECT_EQ(msg.ExtraHeaders().ValueOf("X-Mailer"), "Agent 1.0");
@@ -151,13 +161,13 @@ TEST(SmtpDialogueTest, AuthenticatesOncePerConnectionAndSendsEveryRecipient) {
 }
 
 TEST(SmtpDialogueTest, LoginIsSkippedWhenTheServerDoesNotOfferIt) {
-  ScriptedServer server(Transcript({
-      "S: 220 hi", "C: EHLO client.test", "S: 500 unknown",
-      "C: HELO client.test", "S: 250 ok",  //
-      "C: RSET", "S: 250 ok",              //
-      "C: MAIL FROM:<me@example.org>", "S: 250 ok",
-      "C: RCPT TO:<to@example.org>", "S: 250 ok",  //
-      "C: DATA", "S: 354 go", "B:", "S: 250 queued", "C: QUIT"}));
+  ScriptedServer server(
+      Transcript({"S: 220 hi", "C: EHLO client.test", "S: 500 unknown",
+                  "C: HELO client.test", "S: 250 ok",  //
+                  "C: RSET", "S: 250 ok",              //
+                  "C: MAIL FROM:<me@example.org>", "S: 250 ok",
+                  "C: RCPT TO:<to@example.org>", "S: 250 ok",  //
+                  "C: DATA", "S: 354 go", "B:", "S: 250 queued", "C: QUIT"}));
   auto client = ClientOf(server);
   client->SetAuthenticationType(AuthenticationType::atLogin);
   client->ConnectToHost();
@@ -189,8 +199,7 @@ TEST(SmtpDialogueTest, RefusedStepRaisesAndSendsNothingMore) {
       {"password",
        Greeted({"C: RSET", "S: 250 ok", "C: AUTH LOGIN", "S: 334 x",
                 "C: YWxpY2U=", "S: 334 y", "C: c2VjcmV0",
-                "S: 535 5.7.8 Authentication credentials invalid",
-                "C: QUIT"}),
+                "S: 535 5.7.8 Authentication credentials invalid", "C: QUIT"}),
        "reply 535: 5.7.8 Authentication credentials invalid\\r\\n", false},
       {"sender",
        Greeted({"C: RSET", "S: 250 ok", "C: AUTH LOGIN", "S: 334 x",
@@ -242,9 +251,8 @@ TEST(SmtpDialogueTest, RefusedStepRaisesAndSendsNothingMore) {
 Script Transactions(int count) {
   Script script = Greeted({});
   for (int i = 0; i < count; ++i) {
-    script.Transcript({"C: RSET", "S: 250 ok",
-                       "C: MAIL FROM:<me@example.org>", "S: 250 ok",
-                       "C: RCPT TO:<to@example.org>", "S: 250 ok",
+    script.Transcript({"C: RSET", "S: 250 ok", "C: MAIL FROM:<me@example.org>",
+                       "S: 250 ok", "C: RCPT TO:<to@example.org>", "S: 250 ok",
                        "C: DATA", "S: 354 go", "B:", "S: 250 queued"});
   }
   return script.Transcript({"C: QUIT"});
@@ -318,10 +326,10 @@ TEST(SmtpDialogueTest, SettingsAreCoupledAndCloseForgetsTheLogin) {
 }
 
 TEST(SmtpDialogueTest, VerifyAndExpandReadTheReplyText) {
-  ScriptedServer server(Greeted({"C: VRFY bob", "S: 250 Bob <bob@x.org>",
-                                 "C: EXPN staff", "S: 250-a@x.org",
-                                 "S: 250 b@x.org", "C: VRFY eve",
-                                 "S: 550 unknown", "C: QUIT"}));
+  ScriptedServer server(
+      Greeted({"C: VRFY bob", "S: 250 Bob <bob@x.org>", "C: EXPN staff",
+               "S: 250-a@x.org", "S: 250 b@x.org", "C: VRFY eve",
+               "S: 550 unknown", "C: QUIT"}));
   auto client = ClientOf(server);
   client->ConnectToHost();
   EXPECT_EQ(client->VerifyAddress("bob"), "Bob <bob@x.org>");
@@ -336,11 +344,11 @@ TEST(SmtpDialogueTest, VerifyAndExpandReadTheReplyText) {
 // A sender address taken from a received header must not be able to add
 // commands to the reply's SMTP dialogue.
 TEST(SmtpDialogueTest, ReceivedAddressWithBareCrIsRefusedBeforeAnythingIsSent) {
-  ScriptedServer pop(Transcript({
-      "S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret", "S: +OK",
-      "C: TOP 1 0", "S: +OK",
-      "S: From: <victim@example.org\rRCPT TO:<x@example.net>>",
-      "S: Subject: hi", "S: .", "C: QUIT"}));
+  ScriptedServer pop(
+      Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret",
+                  "S: +OK", "C: TOP 1 0", "S: +OK",
+                  "S: From: <victim@example.org\rRCPT TO:<x@example.net>>",
+                  "S: Subject: hi", "S: .", "C: QUIT"}));
   POP3 pop3;
   pop3.SetHost("127.0.0.1");
   pop3.SetPort(pop.Port());

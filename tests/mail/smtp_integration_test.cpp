@@ -93,9 +93,9 @@ TEST_F(SmtpIntegrationTest, StoresPlainMessagesAsWritten) {
   EXPECT_NE(got[0].data.find("\r\nX-Mailer: Replyvane test\r\n"),
             std::string::npos);
 
-  EXPECT_EQ(got[1].rcpt_tos, (Lines{"a@example.org", "b@example.org",
-                                    "c@example.org", "d@example.org",
-                                    "a@example.org"}));
+  EXPECT_EQ(got[1].rcpt_tos,
+            (Lines{"a@example.org", "b@example.org", "c@example.org",
+                   "d@example.org", "a@example.org"}));
   EXPECT_EQ(got[1].data, HeaderBlock(copies) + Joined(copies.Body()));
   EXPECT_EQ(got[1].data.find("d@example.org"), std::string::npos);
 }
