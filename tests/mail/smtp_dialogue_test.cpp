@@ -181,6 +181,22 @@ TEST(SmtpDialogueTest, LoginIsSkippedWhenTheServerDoesNotOfferIt) {
   EXPECT_TRUE(server.Played());
 }
 
+// Greeted, then RSET and a successful AUTH LOGIN, then `rest`.
+Script LoggedIn(std::initializer_list<std::string_view> rest) {
+  Script script =
+      Greeted({"C: RSET", "S: 250 ok", "C: AUTH LOGIN", "S: 334 x",
+               "C: YWxpY2U=", "S: 334 y", "C: c2VjcmV0", "S: 235 ok"});
+  return script.Transcript(rest);
+}
+
+// LoggedIn, then the sender and both recipients accepted, then `rest`.
+Script Addressed(std::initializer_list<std::string_view> rest) {
+  Script script = LoggedIn({"C: MAIL FROM:<me@example.org>", "S: 250 ok",
+                            "C: RCPT TO:<to1@example.org>", "S: 250 ok",
+                            "C: RCPT TO:<to2@example.org>", "S: 250 ok"});
+  return script.Transcript(rest);
+}
+
 TEST(SmtpDialogueTest, RefusedStepRaisesAndSendsNothingMore) {
   struct Row {
     const char* name;
@@ -202,33 +218,18 @@ TEST(SmtpDialogueTest, RefusedStepRaisesAndSendsNothingMore) {
                 "S: 535 5.7.8 Authentication credentials invalid", "C: QUIT"}),
        "reply 535: 5.7.8 Authentication credentials invalid\\r\\n", false},
       {"sender",
-       Greeted({"C: RSET", "S: 250 ok", "C: AUTH LOGIN", "S: 334 x",
-                "C: YWxpY2U=", "S: 334 y", "C: c2VjcmV0", "S: 235 ok",
-                "C: MAIL FROM:<me@example.org>", "S: 550 not you", "C: QUIT"}),
+       LoggedIn({"C: MAIL FROM:<me@example.org>", "S: 550 not you", "C: QUIT"}),
        "reply 550: not you\\r\\n", true},
       {"second recipient",
-       Greeted({"C: RSET", "S: 250 ok", "C: AUTH LOGIN", "S: 334 x",
-                "C: YWxpY2U=", "S: 334 y", "C: c2VjcmV0", "S: 235 ok",
-                "C: MAIL FROM:<me@example.org>", "S: 250 ok",
-                "C: RCPT TO:<to1@example.org>", "S: 250 ok",
-                "C: RCPT TO:<to2@example.org>", "S: 550-no such user",
-                "S: 550 here", "C: QUIT"}),
+       LoggedIn({"C: MAIL FROM:<me@example.org>", "S: 250 ok",
+                 "C: RCPT TO:<to1@example.org>", "S: 250 ok",
+                 "C: RCPT TO:<to2@example.org>", "S: 550-no such user",
+                 "S: 550 here", "C: QUIT"}),
        "reply 550: no such user\\r\\nhere\\r\\n", true},
-      {"DATA",
-       Greeted({"C: RSET", "S: 250 ok", "C: AUTH LOGIN", "S: 334 x",
-                "C: YWxpY2U=", "S: 334 y", "C: c2VjcmV0", "S: 235 ok",
-                "C: MAIL FROM:<me@example.org>", "S: 250 ok",
-                "C: RCPT TO:<to1@example.org>", "S: 250 ok",
-                "C: RCPT TO:<to2@example.org>", "S: 250 ok", "C: DATA",
-                "S: 554 no valid recipients", "C: QUIT"}),
+      {"DATA", Addressed({"C: DATA", "S: 554 no valid recipients", "C: QUIT"}),
        "reply 554: no valid recipients\\r\\n", true},
       {"end of message",
-       Greeted({"C: RSET", "S: 250 ok", "C: AUTH LOGIN", "S: 334 x",
-                "C: YWxpY2U=", "S: 334 y", "C: c2VjcmV0", "S: 235 ok",
-                "C: MAIL FROM:<me@example.org>", "S: 250 ok",
-                "C: RCPT TO:<to1@example.org>", "S: 250 ok",
-                "C: RCPT TO:<to2@example.org>", "S: 250 ok", "C: DATA",
-                "S: 354 go", "B:", "S: 552 too big", "C: QUIT"}),
+       Addressed({"C: DATA", "S: 354 go", "B:", "S: 552 too big", "C: QUIT"}),
        "reply 552: too big\\r\\n", true},
   };
   for (Row& row : rows) {
