@@ -69,9 +69,10 @@ void SMTP::ReadAuthSchemes() {
     std::replace(rest.begin(), rest.end(), '=', ' ');
     while (!rest.empty()) {
       std::string scheme = core::TakeUntil(rest, " ");
-      if (std::find(supported_auth_schemes_.begin(),
-                    supported_auth_schemes_.end(),
-                    scheme) == supported_auth_schemes_.end()) {
+      // The blank or "=" after AUTH, and repeated blanks, name nothing.
+      if (!scheme.empty() && std::find(supported_auth_schemes_.begin(),
+                                       supported_auth_schemes_.end(), scheme) ==
+                                 supported_auth_schemes_.end()) {
         supported_auth_schemes_.push_back(scheme);
       }
     }

