@@ -6,9 +6,8 @@
 //   smtp: 1,000 messages of a 4 KiB body and one 64 KiB attachment, each
 //         composed afresh and sent on a connection of its own.
 // Prints messages per second for both and the ratio. Skips (with a message)
-// when the servers are not installed. Measure with a Release build:
-//   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release \
-//         -DREPLYVANE_BUILD_BENCH=ON -DREPLYVANE_BUILD_APP=OFF
+// when the servers are not installed. Measure with a Release build
+// (-DCMAKE_BUILD_TYPE=Release -DREPLYVANE_BUILD_BENCH=ON).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
