@@ -19,16 +19,6 @@ class MessageParts;
 class TextPart;
 class Attachment;
 
-// Raised for a part that is not of a concrete part class. The concrete
-// classes are the only ones that can be created here, so it exists for
-// callers that map part kinds to classes themselves.
-class CanNotCreateMessagePart : public core::Exception {
- public:
-  CanNotCreateMessagePart()
-      : core::Exception(
-            "TRvMessagePart can not be created.  Use descendant classes. ") {}
-};
-
 class MessagePart {
  public:
   virtual ~MessagePart();
