@@ -34,19 +34,22 @@ void RunConnect(SocketHandle& handle, ConnectState& state) {
   state.finished.store(true);
 }
 
-// Joins the thread on every way out of the wait.
+// Stops and joins the thread on every way out of the wait, then releases
+// the socket to the handle's owner again.
 class ThreadJoiner {
  public:
-  ThreadJoiner(std::thread& thread, ConnectState& state)
-      : thread_(thread), state_(state) {}
+  ThreadJoiner(std::thread& thread, ConnectState& state, SocketHandle& handle)
+      : thread_(thread), state_(state), handle_(handle) {}
   ~ThreadJoiner() {
     state_.stop.store(true);
     thread_.join();
+    handle_.EndThreadUse();
   }
 
  private:
   std::thread& thread_;
   ConnectState& state_;
+  SocketHandle& handle_;
 };
 
 void Sleep(int32_t ms) {
@@ -57,10 +60,12 @@ void Sleep(int32_t ms) {
 
 void ConnectWithThread(SocketHandle& handle, int32_t timeout) {
   ConnectState state;
+  handle.BeginThreadUse();
   std::thread thread(RunConnect, std::ref(handle), std::ref(state));
   bool finished;
+  bool closed_meanwhile = false;
   {
-    ThreadJoiner joiner(thread, state);
+    ThreadJoiner joiner(thread, state, handle);
     int32_t step = kConnectStep;
     if (AntiFreezeBase::ShouldUse()) {
       step = std::clamp(AntiFreezeBase::ActiveAntiFreeze()->IdleTimeOut(), 1,
@@ -71,14 +76,20 @@ void ConnectWithThread(SocketHandle& handle, int32_t timeout) {
       Sleep(step);
       remaining = timeout == -2 ? step + 1 : remaining - step;
       AntiFreezeBase::DoProcess(true);
+      // A window handler may have closed the connection meanwhile.
+      if (!handle.IsAllocated()) {
+        closed_meanwhile = true;
+        break;
+      }
       if (state.finished.load()) {
         remaining = 0;
         break;
       }
     }
-    Sleep(remaining);
+    if (!closed_meanwhile) Sleep(remaining);
     finished = state.finished.load();
   }
+  if (closed_meanwhile) throw ClosedSocket();
   if (!finished) {
     handle.CloseSocket();
     throw ConnectTimeout();

@@ -18,6 +18,7 @@ Stack& TheStack() { return *SharedStack(); }
 SocketHandle::~SocketHandle() { CloseSocket(); }
 
 void SocketHandle::AllocateSocket() {
+  if (thread_use_) throw AlreadyConnected();
   CloseSocket();
   os_handle_ = TheStack().OpenSocketHandle(kSockStream, 0);
   is_allocated_ = true;
@@ -101,12 +102,26 @@ bool SocketHandle::Readable(int32_t timeout) {
 void SocketHandle::CloseSocket() {
   if (!is_allocated_) return;
   is_allocated_ = false;
+  if (thread_use_) {
+    close_deferred_ = true;
+    return;
+  }
   Stack& stack = TheStack();
   stack.Shutdown(os_handle_, 1);
   stack.CloseSocket(os_handle_);
 }
 
+void SocketHandle::EndThreadUse() {
+  thread_use_ = false;
+  if (close_deferred_) {
+    close_deferred_ = false;
+    is_allocated_ = true;
+    CloseSocket();
+  }
+}
+
 void SocketHandle::Reset() {
+  if (thread_use_) throw AlreadyConnected();
   CloseSocket();
   os_handle_ = -1;
   ip_.clear();

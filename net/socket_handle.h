@@ -52,7 +52,14 @@ class SocketHandle {
   // ConnClosedGracefully when no socket is allocated.
   bool Readable(int32_t timeout);
   // Shuts down the sending side and closes the socket, ignoring failures.
+  // While a connect thread uses the socket, the descriptor itself is closed
+  // only once the thread has ended (EndThreadUse), so its number cannot be
+  // reused under the thread.
   void CloseSocket();
+  // Marks the socket as used by a connect thread; meanwhile AllocateSocket
+  // and Reset raise AlreadyConnected. Main thread only.
+  void BeginThreadUse() { thread_use_ = true; }
+  void EndThreadUse();
   // Forgets the socket (closing it) and clears the addresses and ports.
   void Reset();
 
@@ -68,6 +75,8 @@ class SocketHandle {
   int32_t remote_port_ = 0;
   int32_t client_port_min_ = 0;
   int32_t client_port_max_ = 0;
+  bool thread_use_ = false;
+  bool close_deferred_ = false;
 };
 
 }  // namespace replyvane::net

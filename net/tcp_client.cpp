@@ -14,11 +14,14 @@ void TCPClient::ConnectToHost(int32_t timeout) {
   } else if (IOHandler()->HasOpenSocket()) {
     throw AlreadyConnected();
   }
+  BusyScope busy(*this);
   try {
     IOHandler()->OpenHandler();
     ClearInputState();
     IOHandler()->ConnectSocket(host_, port_, timeout, bound_port_highest_,
                                bound_port_lowest_, bound_port_, bound_ip_);
+    // A window handler may have closed the connection during the wait.
+    if (!IOHandler() || !IOHandler()->HasOpenSocket()) throw ClosedSocket();
     DoStatus(hsConnected, host_);
     NotifyConnected();
   } catch (...) {

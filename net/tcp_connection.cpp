@@ -33,6 +33,9 @@ void TCPConnection::InstallOwnedIOHandler(
 
 void TCPConnection::ReleaseIOHandler() {
   io_handler_ = nullptr;
+  if (busy_ > 0 && owned_handler_) {
+    retired_handlers_.push_back(std::move(owned_handler_));
+  }
   owned_handler_.reset();
   owns_io_handler_ = false;
 }

@@ -184,6 +184,24 @@ class TCPConnection : public Component {
   std::string ReadNonEmptyLine(int32_t attempts = 2147483647);
 
  protected:
+  // Marks an operation in progress. A window handler run by the anti-freeze
+  // may close the connection in the middle of it; the handler it frees then
+  // stays alive until the outermost operation has ended.
+  class BusyScope {
+   public:
+    explicit BusyScope(TCPConnection& connection) : connection_(connection) {
+      ++connection_.busy_;
+    }
+    ~BusyScope() {
+      if (--connection_.busy_ == 0) connection_.retired_handlers_.clear();
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+   private:
+    TCPConnection& connection_;
+  };
+
   // LastReply's text lines, each followed by CR LF.
   std::string LastReplyMessage() const;
   // Frees an owned handler and forgets the handler.
@@ -201,6 +219,8 @@ class TCPConnection : public Component {
 
   net::IOHandler* io_handler_ = nullptr;
   std::unique_ptr<net::IOHandler> owned_handler_;
+  std::vector<std::unique_ptr<net::IOHandler>> retired_handlers_;
+  int32_t busy_ = 0;
   bool owns_io_handler_ = false;
   bool peer_closed_ = false;
 

@@ -13,6 +13,7 @@ namespace replyvane::net {
 int32_t TCPConnection::FillInputBuffer(bool raise_if_closed, int32_t timeout,
                                        bool raise_on_timeout) {
   if (timeout == -1) timeout = read_timeout_ == 0 ? -2 : read_timeout_;
+  BusyScope busy(*this);
   CheckForClose(raise_if_closed);
   if (!IsConnected()) {
     if (raise_if_closed) throw NotConnected();
@@ -25,6 +26,8 @@ int32_t TCPConnection::FillInputBuffer(bool raise_if_closed, int32_t timeout,
         throw net::ReadTimeout();  // the class, not the setting
       return -1;
     }
+    // A window handler may have closed the connection during the wait.
+    if (!io_handler_) throw ClosedSocket();
     const int32_t block_size = std::max(recv_buffer_size_, 1);
     // The block lands in place at the end of the input buffer.
     char* block = input_queue_.Reserve(block_size);

@@ -19,9 +19,12 @@ void TCPConnection::WriteBytes(const void* buffer, int32_t count) {
   if (count <= 0 || buffer == nullptr) return;
   CheckForClose(true, true);
   if (!IsConnected()) throw NotConnected();
+  BusyScope busy(*this);
   const char* bytes = static_cast<const char*>(buffer);
   int32_t sent = 0;
   do {
+    // A window handler may have closed the connection after the last send.
+    if (!io_handler_) throw ClosedSocket();
     int32_t n = io_handler_->SendBytes(bytes + sent, count - sent);
     // A window handler may make socket calls of its own; keep this send's
     // failure code.

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "net/exceptions.h"
 #include "net/tcp_client.h"
@@ -99,6 +102,59 @@ TEST(AntiFreezeTest, TheConnectWaitProcessesAfterEveryStep) {
   client.SetPort(listener.Port());
   EXPECT_THROW(client.ConnectToHost(600), ConnectTimeout);
   EXPECT_EQ(anti_freeze.calls, 5) << "five steps, then the last 100 ms";
+}
+
+// Closes the connection from inside the wait, as a window handler can.
+class ClosingAntiFreeze : public AntiFreezeBase {
+ public:
+  explicit ClosingAntiFreeze(TCPClient& client) : client_(client) {
+    SetOnlyWhenIdle(false);
+    SetIdleTimeOut(50);
+  }
+  void ProcessPendingMessages() override {
+    if (calls++ == 0) client_.CloseConnection();
+  }
+  int calls = 0;
+
+ private:
+  TCPClient& client_;
+};
+
+TEST(AntiFreezeTest, AHandlerMayCloseTheConnectionInTheMiddleOfACall) {
+  struct Row {
+    std::string name;
+    std::function<void(TCPClient&)> call;
+    bool raises;
+  };
+  const std::vector<Row> rows = {
+      {"read wait", [](TCPClient& c) { c.ReadTextLine(); }, true},
+      // The bytes went out before the handler ran.
+      {"send", [](TCPClient& c) { c.WriteTextLine("x"); }, false},
+      {"command", [](TCPClient& c) { c.SendCommand("NOOP", 250); }, true},
+  };
+  for (const Row& row : rows) {
+    ScriptedServer server(Script().Stall(std::chrono::milliseconds(2000)));
+    auto client = ConnectedClient(server.Port());
+    ClosingAntiFreeze anti_freeze(*client);
+    if (row.raises) {
+      EXPECT_THROW(row.call(*client), core::Exception) << row.name;
+    } else {
+      EXPECT_NO_THROW(row.call(*client)) << row.name;
+    }
+    EXPECT_FALSE(client->IsConnected()) << row.name;
+  }
+  // During the connect wait: the attempt ends at the next step.
+  UnansweringListener listener;
+  TCPClient client;
+  client.SetHost("127.0.0.1");
+  client.SetPort(listener.Port());
+  ClosingAntiFreeze anti_freeze(client);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(client.ConnectToHost(5000), ClosedSocket);
+  EXPECT_LT(std::chrono::steady_clock::now() - start,
+            std::chrono::milliseconds(2000));
+  EXPECT_FALSE(client.IsConnected());
+  EXPECT_THROW(client.ConnectToHost(300), ConnectTimeout) << "usable again";
 }
 
 }  // namespace
