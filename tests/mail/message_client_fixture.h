@@ -35,6 +35,13 @@ inline const std::string kTestTempDirectory = [] {
   return dir + "/";
 }();
 
+// The lines, each followed by CR LF.
+inline std::string Wire(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
 // The line the reading server sends after the message.
 inline constexpr char kNextReply[] = "+OK next";
 

@@ -13,12 +13,6 @@ namespace {
 
 using message::Message;
 
-std::string Wire(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 // `depth` multiparts, each the only part of the one around it, around one
 // text part; with `closed` every level is closed again.
 std::string Nested(int depth, bool closed) {

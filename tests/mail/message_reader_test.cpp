@@ -18,12 +18,6 @@ namespace {
 
 using message::Message;
 
-std::string Wire(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 // A UUE or XXE block for `data` as the part encoder writes it.
 std::string Block(message::MessageEncoder&& encoder, const std::string& data,
                   const std::string& name) {
@@ -46,20 +40,16 @@ std::string Stored(const message::Attachment& part) {
   return core::ReadWholeFile(path);
 }
 
+// The part at `index` as text part or attachment; a test failure when it
+// is not one.
 const message::TextPart& TextAt(const Message& msg, int index) {
-  static const message::TextPart* none = nullptr;
-  const message::TextPart* part = index < msg.MessageParts().Count()
-                                      ? msg.MessageParts()[index].AsText()
-                                      : none;
+  const message::TextPart* part = msg.MessageParts()[index].AsText();
   if (part == nullptr) throw std::runtime_error("no text part there");
   return *part;
 }
 
 const message::Attachment& AttachmentAt(const Message& msg, int index) {
-  const message::Attachment* part =
-      index < msg.MessageParts().Count()
-          ? msg.MessageParts()[index].AsAttachment()
-          : nullptr;
+  const message::Attachment* part = msg.MessageParts()[index].AsAttachment();
   if (part == nullptr) throw std::runtime_error("no attachment there");
   return *part;
 }

@@ -21,20 +21,14 @@ constexpr char kRelated[] = "=_NextPart_2relrfksadvnqvornw3nerasdf";
 constexpr char kAlt[] = "=_NextPart_2altrfkvornsadvnqw3nerasdf";
 constexpr char kPreamble[] = "This is a multi-part message in MIME format";
 
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 // The header block (lines) and the body (bytes) of a written message.
-struct Wire {
+struct Written {
   std::vector<std::string> header;
   std::string body;
 };
 
-Wire Split(const std::string& wire) {
-  Wire result;
+Written Split(const std::string& wire) {
+  Written result;
   size_t end = wire.find("\r\n\r\n");
   if (end == std::string::npos) return result;
   std::string head = wire.substr(0, end + 2);
@@ -94,11 +88,11 @@ class MessageWriterTest : public MessageClientTest {
 TEST_F(MessageWriterTest, PlainMessageHeaderOrderAndStuffedBody) {
   Message msg;
   Compose(msg);
-  Wire wire = Split(Capture([&](MessageClient& c) { c.WriteMessage(msg); }));
+  Written wire = Split(Capture([&](MessageClient& c) { c.WriteMessage(msg); }));
   EXPECT_EQ(Names(wire.header),
             (std::vector<std::string>{"From", "Subject", "To", "Date",
                                       "X-Priority", "X-Library"}));
-  EXPECT_EQ(wire.body, Lines({"First", "..x", "..", "...y", ""}));
+  EXPECT_EQ(wire.body, Wire({"First", "..x", "..", "...y", ""}));
   EXPECT_EQ(msg.Body(),
             (std::vector<std::string>{"First", ".x", ".", "..y", ""}));
 }
@@ -108,7 +102,7 @@ TEST_F(MessageWriterTest, AttachmentHeaderOrderAndLayout) {
   Compose(msg);
   msg.SetBody({"See attached.", ".dot"});
   msg.MessageParts().AddAttachment(File("report.bin", "Hello, World!"));
-  Wire wire = Split(Capture([&](MessageClient& c) { c.WriteMessage(msg); }));
+  Written wire = Split(Capture([&](MessageClient& c) { c.WriteMessage(msg); }));
   EXPECT_EQ(Names(wire.header),
             (std::vector<std::string>{"From", "Subject", "To", "Content-Type",
                                       "MIME-Version", "Date", "X-Priority",
@@ -116,13 +110,13 @@ TEST_F(MessageWriterTest, AttachmentHeaderOrderAndLayout) {
   std::string boundary = std::string("--") + kMixed;
   EXPECT_EQ(
       wire.body,
-      Lines({kPreamble, "", boundary, "Content-Type: text/plain",
-             "Content-Transfer-Encoding: 7bit", "", "See attached.", "..dot",
-             "", boundary, "Content-Type: application/octet-stream;",
-             "        name=\"report.bin\"", "Content-Transfer-Encoding: base64",
-             "Content-Disposition: attachment;",
-             "        filename=\"report.bin\"", "", "SGVsbG8sIFdvcmxkIQ==", "",
-             boundary + "--"}));
+      Wire({kPreamble, "", boundary, "Content-Type: text/plain",
+            "Content-Transfer-Encoding: 7bit", "", "See attached.", "..dot", "",
+            boundary, "Content-Type: application/octet-stream;",
+            "        name=\"report.bin\"", "Content-Transfer-Encoding: base64",
+            "Content-Disposition: attachment;",
+            "        filename=\"report.bin\"", "", "SGVsbG8sIFdvcmxkIQ==", "",
+            boundary + "--"}));
   // The defaults written are kept in the part.
   message::Attachment* part = msg.MessageParts()[0].AsAttachment();
   ASSERT_NE(part, nullptr);
@@ -263,7 +257,7 @@ TEST_F(MessageWriterTest, Layouts) {
     row.build(*this, msg);
     std::string wire = Capture(
         [&](MessageClient& c) { c.WriteMessage(msg, row.headers_only); });
-    EXPECT_EQ(row.whole ? wire : Split(wire).body, Lines(row.expected))
+    EXPECT_EQ(row.whole ? wire : Split(wire).body, Wire(row.expected))
         << row.name;
   }
 }
@@ -359,7 +353,7 @@ TEST_F(MessageWriterTest, JapaneseSystemConvertsBodyText) {
       Capture([&](MessageClient& c) { c.WriteBody(msg); }, &client);
   std::string jis = message::ShiftJisToJis(sjis);
   EXPECT_NE(jis, sjis);
-  EXPECT_EQ(body, Lines({jis, ".." + jis}));
+  EXPECT_EQ(body, Wire({jis, ".." + jis}));
   EXPECT_EQ(msg.Body()[0], sjis);
 }
 
