@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -90,39 +91,49 @@ TEST(ConnectTest, ClosingANeverConnectedClientReportsWithoutError) {
   EXPECT_FALSE(client.IsConnected());
 }
 
-TEST(ConnectTest, ARefusedConnectWithoutAntiFreezeRaisesTheSocketError) {
-  TCPClient client;
-  StatusLog log;
-  log.Attach(client);
-  client.SetHost("127.0.0.1");
-  client.SetPort(ClosedPort());
-  try {
-    client.ConnectToHost();
-    FAIL() << "connected to a closed port";
-  } catch (const SocketError& error) {
-    EXPECT_EQ(error.SocketErrorCode(), 10061);
-    EXPECT_EQ(error.Message(), "Socket Error # 10061\r\nConnection refused.");
+// Which way a refused connect goes: directly in the calling thread (the
+// socket error itself) or on the connect thread (ConnectException).
+TEST(ConnectTest, ARefusedConnectFailsDirectlyOrOnTheConnectThread) {
+  struct Row {
+    int32_t timeout;
+    bool anti_freeze;
+    bool on_thread;
+  };
+  const Row rows[] = {
+      {-1, false, false},  {0, false, false}, {-2, false, true},
+      {5000, false, true}, {-1, true, true},  {0, true, true},
+  };
+  for (const Row& row : rows) {
+    std::unique_ptr<CountingAntiFreeze> anti_freeze;
+    if (row.anti_freeze) anti_freeze = std::make_unique<CountingAntiFreeze>();
+    TCPClient client;
+    StatusLog log;
+    log.Attach(client);
+    client.SetHost("127.0.0.1");
+    client.SetPort(ClosedPort());
+    const std::string name = "timeout " + std::to_string(row.timeout) +
+                             (row.anti_freeze ? " with" : " without") +
+                             " anti-freeze";
+    std::string raised;
+    try {
+      client.ConnectToHost(row.timeout);
+    } catch (const SocketError& error) {
+      raised = "SocketError " + std::to_string(error.SocketErrorCode()) + ": " +
+               error.Message();
+    } catch (const ConnectException& error) {
+      raised = "ConnectException: " + error.Message();
+    }
+    EXPECT_EQ(raised, std::string(row.on_thread ? "ConnectException"
+                                                : "SocketError 10061") +
+                          ": Socket Error # 10061\r\nConnection refused.")
+        << name;
+    EXPECT_FALSE(client.IsConnected()) << name;
+    EXPECT_EQ(log.texts, std::vector<std::string>{"Connecting to 127.0.0.1."})
+        << name << ": no Disconnected status after a failed connect";
+    if (anti_freeze) {
+      EXPECT_GE(anti_freeze->calls, 1) << name;
+    }
   }
-  EXPECT_FALSE(client.IsConnected());
-  EXPECT_EQ(log.texts, (std::vector<std::string>{"Connecting to 127.0.0.1."}))
-      << "no Disconnected status after a failed connect";
-}
-
-TEST(ConnectTest, ARefusedConnectUnderTheAntiFreezeRaisesConnectException) {
-  CountingAntiFreeze anti_freeze;
-  TCPClient client;
-  client.SetHost("127.0.0.1");
-  client.SetPort(ClosedPort());
-  try {
-    client.ConnectToHost();
-    FAIL() << "connected to a closed port";
-  } catch (const SocketError&) {
-    FAIL() << "the connect did not run on the connect thread";
-  } catch (const ConnectException& error) {
-    EXPECT_EQ(error.Message(), "Socket Error # 10061\r\nConnection refused.");
-  }
-  EXPECT_FALSE(client.IsConnected());
-  EXPECT_GE(anti_freeze.calls, 1) << "the connect wait processes messages";
 }
 
 TEST(ConnectTest, AConnectNobodyAnswersTimesOutAfterTheExplicitLimit) {
