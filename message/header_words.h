@@ -24,8 +24,8 @@ inline constexpr std::string_view kAddressNameSpecials = "\"(),.:;<>@[\\]";
 
 // Returns `text` with every run of words that need encoding (words with
 // control or 8-bit bytes, or bytes of `specials`) written as encoded words
-// of `charset`. `encoding` is 'Q', 'B' or '8'; '8' returns the text as it is
-// and any other letter means 'B'. Long runs continue on new lines
+// of `charset`. `encoding` is 'Q', 'B' or '8'; '8' returns the text
+// unencoded and any other letter means 'B'. Long runs continue on new lines
 // (CR LF TAB) so that no line of a run exceeds 75 characters. With
 // Transfer::iso2022jp the text is first converted by ShiftJisToJis.
 std::string EncodeHeaderWords(std::string_view text, std::string_view specials,
