@@ -63,6 +63,24 @@ TEST(ScriptedServerTest, ReceivesDataBodiesUpToTheDotLineOnly) {
   EXPECT_EQ(server.Lines(), (Lines{"QUIT"}));
 }
 
+TEST(ScriptedServerTest, RecordsBodiesLongerThanItsCompactionPoint) {
+  ScriptedServer server(
+      Transcript({"S: 354 go", "B:", "S: 250 done", "C: QUIT"}));
+  std::string body;
+  for (int i = 0; body.size() < (3u << 20); ++i) {
+    body += std::string(77, char('a' + i % 26)) + "\r\n";
+  }
+  {
+    LineClient client(server.Port());
+    EXPECT_EQ(client.ReadLine(), "354 go");
+    client.Send(body + ".\r\nQUIT\r\n");
+    EXPECT_EQ(client.ReadLine(), "250 done");
+  }
+  EXPECT_TRUE(server.Played());
+  ASSERT_EQ(server.Bodies().size(), 1u);
+  EXPECT_TRUE(server.Bodies()[0] == body);
+}
+
 TEST(ScriptedServerTest, ServesOneScriptPerConnectionThenRefuses) {
   ScriptedServer server({Transcript({"S: 220 first", "C: QUIT"}),
                          Transcript({"S: 220 second", "C: QUIT"})});

@@ -123,8 +123,8 @@ class ScriptedServer::Player {
   bool ReceiveUntil(const std::string& terminator) {
     std::string body;
     for (;;) {
-      size_t start = consumed_;
-      if (!NextLine()) return false;
+      size_t start;
+      if (!NextLine(&start)) return false;
       std::string_view raw(pending_.data() + start, consumed_ - start);
       if (raw == terminator) break;
       body.append(raw);
@@ -136,8 +136,8 @@ class ScriptedServer::Player {
   // Reads one line; `line` loses its CR LF. A bare LF end is recorded as a
   // divergence but the line still counts. False when no line came.
   bool ReadLine(std::string* line) {
-    size_t start = consumed_;
-    if (!NextLine()) return false;
+    size_t start;
+    if (!NextLine(&start)) return false;
     line->assign(pending_, start, consumed_ - start - 1);
     if (!line->empty() && line->back() == '\r') {
       line->pop_back();
@@ -147,9 +147,17 @@ class ScriptedServer::Player {
     return true;
   }
 
-  // Advances consumed_ past the next LF, reading more as needed. On a
+  // Advances consumed_ past the next LF, reading more as needed; `start`
+  // gets where the line begins. Compaction happens only here, before the
+  // line starts, so no caller holds an offset into the moved bytes. On a
   // close, a timeout or a stop it records why and returns false.
-  bool NextLine() {
+  bool NextLine(size_t* start) {
+    if (consumed_ >= kCompactAt) {
+      pending_.erase(0, consumed_);
+      scan_ -= consumed_;
+      consumed_ = 0;
+    }
+    *start = consumed_;
     for (;;) {
       size_t end = pending_.find('\n', scan_);
       if (end != std::string::npos) {
@@ -178,11 +186,6 @@ class ScriptedServer::Player {
   // Reads what is there (waiting at most `timeout`) into pending_ and into
   // the record of received bytes.
   Input Fill(std::chrono::milliseconds timeout) {
-    if (consumed_ >= kCompactAt) {
-      pending_.erase(0, consumed_);
-      scan_ -= consumed_;
-      consumed_ = 0;
-    }
     for (;;) {
       WaitResult ready =
           WaitFor(socket_.Get(), false, server_.wake_read_.Get(), timeout);
