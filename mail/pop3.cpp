@@ -60,7 +60,12 @@ void POP3::ConnectToHost(int32_t timeout) {
     ReadReply({kOK});
     LogIn();
   } catch (...) {
-    CloseConnection();
+    // The failure that ended the log-in is the one to report, not a
+    // failure to say QUIT on a connection the server may have dropped.
+    try {
+      CloseConnection();
+    } catch (const core::Exception&) {
+    }
     throw;
   }
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "core/exception.h"
 #include "core/text.h"
 #include "mail/command_line.h"
 #include "message/encoder.h"
@@ -42,7 +43,12 @@ void SMTP::ConnectToHost(int32_t timeout) {
   try {
     Greet();
   } catch (...) {
-    CloseConnection();
+    // The failure that ended the log-in is the one to report, not a
+    // failure to say QUIT on a connection the server may have dropped.
+    try {
+      CloseConnection();
+    } catch (const core::Exception&) {
+    }
     throw;
   }
 }
