@@ -11,9 +11,12 @@ namespace {
 
 std::optional<std::string> SectionName(const std::string& line) {
   std::string text = core::TrimLeft(line);
-  if (text.empty() || text[0] != '[') return std::nullopt;
   size_t end = text.find(']');
-  return core::Trim(text.substr(1, end == std::string::npos ? end : end - 1));
+  // "[name" without its bracket is a broken line, not a section.
+  if (text.empty() || text[0] != '[' || end == std::string::npos) {
+    return std::nullopt;
+  }
+  return core::Trim(text.substr(1, end - 1));
 }
 
 std::optional<std::string> KeyName(const std::string& line) {

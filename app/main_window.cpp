@@ -108,6 +108,8 @@ QStatusBar* MainWindow::BuildStatusBar() {
   status_bar1_ = new QStatusBar(this);
   status_bar1_->setObjectName("StatusBar1");
   status_bar1_->setSizeGripEnabled(false);
+  // The panels keep their widths; a narrow window clips the last ones.
+  status_bar1_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   for (int i = 0; i < kPanelCount; ++i) {
     auto* panel = new QLabel(status_bar1_);
     panel->setObjectName(QString("Panel%1").arg(i));

@@ -91,7 +91,12 @@ void NumericBox::keyPressEvent(QKeyEvent* event) {
     default:
       break;
   }
-  if (!event->text().isEmpty() && !IsAcceptedText(event->text())) {
+  // With Ctrl, Alt or Meta held a key is a command (paste, cut), not a
+  // character, whatever text the platform reports for it.
+  const bool command =
+      event->modifiers() &
+      (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (!command && !event->text().isEmpty() && !IsAcceptedText(event->text())) {
     QApplication::beep();
     return;
   }

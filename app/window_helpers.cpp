@@ -103,6 +103,8 @@ QLabel* AddPicture(QWidget* parent, const char* name, const QPixmap& picture,
   label->setObjectName(name);
   label->setPixmap(picture);
   label->setScaledContents(true);
+  // Stretched to whatever room it gets; never asks for the picture's size.
+  label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   label->setGeometry(x, y, width, height);
   return label;
 }

@@ -1,0 +1,451 @@
+// The main window and the settings windows as the user meets them: layout,
+// status bar, actions, the settings menu, the attachment list, the failure
+// box, and a close that touches no network.
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+#include "app/message_boxes.h"
+#include "app/numeric_box.h"
+#include "app/pictures.h"
+#include "app/program.h"
+#include "app/responder_settings_window.h"
+#include "app/settings_window.h"
+#include "core/exception.h"
+#include "tests/app/box_closer.h"
+
+namespace replyvane::app {
+namespace {
+
+int OpenSockets() {
+  int count = 0;
+  for (const QFileInfo& fd :
+       QDir("/proc/self/fd").entryInfoList(QDir::System)) {
+    if (fd.symLinkTarget().contains("socket:")) ++count;
+  }
+  return count;
+}
+
+// The text labels of a window and where they stand in its contents area.
+QList<std::tuple<QString, int, int>> Labels(const QWidget& window) {
+  QList<std::tuple<QString, int, int>> labels;
+  for (QLabel* label : window.findChildren<QLabel*>()) {
+    if (!label->text().isEmpty() && label->window() == &window) {
+      labels.append({label->text(), label->x(), label->y()});
+    }
+  }
+  return labels;
+}
+
+QStringList TabChain(QWidget* first, int count) {
+  QStringList names;
+  QWidget* widget = first;
+  while (names.size() < count) {
+    if ((widget->focusPolicy() & Qt::TabFocus) &&
+        widget->focusProxy() == nullptr && !widget->objectName().isEmpty()) {
+      names << widget->objectName();
+    }
+    widget = widget->nextInFocusChain();
+  }
+  return names;
+}
+
+// A menu opens at the point, moved left only as far as the screen demands.
+void ExpectPoppedUpAt(const QMenu* menu, const QPoint& point) {
+  const QRect screen = menu->screen()->geometry();
+  QCOMPARE(menu->y(), point.y());
+  if (menu->x() != point.x()) {
+    QVERIFY(menu->x() < point.x());
+    QCOMPARE(menu->geometry().right(), screen.right());
+  }
+}
+
+class ThrowingWindow : public MainWindow {
+ public:
+  void AccountsClick() override {
+    throw core::Exception("Socket Error # 10061\r\nConnection refused");
+  }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    program_ = std::make_unique<Program>(dir_->path().toStdString());
+  }
+  void cleanup() {
+    program_.reset();
+    dir_.reset();
+  }
+
+  void MainWindowLayout() {
+    MainWindow& window = program_->frmMain();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.objectName(), QString("frmMain"));
+    QCOMPARE(window.windowTitle(), QString("Replyvane"));
+    QCOMPARE(window.size(), QSize(763, 386));
+    QCOMPARE(window.findChild<QWidget*>("Panel1")->height(), 41);
+    QCOMPARE(window.findChild<QWidget*>("Image1")->height(), 10);
+
+    const struct {
+      QPushButton* button;
+      const char* text;
+      QRect geometry;
+    } buttons[] = {{window.Button1(), "Check Now", {448, 8, 97, 25}},
+                   {window.Button2(), "Automatic Mode", {552, 8, 97, 25}},
+                   {window.Button3(), "Settings", {656, 8, 81, 25}}};
+    for (const auto& row : buttons) {
+      QVERIFY2(row.button->text() == row.text, row.text);
+      QVERIFY2(row.button->geometry() == row.geometry, row.text);
+    }
+
+    QTreeWidget* list = window.lvHeaders();
+    QHeaderView* header = list->header();
+    const QStringList captions = {"Subject", "From", "To", "Date",
+                                  "Size ( in Bytes)"};
+    const int widths[] = {0, 140, 140, 80, 85};
+    QCOMPARE(list->columnCount(), 5);
+    for (int column = 0; column < 5; ++column) {
+      QCOMPARE(list->headerItem()->text(column), captions[column]);
+      if (column > 0) QCOMPARE(list->columnWidth(column), widths[column]);
+    }
+    QCOMPARE(header->length(), list->viewport()->width());  // Subject fills
+    QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    const int panel_widths[] = {220, 160, 170, 160};
+    for (int i = 0; i < MainWindow::kPanelCount; ++i) {
+      auto* panel = window.findChild<QLabel*>(QString("Panel%1").arg(i));
+      QCOMPARE(panel->width(), panel_widths[i]);
+    }
+
+    QTreeWidgetItem* row = window.AppendRow(
+        "Hello", {"jo@example.org", "me@example.org", "1/2/26", "512", "n/a"});
+    QCOMPARE(row->text(0), QString("Hello"));
+    QCOMPARE(row->text(4), QString("512"));
+    QCOMPARE(row->text(5), QString("n/a"));
+    QCOMPARE(row->checkState(0), Qt::Unchecked);
+    QVERIFY(row->flags() & Qt::ItemIsUserCheckable);
+    QVERIFY(!row->icon(0).isNull());
+  }
+
+  void PicturesAreDecoded() {
+    QVERIFY(QImageReader::supportedImageFormats().contains("jpeg"));
+    const struct {
+      QPixmap picture;
+      QSize size;
+    } rows[] = {{BannerPicture(), {763, 41}},
+                {StripPicture(), {763, 10}},
+                {ConnectionBackground(), {545, 201}},
+                {ResponderBackground(), {578, 457}}};
+    for (const auto& row : rows) QCOMPARE(row.picture.size(), row.size);
+    QVERIFY(RowPicture().availableSizes().contains(QSize(16, 16)));
+    QVERIFY(!ApplicationIcon().isNull());
+  }
+
+  void StatusCursorAndActions() {
+    MainWindow& window = program_->frmMain();
+    const char* names[] = {"CheckMail",  "Retrieve", "Delete", "Purge",
+                           "Disconnect", "Setup",    "Send"};
+    const char* captions[] = {"Check mail", "Retrieve", "Delete", "Purge ",
+                              "Disconnect", "Setup",    "Send"};
+    for (int i = 0; i < 7; ++i) {
+      auto* action = window.findChild<QAction*>(names[i]);
+      QVERIFY2(action != nullptr && action->text() == captions[i], names[i]);
+      QVERIFY2(action->isEnabled(), names[i]);
+    }
+
+    window.ShowBusy(true);
+    window.ShowBusy(true);
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    window.ShowBusy(false);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    window.SetConnected(true);
+    QVERIFY(!window.CheckMail()->isEnabled());
+    for (QAction* action : {window.Retrieve(), window.Delete(), window.Purge(),
+                            window.Disconnect()}) {
+      QVERIFY(action->isEnabled());
+    }
+    QCOMPARE(window.PanelText(1), QString("Connected"));
+    QVERIFY(window.Setup()->isEnabled() && window.Send()->isEnabled());
+
+    // Disconnect runs its handler only while enabled.
+    window.ShowBusy(true);
+    window.Disconnect()->trigger();
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    window.SetConnected(false);
+    QVERIFY(window.CheckMail()->isEnabled() &&
+            !window.Disconnect()->isEnabled());
+    QCOMPARE(window.PanelText(1), QString());
+    window.ShowBusy(true);
+    window.Disconnect()->trigger();
+    QVERIFY(QApplication::overrideCursor() != nullptr);
+    window.ShowBusy(false);
+
+    window.ShowStatus("Messsage 1 of 3");
+    QCOMPARE(window.PanelText(1), QString("Messsage 1 of 3"));
+    window.SetPanelText(0, "No message selected");
+    QCOMPARE(window.PanelText(0), QString("No message selected"));
+  }
+
+  void SettingsMenuFromTheButtonAndTheList() {
+    MainWindow& window = program_->frmMain();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QMenu* menu = window.PopupMenu1();
+    QCOMPARE(window.ConnectionSettings1()->text(),
+             QString("POP3/SMTP Settings"));
+    QCOMPARE(window.ResponseSettings1()->text(), QString("Response Settings"));
+
+    for (Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
+      const QPoint at(10, 12);
+      QTest::mousePress(window.Button3(), button, {}, at);
+      QTest::mouseRelease(window.Button3(), button, {}, at);
+      QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
+      ExpectPoppedUpAt(menu, window.Button3()->mapToGlobal(at));
+      menu->hide();
+    }
+
+    QWidget* viewport = window.lvHeaders()->viewport();
+    const QPoint at(30, 40);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at,
+                            viewport->mapToGlobal(at));
+    QApplication::sendEvent(viewport, &event);
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
+    ExpectPoppedUpAt(menu, viewport->mapToGlobal(at));
+    menu->hide();
+
+    window.ConnectionSettings1()->trigger();
+    QVERIFY(program_->Form1().isVisible());
+    window.ResponseSettings1()->trigger();
+    QVERIFY(program_->Form2().isVisible());
+    QVERIFY(program_->frmMain().isVisible());  // modeless
+  }
+
+  void SettingsWindowsHideAndKeepTheirValues() {
+    SettingsWindow& form1 = program_->Form1();
+    ResponderSettingsWindow& form2 = program_->Form2();
+    program_->frmMain().ResponseSettings1Click();
+    form2.Edit3()->setText("Away");
+    form2.Memo1()->setPlainText("Back soon");
+    QVERIFY(form2.close());
+    QVERIFY(!form2.isVisible());
+    program_->frmMain().ResponseSettings1Click();
+    QCOMPARE(form2.Edit3()->text(), QString("Away"));
+    QCOMPARE(form2.Memo1()->toPlainText(), QString("Back soon"));
+
+    program_->frmMain().ConnectionSettings1Click();
+    QTest::mouseClick(form1.Button1(), Qt::LeftButton);
+    QVERIFY(!form1.isVisible());
+    QCOMPARE(program_->frmMain().Form1(), &form1);
+  }
+
+  void SettingsWindowLayouts() {
+    SettingsWindow& form1 = program_->Form1();
+    ResponderSettingsWindow& form2 = program_->Form2();
+    QCOMPARE(form1.objectName(), QString("Form1"));
+    QCOMPARE(form1.windowTitle(), QString("Settings"));
+    QCOMPARE(form2.objectName(), QString("Form2"));
+    QCOMPARE(form2.windowTitle(), QString("Responder Settings"));
+
+    const struct {
+      QWidget* control;
+      QRect geometry;
+    } rows[] = {{form1.Edit1(), {88, 20, 161, 21}},
+                {form1.SpinEdit2(), {88, 48, 57, 22}},
+                {form1.Edit2(), {88, 76, 161, 21}},
+                {form1.Edit3(), {88, 104, 161, 21}},
+                {form1.SpinEdit1(), {176, 132, 33, 22}},
+                {form1.Edit5(), {368, 20, 161, 21}},
+                {form1.SpinEdit3(), {369, 48, 57, 22}},
+                {form1.ComboBox1(), {368, 78, 129, 21}},
+                {form1.Edit4(), {368, 105, 161, 21}},
+                {form1.Edit6(), {368, 134, 161, 21}},
+                {form1.Button1(), {448, 172, 91, 25}},
+                {form2.Edit1(), {72, 8, 193, 21}},
+                {form2.Edit2(), {376, 8, 185, 21}},
+                {form2.Edit3(), {56, 40, 505, 21}},
+                {form2.CheckBox1(), {8, 74, 15, 17}},
+                {form2.Edit4(), {152, 72, 225, 21}},
+                {form2.ListBox1(), {16, 112, 465, 65}},
+                {form2.BitBtn1(), {488, 112, 75, 25}},
+                {form2.BitBtn2(), {488, 152, 75, 25}},
+                {form2.Memo1(), {8, 192, 561, 257}}};
+    for (const auto& row : rows) {
+      QVERIFY2(row.control->geometry() == row.geometry,
+               qPrintable(row.control->window()->objectName() + "." +
+                          row.control->objectName()));
+    }
+    QCOMPARE(form1.SpinEdit2()->MinValue(), 1);
+    QCOMPARE(form1.SpinEdit2()->MaxValue(), 200);
+    QCOMPARE(form1.SpinEdit1()->MaxValue(), 120);
+    QCOMPARE(form1.SpinEdit3()->MaxValue(), 200);
+    QCOMPARE(form1.ComboBox1()->count(), 2);
+    QCOMPARE(form1.ComboBox1()->itemText(1), QString("Simple Login"));
+    QCOMPARE(form2.BitBtn1()->text(), QString("Add"));
+    QCOMPARE(form2.BitBtn2()->text(), QString("Remove"));
+
+    const QList<std::tuple<QString, int, int>> form1_labels = {
+        {"Pop3 Server:", 16, 22},
+        {"Server Port:", 16, 50},
+        {"Username:", 16, 79},
+        {"Password:", 18, 108},
+        {"Check for new messages every", 12, 136},
+        {"minutes", 216, 136},
+        {"Smtp server:", 289, 24},
+        {"Server Port:", 289, 52},
+        {"Authentication:", 289, 81},
+        {"Username:", 289, 107},
+        {"Password:", 289, 138}};
+    const QList<std::tuple<QString, int, int>> form2_labels = {
+        {"From Name:", 8, 12},
+        {"From Address:", 304, 12},
+        {"Subject:", 8, 44},
+        {"Forward original email to", 24, 76}};
+    QCOMPARE(Labels(form1), form1_labels);
+    QCOMPARE(Labels(form2), form2_labels);
+
+    QCOMPARE(TabChain(form1.Edit5(), 11),
+             QStringList({"Edit5", "Edit1", "Edit2", "Edit3", "SpinEdit1",
+                          "Edit4", "Edit6", "SpinEdit2", "SpinEdit3", "Button1",
+                          "ComboBox1"}));
+    QCOMPARE(TabChain(form2.Edit1(), 9),
+             QStringList({"Edit1", "Edit2", "Memo1", "ListBox1", "BitBtn1",
+                          "BitBtn2", "Edit3", "CheckBox1", "Edit4"}));
+  }
+
+  void AddAndRemoveAttachments() {
+    ResponderSettingsWindow& form2 = program_->Form2();
+    QListWidget* list = form2.ListBox1();
+    const QString file = dir_->filePath("plan.pdf");
+    QFile(file).open(QIODevice::WriteOnly);
+
+    BoxCloser closer;
+    closer.other = [&](QDialog* dialog) {
+      if (dialog != form2.OpenDialog1()) return;
+      form2.OpenDialog1()->setDirectory(dir_->path());
+      form2.OpenDialog1()->selectFile(file);
+      dialog->accept();  // QFileDialog::accept checks the choice
+    };
+    QTest::mouseClick(form2.BitBtn1(), Qt::LeftButton);
+    QTest::mouseClick(form2.BitBtn1(), Qt::LeftButton);
+    QCOMPARE(list->count(), 2);  // the same file twice
+    QCOMPARE(list->item(1)->text(), file);
+    closer.other = nullptr;  // cancels
+    QTest::mouseClick(form2.BitBtn1(), Qt::LeftButton);
+    QCOMPARE(list->count(), 2);
+
+    list->addItem("/other");
+    list->clearSelection();
+    QTest::mouseClick(form2.BitBtn2(), Qt::LeftButton);
+    QCOMPARE(list->count(), 3);  // nothing selected
+    list->setCurrentRow(0);
+    QTest::mouseClick(form2.BitBtn2(), Qt::LeftButton);
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(1)->text(), QString("/other"));
+  }
+
+  void MemoLinesAreTheDisplayedLines() {
+    QTextEdit* memo = program_->Form2().Memo1();
+    const struct {
+      QString text;
+      QStringList lines;
+    } rows[] = {{"", {}},
+                {"one", {"one"}},
+                {"one\ntwo\n", {"one", "two"}},
+                {"one\n\n", {"one", ""}},
+                {"\nx", {"", "x"}}};
+    for (const auto& row : rows) {
+      memo->setPlainText(row.text);
+      QVERIFY2(program_->Form2().Memo1Lines() == row.lines,
+               qPrintable(row.text));
+    }
+    QString paragraph;
+    for (int i = 0; i < 60; ++i) paragraph += QString("word%1 ").arg(i);
+    memo->setPlainText(paragraph + "\nend");
+    const QStringList lines = program_->Form2().Memo1Lines();
+    QVERIFY(lines.size() > 3);
+    QCOMPARE(lines.last(), QString("end"));
+    QCOMPARE(lines.mid(0, lines.size() - 1).join(""), paragraph);
+    const QFontMetrics metrics(memo->font());
+    for (const QString& line : lines) {
+      QVERIFY(metrics.horizontalAdvance(line.trimmed()) < memo->width());
+    }
+  }
+
+  void FailureBoxes() {
+    const struct {
+      const char* text;
+      const char* shown;
+    } rows[] = {{"Connection refused", "Connection refused."},
+                {"Done.", "Done."},
+                {"Why?", "Why?."},
+                {"Count: 5", "Count: 5."},
+                {"Ends with a comma,", "Ends with a comma,"},
+                {"Ends with a slash/", "Ends with a slash/."},
+                {"", ""},
+                {"caf\xc3\xa9", "caf\xc3\xa9."}};
+    for (const auto& row : rows) {
+      QVERIFY2(WithFullStop(row.text) == row.shown, row.text);
+    }
+
+    ThrowingWindow window;
+    BoxCloser closer;
+    QTest::mouseClick(window.Button1(), Qt::LeftButton);
+    QCOMPARE(closer.Boxes().size(), 1);
+    const BoxCloser::Box& box = closer.Boxes()[0];
+    QCOMPARE(box.object_name, QString("FailureBox"));
+    QCOMPARE(box.title, QString("Replyvane"));
+    QCOMPARE(box.text, QString("Socket Error # 10061\r\nConnection refused."));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, QStringList({"OK"}));
+
+    ShowMessage("1");
+    QCOMPARE(closer.Boxes().size(), 2);
+    QCOMPARE(closer.Boxes()[1].text, QString("1"));
+    QCOMPARE(closer.Boxes()[1].icon, QMessageBox::NoIcon);
+  }
+
+  void CloseAfterStartUpTouchesNoNetwork() {
+    const int before = OpenSockets();
+    MainWindow& window = program_->frmMain();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.close());
+    QCOMPARE(OpenSockets(), before);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::unique_ptr<Program> program_;
+};
+
+}  // namespace replyvane::app
+
+QTEST_MAIN(replyvane::app::MainWindowTest)
+#include "main_window_test.moc"

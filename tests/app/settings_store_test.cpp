@@ -1,0 +1,286 @@
+// Start-up with and without settings files, the load rules for odd values,
+// and what the close leaves on disk, including failed saves.
+#include "app/settings_store.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+#include "app/data_files.h"
+#include "app/main_window.h"
+#include "app/numeric_box.h"
+#include "app/program.h"
+#include "app/responder_settings_window.h"
+#include "app/settings_window.h"
+#include "tests/app/box_closer.h"
+#include "tests/app/file_helpers.h"
+
+namespace replyvane::app {
+namespace {
+
+QStringList Entries(const QListWidget* list) {
+  QStringList entries;
+  for (int i = 0; i < list->count(); ++i) entries << list->item(i)->text();
+  return entries;
+}
+
+const char kEmptySettings[] =
+    "[Options]\r\n1=\r\n2=\r\n3=\r\n4=\r\n5=\r\n6=\r\n7=\r\n8=\r\n9=\r\n"
+    "10=0\r\n[Reponder]\r\n1=\r\n2=\r\n3=\r\n4=1\r\n5=\r\n";
+
+// Every key with a value of its own, as the original program wrote them.
+const char kFullSettings[] =
+    "[Options]\r\n1=smtp.example.org\r\n2=pop.example.org\r\n3=jo\r\n"
+    "4=s\xc3\xa9same, open\r\n5=15\r\n6=jo@example.org\r\n7=p=w\r\n8=abc\r\n"
+    "9=587\r\n10=1\r\n[Reponder]\r\n1=Jo Example\r\n2=jo@example.org\r\n"
+    "3=Re: away\r\n4=0\r\n5=desk@example.org\r\n";
+
+}  // namespace
+
+class SettingsStoreTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    path_ = dir_->path().toStdString() + "/";
+  }
+
+  void StartsEmptyWithoutFiles() {
+    Program program(path_);
+    SettingsWindow& form1 = program.Form1();
+    ResponderSettingsWindow& form2 = program.Form2();
+    for (QLineEdit* box : std::initializer_list<QLineEdit*>{
+             form1.Edit1(), form1.Edit2(), form1.Edit3(), form1.Edit4(),
+             form1.Edit5(), form1.Edit6(), form1.SpinEdit1(), form1.SpinEdit2(),
+             form1.SpinEdit3(), form2.Edit1(), form2.Edit2(), form2.Edit3(),
+             form2.Edit4()}) {
+      QVERIFY2(box->text().isEmpty(), qPrintable(box->objectName()));
+    }
+    QCOMPARE(form1.ComboBox1()->currentIndex(), 0);
+    QCOMPARE(form1.ComboBox1()->currentText(), QString("None"));
+    QVERIFY(form2.CheckBox1()->isChecked());
+    QVERIFY(form2.Memo1()->toPlainText().isEmpty());
+    QCOMPARE(form2.ListBox1()->count(), 0);
+    QCOMPARE(program.frmMain().lvHeaders()->topLevelItemCount(), 0);
+    QCOMPARE(program.frmMain().PanelText(1), QString());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QVERIFY(!form1.isVisible() && !form2.isVisible());
+
+    // Saving always writes all three files, even with nothing changed.
+    QVERIFY(program.frmMain().close());
+    QCOMPARE(Slurp(path_ + "Settings.ini"), std::string(kEmptySettings));
+    QCOMPARE(Slurp(path_ + "response.dat"), std::string());
+    QCOMPARE(Slurp(path_ + "attach.dat"), std::string());
+    for (const char* name : {"Settings.ini", "response.dat", "attach.dat"}) {
+      QVERIFY2(Mode(path_ + name) == 0600, name);
+    }
+  }
+
+  void SettingsSurviveARestartByteForByte() {
+    const std::string response = "Thank you.\r\n\r\nI am away until Monday.";
+    const std::string attach = "/home/jo/plan.pdf\r\n/home/jo/a b.txt\r\n";
+    Put(path_ + "Settings.ini", kFullSettings);
+    Put(path_ + "response.dat", response);
+    Put(path_ + "attach.dat", attach);
+    ::chmod((path_ + "response.dat").c_str(), 0644);
+    {
+      Program program(path_);
+      SettingsWindow& form1 = program.Form1();
+      ResponderSettingsWindow& form2 = program.Form2();
+      QCOMPARE(form1.Edit5()->text(), QString("smtp.example.org"));
+      QCOMPARE(form1.Edit3()->text(), QString("s\u00e9same, open"));
+      QCOMPARE(form1.Edit6()->text(), QString("p=w"));
+      QCOMPARE(form1.SpinEdit1()->Value(), 15);
+      QCOMPARE(form1.SpinEdit2()->text(), QString("abc"));
+      QCOMPARE(form1.SpinEdit2()->Value(), 1);
+      QCOMPARE(form1.SpinEdit3()->Value(), 587);
+      QCOMPARE(form1.ComboBox1()->currentText(), QString("Simple Login"));
+      QCOMPARE(form2.Edit3()->text(), QString("Re: away"));
+      QVERIFY(!form2.CheckBox1()->isChecked());
+      QCOMPARE(form2.Edit4()->text(), QString("desk@example.org"));
+      QCOMPARE(form2.Memo1()->toPlainText(),
+               QString("Thank you.\n\nI am away until Monday."));
+      QCOMPARE(Entries(form2.ListBox1()),
+               QStringList({"/home/jo/plan.pdf", "/home/jo/a b.txt"}));
+      QVERIFY(program.frmMain().close());
+    }
+    QCOMPARE(Slurp(path_ + "Settings.ini"), std::string(kFullSettings));
+    QCOMPARE(Slurp(path_ + "response.dat"), response);
+    QCOMPARE(Slurp(path_ + "attach.dat"), attach);
+    QCOMPARE(Mode(path_ + "response.dat"), 0600u);
+  }
+
+  void OddValuesLoadByTheRules_data() {
+    QTest::addColumn<QByteArray>("options10");
+    QTest::addColumn<QByteArray>("reponder4");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("forward");
+    QTest::newRow("0x1, 0")
+        << QByteArray("0x1") << QByteArray("0") << 1 << "Simple Login" << false;
+    QTest::newRow("-1, yes")
+        << QByteArray("-1") << QByteArray("yes") << -1 << "" << true;
+    QTest::newRow("5, 2") << QByteArray("5") << QByteArray("2") << -1 << ""
+                          << true;
+    QTest::newRow("abc, empty")
+        << QByteArray("abc") << QByteArray("") << 0 << "None" << true;
+    QTest::newRow("quoted") << QByteArray("\"1\"") << QByteArray("'0'") << 1
+                            << "Simple Login" << false;
+  }
+
+  void OddValuesLoadByTheRules() {
+    QFETCH(QByteArray, options10);
+    QFETCH(QByteArray, reponder4);
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    QFETCH(bool, forward);
+    Put(path_ + "Settings.ini",
+        "[Options]\r\n10=" + options10.toStdString() +
+            "\r\n[Reponder]\r\n4=" + reponder4.toStdString() + "\r\n");
+    Program program(path_);
+    QCOMPARE(program.Form1().ComboBox1()->currentIndex(), index);
+    QCOMPARE(program.Form1().ComboBox1()->currentText(), text);
+    QCOMPARE(program.Form2().CheckBox1()->isChecked(), forward);
+  }
+
+  void BadFilesLoadWithoutHarm() {
+    std::string noise(4096, '\0');
+    uint32_t seed = 12345;
+    for (char& c : noise) {
+      seed = seed * 1103515245 + 12345;
+      c = char(seed >> 16);
+    }
+    const std::string files[] = {
+        noise, "[Options]\r\n1=" + std::string(5000, 'h') + "\r\n[Opt",
+        "[Options]\r\n1=a\r\n1=b\r\n[Options]\r\n2=c\r\n[Reponder",
+        "\xef\xbb\xbf[Options]\r\n2=\xff\xfe\x01\r\n"};
+    for (const std::string& file : files) {
+      Put(path_ + "Settings.ini", file);
+      Put(path_ + "response.dat", noise);
+      Put(path_ + "attach.dat", noise);
+      BoxCloser closer;
+      Program program(path_);
+      QCOMPARE(closer.Boxes().size(), 0);
+      QVERIFY(program.Form1().Edit5()->text().size() <= 2047);
+    }
+    Put(path_ + "Settings.ini", "[Options]\r\n1=" + std::string(5000, 'h'));
+    Program program(path_);
+    QCOMPARE(program.Form1().Edit5()->text(), QString(2047, 'h'));
+  }
+
+  void DataFileLines() {
+    const struct {
+      std::string data;
+      QStringList entries;
+    } rows[] = {{"a\r\nb", {"a", "b"}},
+                {"a\r\nb\r\n", {"a", "b"}},
+                {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+                {"a\r\n\r\n", {"a", ""}},
+                {"a\nb\rc\n\rd", {"a", "b", "c", "", "d"}},
+                {std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+                {"\r\n", {""}},
+                {"", {}}};
+    for (const auto& row : rows) {
+      QStringList entries;
+      for (const std::string& line : SplitAttachLines(row.data)) {
+        entries << QString::fromStdString(line);
+      }
+      QVERIFY2(entries == row.entries, qPrintable(row.entries.join('|')));
+    }
+
+    Put(path_ + "attach.dat", "a\r\n\r\nb");
+    Put(path_ + "response.dat", "one\rtwo\nthree\r\n");
+    {
+      Program program(path_);
+      QCOMPARE(program.Form2().ListBox1()->count(), 3);
+      QCOMPARE(program.Form2().Memo1()->toPlainText(),
+               QString("one\ntwo\nthree\n"));
+      QVERIFY(program.frmMain().close());
+    }
+    QCOMPARE(Slurp(path_ + "attach.dat"), std::string("a\r\n\r\nb\r\n"));
+    QCOMPARE(Slurp(path_ + "response.dat"),
+             std::string("one\r\ntwo\r\nthree\r\n"));
+  }
+
+  void OverlongResponseStopsTheLoadThere() {
+    Put(path_ + "Settings.ini", kFullSettings);
+    Put(path_ + "attach.dat", "/x\r\n");
+    const std::string response = path_ + "response.dat";
+    Put(response, "");
+    QVERIFY(::truncate(response.c_str(), off_t(kResponseCapacity) + 1) == 0);
+    BoxCloser closer;
+    Program program(path_);
+    QCOMPARE(closer.Boxes().size(), 1);
+    QCOMPARE(closer.Boxes()[0].text, QString("Text exceeds memo capacity."));
+    QCOMPARE(program.Form1().Edit5()->text(), QString("smtp.example.org"));
+    QCOMPARE(program.Form2().ListBox1()->count(), 0);  // skipped
+  }
+
+  void FailedSaveKeepsTheWindowOpen_data() {
+    QTest::addColumn<QString>("blocked");  // made a directory
+    QTest::addColumn<QString>("message");
+    QTest::newRow("settings file") << "Settings.ini"
+                                   << "Unable to write to %1Settings.ini.";
+    QTest::newRow("response text")
+        << "response.dat"
+        << "Cannot create file \"%1response.dat\". Is a directory.";
+    QTest::newRow("attachment list")
+        << "attach.dat"
+        << "Cannot create file \"%1attach.dat\". Is a directory.";
+  }
+
+  void FailedSaveKeepsTheWindowOpen() {
+    QFETCH(QString, blocked);
+    QFETCH(QString, message);
+    const QString dir = QString::fromStdString(path_);
+    QVERIFY(QDir().mkdir(dir + blocked));
+    Program program(path_);
+    program.frmMain().show();
+    {
+      BoxCloser closer;
+      QVERIFY(!program.frmMain().close());
+      QCOMPARE(closer.Boxes().size(), 1);
+      const BoxCloser::Box& box = closer.Boxes()[0];
+      QCOMPARE(box.text, message.arg(dir));
+      QCOMPARE(box.title, QString("Replyvane"));
+      QCOMPARE(box.icon, QMessageBox::Critical);
+      QCOMPARE(box.buttons, QStringList({"OK"}));
+    }
+    QVERIFY(program.frmMain().isVisible());
+    QVERIFY(!QFileInfo(dir + "Settings.ini").isFile());
+    // Once the way is clear the next close saves and ends.
+    QVERIFY(QDir().rmdir(dir + blocked));
+    QVERIFY(program.frmMain().close());
+    QVERIFY(QFileInfo(dir + "Settings.ini").isFile());
+  }
+
+  void DirectoryUnderAFileCannotBeWritten() {
+    Put(path_ + "file", "");
+    Program program(path_ + "file");
+    BoxCloser closer;
+    QVERIFY(!program.frmMain().close());
+    QCOMPARE(closer.Boxes().size(), 1);
+    QCOMPARE(closer.Boxes()[0].text,
+             QString::fromStdString("Cannot create file \"" + path_ +
+                                    "file/response.dat\". Not a directory."));
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  std::string path_;
+};
+
+}  // namespace replyvane::app
+
+QTEST_MAIN(replyvane::app::SettingsStoreTest)
+#include "settings_store_test.moc"
