@@ -347,8 +347,11 @@ class MainWindowTest : public QObject {
     BoxCloser closer;
     closer.other = [&](QDialog* dialog) {
       if (dialog != form2.OpenDialog1()) return;
+      // Typed as a user would: selectFile() leaves a focused name box alone.
       form2.OpenDialog1()->setDirectory(dir_->path());
-      form2.OpenDialog1()->selectFile(file);
+      if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) {
+        name->setText("plan.pdf");
+      }
       dialog->accept();  // QFileDialog::accept checks the choice
     };
     QTest::mouseClick(form2.BitBtn1(), Qt::LeftButton);
