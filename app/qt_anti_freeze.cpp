@@ -1,3 +1,5 @@
+// Qt's side of the anti-freeze: pending events are handled on the GUI
+// thread between network wait slices.
 #include "app/qt_anti_freeze.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,5 @@
+// The process-wide active anti-freeze and the main-thread test. The active
+// pointer is atomic; everything else runs on the main thread.
 #include "net/anti_freeze.h"
 
 #include <atomic>

@@ -1,3 +1,5 @@
+// The connection's byte buffers. Over-long takes raise NotEnoughDataInBuffer
+// and leave the buffer unchanged.
 #include "net/buffer.h"
 
 #include <algorithm>

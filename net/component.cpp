@@ -1,3 +1,4 @@
+// Status texts and work counters of every component of the layer.
 #include "net/component.h"
 
 #include "net/stack.h"

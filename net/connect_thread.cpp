@@ -1,3 +1,6 @@
+// The connect thread and the stepped wait for it. The thread touches only
+// its socket handle and the shared state below; the waiting side joins it on
+// every way out, so the handle never outlives its use.
 #include "net/connect_thread.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The socket I/O handler: the connect sequence and raw receive and send.
+// Receiving or sending without an open socket raises ClosedSocket.
 #include "net/io_handler.h"
 
 #include <netinet/in.h>

@@ -1,3 +1,4 @@
+// The reply record and the parsing of raw reply lines; never raises.
 #include "net/rfc_reply.h"
 
 #include "core/text.h"

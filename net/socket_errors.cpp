@@ -1,3 +1,5 @@
+// The error table of the socket layer and the mapping of system codes onto
+// it. Unknown codes get an empty text rather than a failure.
 #include "net/socket_errors.h"
 
 #include <errno.h>

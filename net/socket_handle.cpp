@@ -1,3 +1,5 @@
+// One socket: allocation, binding, connecting and the sliced read wait.
+// Failures raise the layer's exceptions; closing never raises.
 #include "net/socket_handle.h"
 
 #include <vector>

@@ -1,3 +1,5 @@
+// Connecting a client. Any failure closes the socket before it propagates,
+// without status reports.
 #include "net/tcp_client.h"
 
 #include <memory>

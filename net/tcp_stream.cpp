@@ -1,3 +1,4 @@
+// The stream view of a connection; failures are the connection's own.
 #include "net/tcp_stream.h"
 
 namespace replyvane::net {
