@@ -4,6 +4,7 @@
 //
 //   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release
 //         -DREPLYVANE_BUILD_BENCH=ON -DREPLYVANE_BUILD_APP=OFF
+//         -DCMAKE_CXX_FLAGS=-Wno-restrict   (GCC 12 at -O2 may warn falsely)
 //   cmake --build build/bench -j2 --target read_text_line_bench
 //   build/bench/bench/read_text_line_bench
 #include <benchmark/benchmark.h>
