@@ -18,6 +18,10 @@
 #include "app/settings_store.h"
 #include "app/settings_window.h"
 #include "app/window_helpers.h"
+#include "mail/pop3.h"
+#include "mail/smtp.h"
+#include "message/message.h"
+#include "net/anti_freeze.h"
 
 namespace replyvane::app {
 
@@ -43,8 +47,9 @@ MainWindow::MainWindow() {
   BuildActions();
   BuildPopupMenu();
   timer1_.setObjectName("Timer1");
-  timer1_.setInterval(1000);
-  ConnectReported(&timer1_, &QTimer::timeout, &MainWindow::Timer1Timer);
+  timer1_.OnTimer = [this] { ReportFailures([this] { Timer1Timer(); }); };
+  BuildComponents();
+  BuildTrayIcon();
   CentreOnFirstShow(this);
   FormCreate();
 }
@@ -154,6 +159,31 @@ void MainWindow::BuildPopupMenu() {
           &MainWindow::ResponseSettings1Click);
 }
 
+void MainWindow::BuildComponents() {
+  pop_ = std::make_unique<mail::POP3>();
+  pop_->SetMaxLineAction(net::maException);
+  pop_->SetReadTimeout(0);
+  pop_->SetRecvBufferSize(1024);
+  pop_->SetAPOP(false);
+
+  smtp_ = std::make_unique<mail::SMTP>();
+  smtp_->SetMaxLineAction(net::maException);
+  smtp_->SetReadTimeout(0);
+  smtp_->SetPort(25);
+  smtp_->SetAuthenticationType(mail::AuthenticationType::atNone);
+
+  msg_ = std::make_unique<message::Message>();
+  msg_->SetAttachmentEncoding("MIME");
+  msg_->SetContentType("text/plain");
+  msg_->SetEncoding(message::meMIME);
+  msg_send_ = std::make_unique<message::Message>();
+  forward_msg_ = std::make_unique<message::Message>();
+  for (message::Message* msg : {msg_send_.get(), forward_msg_.get()}) {
+    msg->SetAttachmentEncoding("MIME");
+    msg->SetEncoding(message::meMIME);
+  }
+}
+
 template <typename Sender, typename Signal>
 void MainWindow::ConnectReported(Sender* sender, Signal signal,
                                  void (MainWindow::*slot)()) {
@@ -221,14 +251,6 @@ QTreeWidgetItem* MainWindow::AppendRow(const QString& caption,
   item->setCheckState(0, Qt::Unchecked);
   return item;
 }
-
-void MainWindow::AccountsClick() {}
-
-void MainWindow::Button2Click() {}
-
-void MainWindow::Timer1Timer() {}
-
-void MainWindow::DisconnectExecute() { ShowBusy(false); }
 
 void MainWindow::ConnectionSettings1Click() {
   if (form1_ != nullptr) form1_->ShowAndRaise();

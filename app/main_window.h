@@ -12,21 +12,37 @@
 
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
+
+#include "app/window_timer.h"
 
 class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QStatusBar;
+class QSystemTrayIcon;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace replyvane::mail {
+class POP3;
+class SMTP;
+}  // namespace replyvane::mail
+namespace replyvane::message {
+class Message;
+}  // namespace replyvane::message
+namespace replyvane::net {
+class AntiFreezeBase;
+}  // namespace replyvane::net
+
 namespace replyvane::app {
+
+struct ResponseText;
 
 class ResponderSettingsWindow;
 class SettingsStore;
@@ -39,6 +55,7 @@ class MainWindow : public QWidget {
   static constexpr int kWidth = 763;
   static constexpr int kHeight = 386;
   static constexpr int kPanelCount = 4;
+  static constexpr int32_t kMillisecondsPerMinute = 60000;
 
   MainWindow();
   ~MainWindow() override;
@@ -82,7 +99,33 @@ class MainWindow : public QWidget {
   QMenu* PopupMenu1() const { return popup_menu1_; }
   QAction* ConnectionSettings1() const { return connection_settings1_; }
   QAction* ResponseSettings1() const { return response_settings1_; }
-  QTimer* Timer1() { return &timer1_; }
+  WindowTimer* Timer1() { return &timer1_; }
+  QSystemTrayIcon* TrayIcon1() const { return tray_icon1_; }
+  QMenu* PopupMenu2() const { return popup_menu2_; }
+  QAction* ShowWindow1() const { return show_window1_; }
+
+  // The components of the check and the run, owned for the whole run of
+  // the program.
+  mail::POP3& POP() const { return *pop_; }
+  mail::SMTP& SMTP() const { return *smtp_; }
+  message::Message& Msg() const { return *msg_; }
+  message::Message& MsgSend() const { return *msg_send_; }
+  message::Message& ForwardMsg() const { return *forward_msg_; }
+  net::AntiFreezeBase* AntiFreeze1() const { return anti_freeze1_.get(); }
+
+  // The length of a minute of the check interval; kMillisecondsPerMinute
+  // unless a test shortens it.
+  int32_t MillisecondsPerMinute() const { return milliseconds_per_minute_; }
+  void SetMillisecondsPerMinute(int32_t value) {
+    milliseconds_per_minute_ = value;
+  }
+  // True from the start of a check to its end (or its failure).
+  bool Checking() const { return checking_; }
+
+  // Fills the message list with the header blocks of messages 1..count.
+  void ListHeaders(int32_t count);
+  // The response run over the listed rows, last to first; then QUIT.
+  void ProcessMessages();
 
   // The action list: none is attached to a control.
   QAction* CheckMail() const { return actions_[0]; }
@@ -104,6 +147,9 @@ class MainWindow : public QWidget {
   virtual void DisconnectExecute();
   void ConnectionSettings1Click();
   void ResponseSettings1Click();
+  // Both restore the main window from the tray (which stays hidden).
+  void TrayIcon1DblClick();
+  void ShowWindow1Click();
 
  protected:
   // The close handler: executes Disconnect when enabled, then saves. A
@@ -120,6 +166,21 @@ class MainWindow : public QWidget {
   QStatusBar* BuildStatusBar();
   void BuildActions();
   void BuildPopupMenu();
+  void BuildComponents();
+  void BuildTrayIcon();
+  void CheckMailbox();
+  // Closes a connection left open, sets the log-in from Form1 and connects;
+  // false after the failure dialog for any failure of the connect.
+  bool ConnectPop3();
+  void ShowConnectFailure();
+  void RemoveAllRows();
+  void ProcessRow(int row);
+  ResponseText ReadResponseText() const;
+  // Configures SMTP from Form1, connects, sends `msg` and closes, the close
+  // also when the send fails.
+  void SendThroughSmtp(message::Message& msg);
+  void ConfigureSmtp();
+  void RestoreFromTray();
   // Connects `signal` of `sender` to `slot`, run inside ReportFailures.
   template <typename Sender, typename Signal>
   void ConnectReported(Sender* sender, Signal signal,
@@ -127,6 +188,15 @@ class MainWindow : public QWidget {
 
   int32_t message_count_ = 0;
   QString connection_failed_;
+  int32_t milliseconds_per_minute_ = kMillisecondsPerMinute;
+  bool checking_ = false;
+
+  std::unique_ptr<mail::POP3> pop_;
+  std::unique_ptr<mail::SMTP> smtp_;
+  std::unique_ptr<message::Message> msg_;
+  std::unique_ptr<message::Message> msg_send_;
+  std::unique_ptr<message::Message> forward_msg_;
+  std::unique_ptr<net::AntiFreezeBase> anti_freeze1_;
 
   SettingsWindow* form1_ = nullptr;
   ResponderSettingsWindow* form2_ = nullptr;
@@ -142,7 +212,10 @@ class MainWindow : public QWidget {
   QAction* connection_settings1_ = nullptr;
   QAction* response_settings1_ = nullptr;
   std::array<QAction*, 7> actions_{};
-  QTimer timer1_;
+  WindowTimer timer1_;
+  QSystemTrayIcon* tray_icon1_ = nullptr;
+  QMenu* popup_menu2_ = nullptr;
+  QAction* show_window1_ = nullptr;
 };
 
 }  // namespace replyvane::app

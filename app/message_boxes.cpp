@@ -10,8 +10,9 @@ namespace replyvane::app {
 
 namespace {
 
-void RunBox(QMessageBox::Icon icon, const char* name, const std::string& text) {
-  QMessageBox box(icon, QString::fromUtf8(kApplicationTitle),
+void RunBox(QMessageBox::Icon icon, const char* name, const std::string& text,
+            const char* caption = kApplicationTitle) {
+  QMessageBox box(icon, QString::fromUtf8(caption),
                   QString::fromLocal8Bit(text), QMessageBox::Ok);
   box.setObjectName(name);
   box.button(QMessageBox::Ok)->setText("OK");
@@ -33,6 +34,10 @@ void ShowFailure(const std::string& message) {
 
 void ShowMessage(const std::string& message) {
   RunBox(QMessageBox::NoIcon, "MessageBox", message);
+}
+
+void ShowErrorDialog(const std::string& message) {
+  RunBox(QMessageBox::Critical, "ErrorDialog", message, "Error");
 }
 
 bool ReportFailures(const std::function<void()>& action) {

@@ -6,7 +6,8 @@
 // QApplication::activeModalWidget() returns it. A QTimer started before the
 // action can find it there, read text() and windowTitle(), and close it with
 // button(QMessageBox::Ok)->click(). The failure box's object name is
-// "FailureBox", the plain one's "MessageBox".
+// "FailureBox", the plain one's "MessageBox", the error dialog's
+// "ErrorDialog".
 #ifndef REPLYVANE_APP_MESSAGE_BOXES_H_
 #define REPLYVANE_APP_MESSAGE_BOXES_H_
 
@@ -30,6 +31,10 @@ void ShowFailure(const std::string& message);
 // Shows the plain box (caption kApplicationTitle, no icon, "OK") and waits
 // until the user closes it.
 void ShowMessage(const std::string& message);
+
+// Shows the error dialog (caption "Error", error icon, "OK") with
+// `message` as it is, and waits until the user closes it.
+void ShowErrorDialog(const std::string& message);
 
 // Runs `action`; a core::Exception it raises is shown with ShowFailure.
 // Returns true when the action ran to its end.

@@ -11,6 +11,7 @@
 
 #include "app/data_files.h"
 #include "app/ini_file.h"
+#include "app/local_text.h"
 #include "app/numeric_box.h"
 #include "app/responder_settings_window.h"
 #include "app/settings_window.h"
@@ -21,14 +22,6 @@ namespace {
 
 constexpr char kOptions[] = "Options";
 constexpr char kResponder[] = "Reponder";
-
-QString FromBytes(const std::string& bytes) {
-  return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
-}
-
-std::string ToBytes(const QString& text) {
-  return text.toLocal8Bit().toStdString();
-}
 
 // The text boxes of "Options" keys 1 to 9, in key order.
 std::vector<QLineEdit*> OptionBoxes(const SettingsWindow& form1) {

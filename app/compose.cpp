@@ -1,0 +1,34 @@
+#include "app/compose.h"
+
+namespace replyvane::app {
+
+void ComposeResponse(message::Message& msg, const ResponseText& response,
+                     const std::string& sender) {
+  msg.ResetMessage();
+  for (const std::string& path : response.attachment_paths) {
+    msg.MessageParts().AddAttachment(path);
+  }
+  msg.SetBody(response.body);
+  msg.From().SetText(response.from_address);
+  msg.ReplyTo().SetAddressesText(response.from_address);
+  msg.Recipients().SetAddressesText(sender);
+  msg.SetSubject(response.subject);
+}
+
+void ComposeForward(message::Message& forward, const message::Message& fetched,
+                    const std::string& sender,
+                    const std::string& forward_address,
+                    const std::string& from_address) {
+  forward.ResetMessage();
+  forward.Recipients().SetAddressesText(forward_address);
+  std::vector<std::string> body;
+  body.reserve(fetched.Body().size() + 1);
+  body.push_back("From: " + sender);
+  body.insert(body.end(), fetched.Body().begin(), fetched.Body().end());
+  forward.SetBody(std::move(body));
+  forward.From().SetText(from_address);
+  forward.ReplyTo().SetAddressesText(from_address);
+  forward.SetSubject(fetched.Subject());
+}
+
+}  // namespace replyvane::app

@@ -1,0 +1,42 @@
+// Composing the two messages the response run sends for one listed message:
+// the response to its sender and the forward of its text. Texts are bytes
+// in the locale's encoding. Address texts are parsed by the address list,
+// whose parse errors propagate; an attachment path is only recorded here
+// and opened when the message is written.
+#ifndef REPLYVANE_APP_COMPOSE_H_
+#define REPLYVANE_APP_COMPOSE_H_
+
+#include <string>
+#include <vector>
+
+#include "message/message.h"
+
+namespace replyvane::app {
+
+// What the response is made of, as the settings windows hold it.
+struct ResponseText {
+  std::vector<std::string> attachment_paths;  // one part each, in order
+  std::vector<std::string> body;              // the displayed lines
+  std::string from_address;                   // From and Reply-To
+  std::string subject;
+};
+
+// Resets `msg`, then adds the attachments in list order and sets Body,
+// From, Reply-To, the recipients (`sender`, the listed From text) and the
+// subject, in this order.
+void ComposeResponse(message::Message& msg, const ResponseText& response,
+                     const std::string& sender);
+
+// Resets `forward` and makes it the forward of `fetched`: to
+// `forward_address` (empty: no recipient), From and Reply-To
+// `from_address`, the body "From: " + `sender` followed by the fetched
+// message's Body lines, and the fetched Subject. Nothing of the fetched
+// message's parts is taken.
+void ComposeForward(message::Message& forward, const message::Message& fetched,
+                    const std::string& sender,
+                    const std::string& forward_address,
+                    const std::string& from_address);
+
+}  // namespace replyvane::app
+
+#endif  // REPLYVANE_APP_COMPOSE_H_
