@@ -14,6 +14,7 @@
 
 #include "app/message_boxes.h"
 #include "app/pictures.h"
+#include "app/qt_anti_freeze.h"
 #include "app/responder_settings_window.h"
 #include "app/settings_store.h"
 #include "app/settings_window.h"
@@ -160,6 +161,10 @@ void MainWindow::BuildPopupMenu() {
 }
 
 void MainWindow::BuildComponents() {
+  // Keeps the windows served while the clients wait on the network.
+  anti_freeze1_ = std::make_unique<AntiFreeze>();
+  anti_freeze1_->SetOnlyWhenIdle(false);
+
   pop_ = std::make_unique<mail::POP3>();
   pop_->SetMaxLineAction(net::maException);
   pop_->SetReadTimeout(0);
