@@ -174,7 +174,9 @@ class MainWindow : public QWidget {
   bool ConnectPop3();
   void ShowConnectFailure();
   void RemoveAllRows();
-  void ProcessRow(int row);
+  // False when the row is gone: the list was emptied while pending events
+  // were handled (the window closed, which disconnects).
+  bool ProcessRow(int row);
   ResponseText ReadResponseText() const;
   // Configures SMTP from Form1, connects, sends `msg` and closes, the close
   // also when the send fails.

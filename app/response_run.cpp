@@ -46,15 +46,16 @@ namespace {
 
 void MainWindow::ProcessMessages() {
   for (int row = lv_headers_->topLevelItemCount() - 1; row >= 0; --row) {
-    ProcessRow(row);
+    if (!ProcessRow(row)) break;
   }
   pop_->CloseConnection();
   SetConnected(false);
 }
 
-void MainWindow::ProcessRow(int row) {
+bool MainWindow::ProcessRow(int row) {
   QCoreApplication::processEvents();
   const QTreeWidgetItem* item = lv_headers_->topLevelItem(row);
+  if (item == nullptr) return false;
   SetPanelText(0, "Processing " + item->text(0));
   ShowBusy(true);
   const std::string sender = ToBytes(item->text(1));
@@ -76,6 +77,7 @@ void MainWindow::ProcessRow(int row) {
   SetPanelText(0, "");
   SetPanelText(1, "");
   ShowBusy(false);
+  return true;
 }
 
 ResponseText MainWindow::ReadResponseText() const {

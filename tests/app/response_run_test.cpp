@@ -88,6 +88,7 @@ class ResponseRunTest : public QObject {
   void StaleRowsAreNotAnsweredAgain_data();
   void StaleRowsAreNotAnsweredAgain();
   void RefusedRetrieveStopsBeforeForwardAndDeletion();
+  void ClosingTheWindowDuringTheRunEndsIt();
 };
 
 void ResponseRunTest::EmptyMailboxEndsWithQuit() {
@@ -402,6 +403,33 @@ void ResponseRunTest::RefusedRetrieveStopsBeforeForwardAndDeletion() {
   QVERIFY(responder.Main().Disconnect()->isEnabled());
   QVERIFY(responder.Close());
   QVERIFY2(pop.Played(), pop.Report().c_str());
+}
+
+void ResponseRunTest::ClosingTheWindowDuringTheRunEndsIt() {
+  Responder responder;
+  const std::vector<Incoming> mailbox = Mailbox(3);
+  Script pop_script = Pop3Listing(mailbox);
+  Pop3Delete(pop_script, 3);
+  // The close disconnects without making the deletion final and empties
+  // the list; the run then finds its next row gone and ends.
+  ScriptedServer pop(pop_script.Expect("RSET").SendLine("+OK").Expect("QUIT"));
+  ScriptedServer smtp(SmtpScript({kFrom, {mailbox[2].from}}));
+  responder.SetPop3(pop.Port());
+  responder.SetSmtp(smtp.Port());
+  responder.SetResponse(kFrom, kSubject, "Thanks.");
+  app::MainWindow& main = responder.Main();
+  responder.Boxes().SetOnBox([&main](const SeenBox&) {
+    QMetaObject::invokeMethod(
+        &main, [&main] { main.close(); }, Qt::QueuedConnection);
+  });
+  responder.Check();
+
+  QVERIFY2(pop.Played(), pop.Report().c_str());
+  QVERIFY2(smtp.Played(), smtp.Report().c_str());
+  QCOMPARE(responder.Boxes().Texts(), QStringList({"1"}));
+  QCOMPARE(responder.Rows(), 0);
+  QVERIFY(QFile::exists(Q(responder.Dir().File("Settings.ini"))));
+  QVERIFY(!main.Disconnect()->isEnabled());
 }
 
 }  // namespace replyvane::testing
