@@ -105,6 +105,7 @@ QWidget* MainWindow::BuildListPanel() {
   layout->addWidget(lv_headers_, 1);
 
   auto* strip = AddPicture(panel, "Image1", StripPicture(), 0, 0, 0, 0);
+  strip->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   strip->setFixedHeight(kStripHeight);
   layout->addWidget(strip);
   return panel;

@@ -99,6 +99,15 @@ void ResponderSettingsWindow::BitBtn2Click() {
   delete list_box1_->takeItem(list_box1_->row(selected.first()));
 }
 
+QString ResponderSettingsWindow::Memo1Text() const {
+  QStringList blocks;
+  for (QTextBlock block = memo1_->document()->begin(); block.isValid();
+       block = block.next()) {
+    blocks << block.text();
+  }
+  return blocks.join('\n').replace(QChar::LineSeparator, '\n');
+}
+
 QStringList ResponderSettingsWindow::Memo1Lines() const {
   // Lay out a copy at the width the area wraps at, so the lines are right
   // also while the window is hidden and has never been laid out.
@@ -117,7 +126,9 @@ QStringList ResponderSettingsWindow::Memo1Lines() const {
     }
     for (int i = 0; i < layout->lineCount(); ++i) {
       QTextLine line = layout->lineAt(i);
-      lines << text.mid(line.textStart(), line.textLength());
+      QString shown = text.mid(line.textStart(), line.textLength());
+      if (shown.endsWith(QChar::LineSeparator)) shown.chop(1);
+      lines << shown;
     }
   }
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();

@@ -31,6 +31,11 @@ class ResponderSettingsWindow : public QWidget {
   // Makes the window visible and brings it to the front.
   void ShowAndRaise();
 
+  // The response text exactly as held, lines joined with "\n" (a forced
+  // line break counts as one too). Unlike QTextEdit::toPlainText, keeps
+  // non-breaking spaces.
+  QString Memo1Text() const;
+
   // The response text as the area shows it: one entry per displayed line,
   // long paragraphs broken where the area wraps them, and a last line that
   // is empty left out. An empty text gives no lines.

@@ -39,6 +39,14 @@ void SelectAuthentication(QComboBox* box, int32_t index) {
   }
 }
 
+// The item whose text the box shows, or -1: typed text that is no item
+// reads back as no selection (and so keeps meaning "log in") rather than as
+// the item picked before the typing.
+int32_t SelectedAuthentication(const QComboBox* box) {
+  return box->findText(box->currentText(),
+                       Qt::MatchFixedString | Qt::MatchCaseSensitive);
+}
+
 }  // namespace
 
 std::string ExecutableDirectory() {
@@ -86,7 +94,7 @@ void SettingsStore::Load(SettingsWindow& form1,
   if (auto text = ReadResponseFile(ResponseFileName())) {
     QString memo = FromBytes(*text);
     memo.replace("\r\n", "\n");
-    if (memo != form2.Memo1()->toPlainText()) form2.Memo1()->setPlainText(memo);
+    if (memo != form2.Memo1Text()) form2.Memo1()->setPlainText(memo);
   }
   if (auto entries = ReadAttachFile(AttachFileName())) {
     form2.ListBox1()->clear();
@@ -98,7 +106,7 @@ void SettingsStore::Load(SettingsWindow& form1,
 
 void SettingsStore::Save(const SettingsWindow& form1,
                          const ResponderSettingsWindow& form2) const {
-  QString memo = form2.Memo1()->toPlainText();
+  QString memo = form2.Memo1Text();
   memo.replace("\n", "\r\n");
   WriteResponseFile(ResponseFileName(), ToBytes(memo));
 
@@ -114,7 +122,7 @@ void SettingsStore::Save(const SettingsWindow& form1,
     ini.WriteString(kOptions, std::to_string(i + 1),
                     ToBytes(options[i]->text()));
   }
-  ini.WriteInteger(kOptions, "10", form1.ComboBox1()->currentIndex());
+  ini.WriteInteger(kOptions, "10", SelectedAuthentication(form1.ComboBox1()));
   auto text = [&](const char* key, const QLineEdit* box) {
     ini.WriteString(kResponder, key, ToBytes(box->text()));
   };

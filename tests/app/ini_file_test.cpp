@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/integer_text.h"
 #include "tests/app/file_helpers.h"
 
 namespace replyvane::app {
@@ -172,36 +171,6 @@ class IniFileTest : public QObject {
     QCOMPARE(ini.ReadInteger("S", "k", 42), integer);
     QCOMPARE(ini.ReadBool("S", "k", true), boolean);
     QCOMPARE(ini.ReadBool("S", "missing", false), false);
-  }
-
-  void TypedWritesRoundTrip() {
-    IniFile ini(path_);
-    ini.WriteInteger("S", "i", -2147483647 - 1);
-    ini.WriteBool("S", "t", true);
-    ini.WriteBool("S", "f", false);
-    QCOMPARE(Slurp(path_),
-             std::string("[S]\r\ni=-2147483648\r\nt=1\r\nf=0\r\n"));
-    QCOMPARE(IniFile(path_).ReadInteger("S", "i", 0), -2147483647 - 1);
-  }
-
-  void SettingIntegersAreDecimalOrDollarHex() {
-    const struct {
-      const char* text;
-      std::optional<int32_t> value;
-    } rows[] = {{"12", 12},
-                {"  -7", -7},
-                {"$ff", 255},
-                {"-$10", -16},
-                {"", std::nullopt},
-                {"0x10", std::nullopt},
-                {"X1", std::nullopt},
-                {"1.5", std::nullopt},
-                {" ", std::nullopt},
-                {"2147483647", 2147483647},
-                {"2147483648", std::nullopt}};
-    for (const auto& row : rows) {
-      QVERIFY2(ParseSettingInteger(row.text) == row.value, row.text);
-    }
   }
 
  private:

@@ -109,7 +109,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(window.windowTitle(), QString("Replyvane"));
     QCOMPARE(window.size(), QSize(763, 386));
     QCOMPARE(window.findChild<QWidget*>("Panel1")->height(), 41);
-    QCOMPARE(window.findChild<QWidget*>("Image1")->height(), 10);
+    auto* strip = window.findChild<QWidget*>("Image1");
+    QCOMPARE(strip->geometry(), QRect(0, window.lvHeaders()->height(),
+                                      window.lvHeaders()->width(), 10));
+    QVERIFY(strip->isVisible());
+    QCOMPARE(strip->parentWidget()->height(),
+             window.lvHeaders()->height() + 10);  // inside its panel
 
     const struct {
       QPushButton* button;
@@ -387,6 +392,12 @@ class MainWindowTest : public QObject {
       QVERIFY2(program_->Form2().Memo1Lines() == row.lines,
                qPrintable(row.text));
     }
+    memo->setPlainText("a");
+    memo->moveCursor(QTextCursor::End);
+    memo->textCursor().insertText(QString(QChar::LineSeparator) + "b\u00a0c");
+    QCOMPARE(program_->Form2().Memo1Lines(), QStringList({"a", "b\u00a0c"}));
+    QCOMPARE(program_->Form2().Memo1Text(), QString("a\nb\u00a0c"));
+
     QString paragraph;
     for (int i = 0; i < 60; ++i) paragraph += QString("word%1 ").arg(i);
     memo->setPlainText(paragraph + "\nend");

@@ -69,7 +69,7 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(form1.ComboBox1()->currentIndex(), 0);
     QCOMPARE(form1.ComboBox1()->currentText(), QString("None"));
     QVERIFY(form2.CheckBox1()->isChecked());
-    QVERIFY(form2.Memo1()->toPlainText().isEmpty());
+    QVERIFY(form2.Memo1Text().isEmpty());
     QCOMPARE(form2.ListBox1()->count(), 0);
     QCOMPARE(program.frmMain().lvHeaders()->topLevelItemCount(), 0);
     QCOMPARE(program.frmMain().PanelText(1), QString());
@@ -87,7 +87,8 @@ class SettingsStoreTest : public QObject {
   }
 
   void SettingsSurviveARestartByteForByte() {
-    const std::string response = "Thank you.\r\n\r\nI am away until Monday.";
+    const std::string response =
+        "Thank you.\r\n\r\nI am away until\xc2\xa0Monday.";
     const std::string attach = "/home/jo/plan.pdf\r\n/home/jo/a b.txt\r\n";
     Put(path_ + "Settings.ini", kFullSettings);
     Put(path_ + "response.dat", response);
@@ -108,8 +109,8 @@ class SettingsStoreTest : public QObject {
       QCOMPARE(form2.Edit3()->text(), QString("Re: away"));
       QVERIFY(!form2.CheckBox1()->isChecked());
       QCOMPARE(form2.Edit4()->text(), QString("desk@example.org"));
-      QCOMPARE(form2.Memo1()->toPlainText(),
-               QString("Thank you.\n\nI am away until Monday."));
+      QCOMPARE(form2.Memo1Text(),
+               QString("Thank you.\n\nI am away until\u00a0Monday."));
       QCOMPARE(Entries(form2.ListBox1()),
                QStringList({"/home/jo/plan.pdf", "/home/jo/a b.txt"}));
       QVERIFY(program.frmMain().close());
@@ -151,6 +152,31 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(program.Form1().ComboBox1()->currentIndex(), index);
     QCOMPARE(program.Form1().ComboBox1()->currentText(), text);
     QCOMPARE(program.Form2().CheckBox1()->isChecked(), forward);
+  }
+
+  void TypedAuthenticationTextIsStoredAsNoSelection() {
+    const struct {
+      const char* text;
+      const char* stored;
+      const char* restored;
+    } rows[] = {{"none", "10=-1", ""},
+                {"Simple Login", "10=1", "Simple Login"},
+                {"None", "10=0", "None"}};
+    for (const auto& row : rows) {
+      {
+        Program program(path_);
+        program.Form1().ComboBox1()->setCurrentIndex(1);
+        program.Form1().ComboBox1()->setEditText(row.text);
+        QVERIFY(program.frmMain().close());
+      }
+      QVERIFY2(Slurp(path_ + "Settings.ini")
+                       .find(std::string("\r\n") + row.stored + "\r\n") !=
+                   std::string::npos,
+               row.text);
+      Program program(path_);
+      QVERIFY2(program.Form1().ComboBox1()->currentText() == row.restored,
+               row.text);
+    }
   }
 
   void BadFilesLoadWithoutHarm() {
@@ -203,7 +229,7 @@ class SettingsStoreTest : public QObject {
     {
       Program program(path_);
       QCOMPARE(program.Form2().ListBox1()->count(), 3);
-      QCOMPARE(program.Form2().Memo1()->toPlainText(),
+      QCOMPARE(program.Form2().Memo1Text(),
                QString("one\ntwo\nthree\n"));
       QVERIFY(program.frmMain().close());
     }
