@@ -2,6 +2,7 @@
 
 #include "app/private_file.h"
 #include "core/exception.h"
+#include "core/text.h"
 
 namespace replyvane::app {
 
@@ -16,22 +17,7 @@ std::string UpToNul(std::string text) {
 }  // namespace
 
 std::vector<std::string> SplitAttachLines(const std::string& raw) {
-  std::string text = UpToNul(raw);
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
-      ++start;
-    }
-  }
-  return lines;
+  return core::SplitLines(UpToNul(raw));
 }
 
 std::optional<std::string> ReadResponseFile(const std::string& path) {

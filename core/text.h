@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace replyvane::core {
 
@@ -40,6 +41,10 @@ int32_t StrToIntDef(std::string_view text, int32_t default_value);
 int32_t StrToInt(std::string_view text);
 int64_t StrToInt64Def(std::string_view text, int64_t default_value);
 int64_t StrToInt64(std::string_view text);
+
+// The lines of `text`, split at every CR LF, lone CR or lone LF; a line end
+// at the very end starts no further line, so "" gives no line at all.
+std::vector<std::string> SplitLines(std::string_view text);
 
 // printf-style formatting into a std::string.
 std::string Format(const char* format, ...)

@@ -9,6 +9,7 @@
 
 #include "core/exception.h"
 #include "core/memory_stream.h"
+#include "core/text.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
 #include "message/coder_registry.h"
@@ -25,23 +26,6 @@ using message::Message;
 using message::MessageDecoder;
 
 constexpr char kUnknownPartType[] = "Unknown Message Part Type.";
-
-// Lines of `text` split at CR LF, LF or CR; a line end at the very end does
-// not start another line.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start));
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-  }
-  return lines;
-}
 
 // The connection as the source of a part decoder. A line cut off by the
 // peer's close is an error here, not the end of the source: a message ends
@@ -130,7 +114,7 @@ std::unique_ptr<MessageDecoder> MessageClient::StoreTextPart(
   part.SetContentType(decoder->PartHeaders().Value("Content-Type"));
   part.SetContentTransfer(
       decoder->PartHeaders().Value("Content-Transfer-Encoding"));
-  part.SetBody(SplitLines(data.Data()));
+  part.SetBody(core::SplitLines(data.Data()));
   return next;
 }
 

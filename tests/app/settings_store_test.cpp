@@ -229,8 +229,7 @@ class SettingsStoreTest : public QObject {
     {
       Program program(path_);
       QCOMPARE(program.Form2().ListBox1()->count(), 3);
-      QCOMPARE(program.Form2().Memo1Text(),
-               QString("one\ntwo\nthree\n"));
+      QCOMPARE(program.Form2().Memo1Text(), QString("one\ntwo\nthree\n"));
       QVERIFY(program.frmMain().close());
     }
     QCOMPARE(Slurp(path_ + "attach.dat"), std::string("a\r\n\r\nb\r\n"));

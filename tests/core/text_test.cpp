@@ -83,6 +83,17 @@ TEST(IntegerConversionTest, RaisingFormNamesTheText) {
   EXPECT_EQ(StrToInt("-5"), -5);
 }
 
+TEST(SplitLinesTest, SplitsAtEveryLineEndForm) {
+  using Lines = std::vector<std::string>;
+  EXPECT_EQ(SplitLines(""), Lines{});
+  EXPECT_EQ(SplitLines("a"), Lines{"a"});
+  EXPECT_EQ(SplitLines("a\r\n"), Lines{"a"});
+  EXPECT_EQ(SplitLines("a\r\n\r\n"), (Lines{"a", ""}));
+  EXPECT_EQ(SplitLines("a\rb\nc\r\nd"), (Lines{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\n\rb"), (Lines{"a", "", "b"}));
+  EXPECT_EQ(SplitLines("\n"), Lines{""});
+}
+
 TEST(FormatTest, FormatsLikePrintf) {
   EXPECT_EQ(Format("Socket Error # %d\r\n%s", 10061, "Connection refused."),
             "Socket Error # 10061\r\nConnection refused.");
