@@ -61,7 +61,7 @@ TEST(ChildProcessTest, StopsAChildThatIgnoresSigterm) {
         ReadFile("/proc/" + std::to_string(grandchild) + "/stat");
     return stat.empty() || stat.find(") Z ") != std::string::npos;
   };
-  for (int i = 0; i < 200 && !dead(); ++i) {
+  for (int i = 0; i < 1000 && !dead(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_TRUE(dead());

@@ -202,7 +202,7 @@ TEST_F(Pop3IntegrationTest, DeletionsTakeEffectOnlyAtQuit) {
   client->CloseConnection();
   // Dovecot removes the files while answering QUIT; the client does not
   // wait for that answer, so look again for a bounded while.
-  for (int i = 0; i < 100 && server_.MessageCount() != 3; ++i) {
+  for (int i = 0; i < 500 && server_.MessageCount() != 3; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_EQ(server_.MessageCount(), 3);

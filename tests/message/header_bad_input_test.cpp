@@ -2,7 +2,6 @@
 // adversarial bytes must not crash, read out of bounds (see the sanitizer
 // build) or take more than linear time.
 #include <gtest/gtest.h>
-#include <time.h>
 
 #include <algorithm>
 #include <functional>
@@ -17,6 +16,7 @@
 #include "message/jis.h"
 #include "message/wrap_text.h"
 #include "scoped_codeset.h"
+#include "tests/support/cpu_time.h"
 
 namespace replyvane::message {
 namespace {
@@ -96,19 +96,11 @@ TEST(HeaderBadInputTest, RandomAndAdversarialBytesAreHandled) {
   }
 }
 
-// CPU time of this thread, so that other processes on the machine do not
-// count.
-double CpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + now.tv_nsec * 1e-9;
-}
-
 double SecondsFor(const std::function<void(const std::string&)>& work,
                   const std::string& input) {
-  const double start = CpuSeconds();
+  const double start = testing::ThreadCpuSeconds();
   work(input);
-  return CpuSeconds() - start;
+  return testing::ThreadCpuSeconds() - start;
 }
 
 std::string Fill(std::string_view head, std::string_view piece,
