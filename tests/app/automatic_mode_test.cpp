@@ -86,14 +86,17 @@ void AutomaticModeTest::OnlyAChangedIntervalRestartsTheCountdown() {
 void AutomaticModeTest::ChecksRepeatFromTheEndOfEachCheckUntilAFailure() {
   Responder responder;
   app::MainWindow& main = responder.Main();
-  constexpr int kInterval = 200;
+  // Long enough that a busy machine, which sees each moment late, still
+  // tells a countdown restarted at the end of a check from one that ran on.
+  constexpr int kInterval = 600;
+  constexpr int kLate = 200;  // how late a moment may be seen
   main.SetMillisecondsPerMinute(kInterval / 2);
   // The first check lasts longer than the interval; the third meets a
   // refusing SMTP server with one message listed.
   Incoming waiting;
   waiting.subject = "waiting";
   waiting.from = "a@example.com";
-  ScriptedServer pop({SlowEmptyMailbox(std::chrono::milliseconds(400)),
+  ScriptedServer pop({SlowEmptyMailbox(std::chrono::milliseconds(1000)),
                       SlowEmptyMailbox(std::chrono::milliseconds(0)),
                       Pop3Listing({waiting})});
   responder.SetPop3(pop.Port());
@@ -106,26 +109,29 @@ void AutomaticModeTest::ChecksRepeatFromTheEndOfEachCheckUntilAFailure() {
   main.Button2()->click();
   QCOMPARE(main.Timer1()->Interval(), int32_t(kInterval));
   QTest::qWait(kInterval / 2);
-  QCOMPARE(pop.Accepted(), size_t(0));
+  // A wait that overran may have let the timer fire, which is no fault.
+  if (clock.elapsed() < kInterval - 50) {
+    QCOMPARE(pop.Accepted(), size_t(0));
+  }
 
   // The checks block the event loop, so each one is seen when it ended.
-  QVERIFY(WaitFor([&] { return pop.Accepted() >= 1; }, 5000));
+  QVERIFY(WaitFor([&] { return pop.Accepted() >= 1; }, 10000));
   const qint64 first_end = clock.elapsed();
-  QVERIFY2(first_end >= kInterval + 350,
+  QVERIFY2(first_end >= kInterval - 50 + 1000,
            qPrintable(QString::number(first_end)));
   QVERIFY(main.Timer1()->Enabled());
-  QVERIFY2(main.Timer1()->RemainingTime() > kInterval - 50,
+  QVERIFY2(main.Timer1()->RemainingTime() > kInterval - kLate,
            qPrintable(QString::number(main.Timer1()->RemainingTime())));
 
-  QVERIFY(WaitFor([&] { return pop.Accepted() >= 2; }, 5000));
+  QVERIFY(WaitFor([&] { return pop.Accepted() >= 2; }, 10000));
   const qint64 second_end = clock.elapsed();
-  QVERIFY2(second_end - first_end >= kInterval - 20,
+  QVERIFY2(second_end - first_end >= kInterval - 50 - kLate,
            qPrintable(QString::number(second_end - first_end)));
   QVERIFY(responder.Boxes().Seen().empty());
 
-  QVERIFY(WaitFor([&] { return !responder.Boxes().Seen().empty(); }, 5000));
+  QVERIFY(WaitFor([&] { return !responder.Boxes().Seen().empty(); }, 10000));
   QCOMPARE(responder.Boxes().Seen()[0].name, QString("FailureBox"));
-  QVERIFY(WaitFor([&] { return !main.Checking(); }, 5000));
+  QVERIFY(WaitFor([&] { return !main.Checking(); }, 10000));
   QCOMPARE(main.Timer1()->Enabled(), false);
   QTest::qWait(3 * kInterval);
   QCOMPARE(pop.Accepted(), size_t(3));

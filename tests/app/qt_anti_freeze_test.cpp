@@ -26,8 +26,10 @@ class QtAntiFreezeTest : public QObject {
   }
 
   void KeepsTimersRunningDuringABlockingRead() {
+    // The stall runs from the accept; long enough for two slices even when
+    // this thread is held up on a busy machine.
     testing::ScriptedServer server(testing::Script()
-                                       .Stall(std::chrono::milliseconds(600))
+                                       .Stall(std::chrono::milliseconds(1500))
                                        .SendLine("late"));
     AntiFreeze anti_freeze;
     anti_freeze.SetOnlyWhenIdle(false);
