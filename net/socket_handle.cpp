@@ -65,7 +65,15 @@ int32_t SocketHandle::Connect(const std::atomic<bool>& stop) {
 void SocketHandle::ReadBackAddresses(bool with_peer) {
   Stack& stack = TheStack();
   stack.GetSockName(os_handle_, &ip_, &port_);
-  if (with_peer) stack.GetPeerName(os_handle_, &remote_ip_, &remote_port_);
+  if (!with_peer) return;
+  try {
+    stack.GetPeerName(os_handle_, &remote_ip_, &remote_port_);
+  } catch (const SocketError& error) {
+    // A peer that resets right after accepting leaves no peer to name; the
+    // connect still succeeded, the address connected to stands, and the
+    // reset is reported by the first read or write.
+    if (error.SocketErrorCode() != 10057) throw;
+  }
 }
 
 bool SocketHandle::SelectOnce(int32_t timeout) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <chrono>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/exceptions.h"
@@ -147,6 +149,49 @@ TEST(ConnectTest, AConnectNobodyAnswersTimesOutAfterTheExplicitLimit) {
   EXPECT_GE(waited, std::chrono::milliseconds(550));
   EXPECT_LT(waited, std::chrono::milliseconds(3000));
   EXPECT_FALSE(client.IsConnected());
+}
+
+TEST(ConnectTest, APeerThatResetsAtOnceGivesAResetNeverANotConnected) {
+  // The reset may land while the connect returns, or just before the
+  // peer's address is read back: the connect then either reports the reset
+  // or succeeds with the address connected to, and the first read reports
+  // the reset.
+  constexpr int kAttempts = 200;
+  testing::Fd listener = testing::ListenLoopback(0);
+  const int port = testing::LocalPort(listener.Get());
+  std::thread resetter([&] {
+    for (int i = 0; i < kAttempts; ++i) {
+      if (testing::WaitFor(listener.Get(), false, -1,
+                           std::chrono::milliseconds(10000)) !=
+          testing::WaitResult::kReady) {
+        return;
+      }
+      testing::Fd peer(::accept(listener.Get(), nullptr, nullptr));
+      linger abortive{1, 0};
+      ::setsockopt(peer.Get(), SOL_SOCKET, SO_LINGER, &abortive,
+                   sizeof abortive);
+    }
+  });
+  for (int i = 0; i < kAttempts; ++i) {
+    const std::string attempt = "attempt " + std::to_string(i);
+    TCPClient client;
+    client.SetHost("127.0.0.1");
+    client.SetPort(port);
+    client.SetReadTimeout(10000);
+    try {
+      client.ConnectToHost();
+    } catch (const SocketError& error) {
+      EXPECT_EQ(error.SocketErrorCode(), 10054) << attempt;
+      continue;
+    }
+    const auto* handle =
+        static_cast<IOHandlerSocket*>(client.IOHandler())->SocketHandle();
+    EXPECT_EQ(handle->RemoteIP(), "127.0.0.1") << attempt;
+    EXPECT_EQ(handle->RemotePort(), port) << attempt;
+    EXPECT_THROW(client.ReadTextLine(), core::Exception) << attempt;
+    client.CloseConnection();
+  }
+  resetter.join();
 }
 
 TEST(ConnectTest, AnExplicitLimitStillConnectsAtOnce) {

@@ -142,8 +142,10 @@ TEST(WriteTest, WritingWithoutAConnectionRaisesNotConnected) {
 }
 
 TEST(WriteTest, APeerThatResetsGivesASocketErrorNotASignal) {
-  ScriptedServer server(Script().Reset());
+  // The reset waits for a line, so that it cannot land during the connect.
+  ScriptedServer server(Script().ExpectLine().Reset());
   auto client = ConnectedClient(server.Port());
+  client->WriteTextLine("ready");
   ASSERT_TRUE(server.WaitDone());
   const std::string chunk(65536, 'x');
   bool raised = false;
