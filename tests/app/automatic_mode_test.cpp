@@ -146,11 +146,11 @@ void AutomaticModeTest::RefusedPop3ConnectKeepsTheModeOn() {
   responder.SetPop3(ClosedPort());
   responder.Form1().SpinEdit1()->setText("1");
   main.Button2()->click();
-  QVERIFY(WaitFor([&] { return responder.Boxes().Seen().size() >= 2; }, 5000));
+  QVERIFY(WaitFor([&] { return responder.Boxes().Seen().size() >= 2; }, 10000));
   for (const SeenBox& box : responder.Boxes().Seen()) {
     QCOMPARE(box.name, QString("ErrorDialog"));
   }
-  QVERIFY(WaitFor([&] { return !main.Checking(); }, 5000));
+  QVERIFY(WaitFor([&] { return !main.Checking(); }, 10000));
   QVERIFY(main.Timer1()->Enabled());
 }
 

@@ -188,7 +188,7 @@ class MainWindowTest : public QObject {
       const QPoint at(10, 12);
       QTest::mousePress(window.Button3(), button, {}, at);
       QTest::mouseRelease(window.Button3(), button, {}, at);
-      QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
+      QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 10000);
       ExpectPoppedUpAt(menu, window.Button3()->mapToGlobal(at));
       menu->hide();
     }
@@ -198,7 +198,7 @@ class MainWindowTest : public QObject {
     QContextMenuEvent event(QContextMenuEvent::Mouse, at,
                             viewport->mapToGlobal(at));
     QApplication::sendEvent(viewport, &event);
-    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(menu->isVisible(), 10000);
     ExpectPoppedUpAt(menu, viewport->mapToGlobal(at));
     menu->hide();
 

@@ -107,7 +107,7 @@ class NumericBoxTest : public QObject {
     if (held.elapsed() < NumericBox::kRepeatDelayMs) {
       QCOMPARE(box->Value(), 2);  // no repeat before the delay
     }
-    QTRY_VERIFY_WITH_TIMEOUT(box->Value() >= 4, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(box->Value() >= 4, 10000);
     QTest::mouseRelease(up, Qt::LeftButton);
     const int stopped = box->Value();
     QVERIFY2(stopped - 2 <= 1 + held.elapsed() / NumericBox::kRepeatIntervalMs,

@@ -75,7 +75,7 @@ void RealServersTest::AnswersForwardsAndEmptiesTheMailbox() {
   QCOMPARE(responder.Boxes().Texts(), QStringList({"1", "1", "1"}));
   QCOMPARE(responder.Rows(), 0);
   // Dovecot expunges after the QUIT, whose reply the client does not read.
-  QVERIFY(WaitFor([&] { return pop.MessageCount() == 0; }, 5000));
+  QVERIFY(WaitFor([&] { return pop.MessageCount() == 0; }, 10000));
   const std::vector<SmtpServer::Message> sent = smtp.Messages();
   QCOMPARE(sent.size(), size_t(6));
   for (size_t k = 0; k < 3; ++k) {
