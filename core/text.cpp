@@ -173,6 +173,14 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
+std::string BlankLineBreaks(std::string_view text) {
+  std::string result(text);
+  for (char& ch : result) {
+    if (ch == '\r' || ch == '\n' || ch == '\0') ch = ' ';
+  }
+  return result;
+}
+
 std::string Format(const char* format, ...) {
   va_list args;
   va_start(args, format);

@@ -46,6 +46,10 @@ int64_t StrToInt64(std::string_view text);
 // at the very end starts no further line, so "" gives no line at all.
 std::vector<std::string> SplitLines(std::string_view text);
 
+// `text` with every CR, LF and NUL turned into a blank, so that text taken
+// from a received message can never end or break a line it is put into.
+std::string BlankLineBreaks(std::string_view text);
+
 // printf-style formatting into a std::string.
 std::string Format(const char* format, ...)
     __attribute__((format(printf, 1, 2)));

@@ -94,6 +94,12 @@ TEST(SplitLinesTest, SplitsAtEveryLineEndForm) {
   EXPECT_EQ(SplitLines("\n"), Lines{""});
 }
 
+TEST(BlankLineBreaksTest, OnlyCrLfAndNulBecomeBlanks) {
+  EXPECT_EQ(BlankLineBreaks(std::string("a\r\nb\0c\rd\ne", 10)),
+            "a  b c d e");
+  EXPECT_EQ(BlankLineBreaks("\t\x7f\xc3\x84."), "\t\x7f\xc3\x84.");
+}
+
 TEST(FormatTest, FormatsLikePrintf) {
   EXPECT_EQ(Format("Socket Error # %d\r\n%s", 10061, "Connection refused."),
             "Socket Error # 10061\r\nConnection refused.");
