@@ -1,5 +1,9 @@
 #include "app/compose.h"
 
+#include <iterator>
+
+#include "message/forward_text.h"
+
 namespace replyvane::app {
 
 void ComposeResponse(message::Message& msg, const ResponseText& response,
@@ -21,10 +25,12 @@ void ComposeForward(message::Message& forward, const message::Message& fetched,
                     const std::string& from_address) {
   forward.ResetMessage();
   forward.Recipients().SetAddressesText(forward_address);
+  std::vector<std::string> text = message::ForwardTextLines(fetched);
   std::vector<std::string> body;
-  body.reserve(fetched.Body().size() + 1);
+  body.reserve(text.size() + 1);
   body.push_back("From: " + sender);
-  body.insert(body.end(), fetched.Body().begin(), fetched.Body().end());
+  body.insert(body.end(), std::make_move_iterator(text.begin()),
+              std::make_move_iterator(text.end()));
   forward.SetBody(std::move(body));
   forward.From().SetText(from_address);
   forward.ReplyTo().SetAddressesText(from_address);

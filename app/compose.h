@@ -22,16 +22,17 @@ struct ResponseText {
 };
 
 // Resets `msg`, then adds the attachments in list order and sets Body,
-// From, Reply-To, the recipients (`sender`, the listed From text) and the
-// subject, in this order.
+// From, Reply-To, the recipients (`sender`, the listed reply address) and
+// the subject, in this order.
 void ComposeResponse(message::Message& msg, const ResponseText& response,
                      const std::string& sender);
 
 // Resets `forward` and makes it the forward of `fetched`: to
 // `forward_address` (empty: no recipient), From and Reply-To
 // `from_address`, the body "From: " + `sender` followed by the fetched
-// message's Body lines, and the fetched Subject. Nothing of the fetched
-// message's parts is taken.
+// message's text (message::ForwardTextLines: the body of a plain message,
+// else its first plain or HTML text part and a line per attachment), and
+// the fetched Subject. No part of the fetched message is attached.
 void ComposeForward(message::Message& forward, const message::Message& fetched,
                     const std::string& sender,
                     const std::string& forward_address,

@@ -15,9 +15,12 @@
 #include "app/message_boxes.h"
 #include "app/numeric_box.h"
 #include "app/settings_window.h"
+#include "core/text.h"
 #include "mail/pop3.h"
 #include "message/date_time.h"
+#include "message/header_words.h"
 #include "message/message.h"
+#include "message/sender_address.h"
 
 namespace replyvane::app {
 
@@ -28,6 +31,18 @@ QString ShortDate(message::DateTime value) {
   const message::DateTimeFields fields = message::DecodeDateTime(value);
   return QLocale().toString(QDate(fields.year, fields.month, fields.day),
                             QLocale::ShortFormat);
+}
+
+// The From column: the parsed sender when it holds an address, else the
+// From text as received, so that the row shows what could be read.
+std::string ListedSender(const message::Message& msg) {
+  if (message::IsUsableAddress(msg.From().Address())) return msg.From().Text();
+  std::string raw = msg.Headers().ValueOf("From");
+  try {
+    raw = message::DecodeHeaderWords(raw);
+  } catch (const core::Exception&) {
+  }
+  return core::BlankLineBreaks(raw);
 }
 
 }  // namespace
@@ -106,11 +121,13 @@ void MainWindow::ListHeaders(int32_t count) {
     msg_->ResetMessage();
     pop_->FetchHeader(n, *msg_);
     const QString subject = FromBytes(msg_->Subject());
-    const QString from = FromBytes(msg_->From().Text());
+    const QString from = FromBytes(ListedSender(*msg_));
     const QString to = FromBytes(msg_->Recipients().AddressesText());
     const QString date = ShortDate(msg_->Date());
     const QString size = QString::number(pop_->GetMessageSize(n));
-    AppendRow(subject, {from, to, date, size, "n/a"});
+    QTreeWidgetItem* row = AppendRow(subject, {from, to, date, size, "n/a"});
+    row->setData(kReplyToColumn, kReplyToRole,
+                 FromBytes(message::ReplyRecipient(*msg_)));
   }
   ShowStatus(remembered);
 }

@@ -81,6 +81,11 @@ class MainWindow : public QWidget {
   // check box and the row picture.
   QTreeWidgetItem* AppendRow(const QString& caption,
                              const QStringList& sub_items);
+  // Where a listed row keeps the address its response goes to (empty: the
+  // message names no usable sender); a row without it is answered at its
+  // From column.
+  static constexpr int kReplyToColumn = 1;
+  static constexpr int kReplyToRole = Qt::UserRole;
 
   int32_t MessageCount() const { return message_count_; }
   void SetMessageCount(int32_t count) { message_count_ = count; }

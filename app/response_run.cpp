@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTreeWidget>
+#include <QVariant>
 #include <exception>
 
 #include "app/compose.h"
@@ -27,6 +28,8 @@
 namespace replyvane::app {
 
 namespace {
+
+constexpr char kNoSenderText[] = "No sender address: not answered";
 
 // Raised when the server refuses the RETR of a message to forward: sending
 // a forward without the message and then deleting it would lose the mail.
@@ -56,10 +59,20 @@ bool MainWindow::ProcessRow(int row) {
   QCoreApplication::processEvents();
   const QTreeWidgetItem* item = lv_headers_->topLevelItem(row);
   if (item == nullptr) return false;
+  const QVariant reply_to = item->data(kReplyToColumn, kReplyToRole);
+  const std::string recipient =
+      ToBytes(reply_to.isValid() ? reply_to.toString() : item->text(1));
+  if (recipient.empty()) {
+    // Nothing to answer and nobody to name in a forward: the message stays
+    // on the server for its owner, and the run goes on.
+    SetPanelText(0, kNoSenderText);
+    lv_headers_->topLevelItem(row)->setText(5, kNoSenderText);
+    return true;
+  }
   SetPanelText(0, "Processing " + item->text(0));
   ShowBusy(true);
   const std::string sender = ToBytes(item->text(1));
-  ComposeResponse(*msg_send_, ReadResponseText(), sender);
+  ComposeResponse(*msg_send_, ReadResponseText(), recipient);
   SendThroughSmtp(*msg_send_);
   if (form2_->CheckBox1()->isChecked()) {
     msg_send_->ResetMessage();

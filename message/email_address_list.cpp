@@ -80,9 +80,32 @@ std::string EMailAddressList::AddressesText() const {
   return text;
 }
 
+bool EMailAddressList::ParseInto(EMailAddressItem& item,
+                                 std::string_view text) {
+  if (!lenient_) {
+    item.SetText(text);
+    return true;
+  }
+  try {
+    item.SetText(text);
+    return true;
+  } catch (const EmailParseError&) {
+    return false;
+  }
+}
+
+void EMailAddressList::AddItemText(std::string_view text) {
+  EMailAddressItem& item = AddItem();
+  if (!ParseInto(item, text) && item.Address().empty()) items_.pop_back();
+}
+
 void EMailAddressList::AddParsed(std::string_view text) {
   EMailAddressItem& item = AddItem();
-  item.SetText(text);  // a failing element stays with what it parsed
+  // A failing element stays with what it parsed.
+  if (!ParseInto(item, text) && item.Address().empty()) {
+    items_.pop_back();
+    return;
+  }
   std::string printed = item.Text();
   std::string_view trimmed = printed;
   while (!trimmed.empty() && IsBlank(trimmed.back())) trimmed.remove_suffix(1);
@@ -94,7 +117,7 @@ void EMailAddressList::SetAddressesText(std::string_view text) {
   Clear();
   if (IsBlankText(text)) return;
   if (text.find_first_of(":;(\", \t") == std::string_view::npos) {
-    AddItem().SetText(TrimLeftView(text));
+    AddItemText(TrimLeftView(text));
     return;
   }
   Element current;
@@ -129,7 +152,7 @@ void EMailAddressList::SetAddressesText(std::string_view text) {
       case ';':
         current.Text() += before;
         if (!current.IsBlankText()) {
-          AddItem().SetText(TrimLeftView(current.Text()));
+          AddItemText(TrimLeftView(current.Text()));
           current.Clear();
         }
         break;
@@ -146,6 +169,17 @@ void EMailAddressList::SetAddressesText(std::string_view text) {
   if (current.IsBlankText() && IsBlankText(data)) return;
   current.Text() += data;
   AddParsed(TrimLeftView(current.Text()));
+}
+
+void EMailAddressList::ReadAddressesText(std::string_view text) {
+  lenient_ = true;
+  try {
+    SetAddressesText(text);
+  } catch (...) {
+    lenient_ = false;
+    throw;
+  }
+  lenient_ = false;
 }
 
 }  // namespace replyvane::message

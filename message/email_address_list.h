@@ -44,11 +44,22 @@ class EMailAddressList {
   // are dropped, blank and "<>" elements add no item. Raises EmailParseError
   // from a malformed element; the items before it stay.
   void SetAddressesText(std::string_view text);
+  // SetAddressesText for received headers, which never fails: an element
+  // that does not parse keeps the address it read before the fault (and is
+  // dropped when that is nothing), and the elements after it are read.
+  void ReadAddressesText(std::string_view text);
 
  private:
   // Adds an item parsed from `text`; drops it again when it prints as
   // nothing or "<>".
   void AddParsed(std::string_view text);
+  // Adds an item parsed from `text` as it stands.
+  void AddItemText(std::string_view text);
+  // Parses into `item`; when reading leniently a failure is absorbed and
+  // returns false.
+  bool ParseInto(EMailAddressItem& item, std::string_view text);
+
+  bool lenient_ = false;
 
   std::vector<std::unique_ptr<EMailAddressItem>> items_;
 };

@@ -4,6 +4,8 @@
 // lines into fields. Failures: BuildHeaderBlock raises MessageException for
 // a UU message with text or related parts; address parsing, encoded-word
 // decoding and the time zone query raise their own errors, which propagate.
+// ApplyHeaderBlock never fails: received fields that do not parse keep what
+// could be read.
 #ifndef REPLYVANE_MESSAGE_MESSAGE_H_
 #define REPLYVANE_MESSAGE_MESSAGE_H_
 
@@ -189,7 +191,9 @@ class Message {
   // Encoding. UU only allows Body and Attachments" for meUU with text or
   // related parts.
   std::unique_ptr<HeaderList> BuildHeaderBlock();
-  // Sets the fields from Headers and pushes the top-level boundary.
+  // Sets the fields from Headers and pushes the top-level boundary. A field
+  // that does not parse keeps what was read before the fault; undecodable
+  // encoded words stay as received; decoded texts hold no CR, LF or NUL.
   void ApplyHeaderBlock();
 
  private:

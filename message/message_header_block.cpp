@@ -54,6 +54,37 @@ std::vector<std::string> SplitNewsGroups(const std::string& value) {
   return groups;
 }
 
+// A header value with its encoded words decoded; one whose words do not
+// decode stays as received. Neither holds a line break.
+std::string DecodeReceivedText(std::string_view value) {
+  try {
+    return core::BlankLineBreaks(DecodeHeaderWords(value));
+  } catch (const core::Exception&) {
+    return core::BlankLineBreaks(value);
+  }
+}
+
+// Parses a received address into `item`; a fault leaves it with what was
+// read before it. Encoded words are decoded in the name only after the
+// parse, so that what they hold can never become an address or a second
+// element.
+void ReadAddressItem(EMailAddressItem& item, std::string_view text) {
+  try {
+    item.SetText(text);
+  } catch (const EmailParseError&) {
+  }
+  item.SetName(DecodeReceivedText(item.Name()));
+  item.SetAddress(core::BlankLineBreaks(item.Address()));
+}
+
+void ReadAddressList(EMailAddressList& list, std::string_view text) {
+  list.ReadAddressesText(text);
+  for (int i = 0; i < list.Count(); ++i) {
+    list[i].SetName(DecodeReceivedText(list[i].Name()));
+    list[i].SetAddress(core::BlankLineBreaks(list[i].Address()));
+  }
+}
+
 }  // namespace
 
 MessagePriority ParsePriorityText(std::string_view value) {
@@ -129,26 +160,32 @@ void Message::StoreGeneratedHeaders(HeaderList& block, Transfer transfer,
 }
 
 void Message::ApplyHeaderBlock() {
+  // Received headers come from strangers: a field that does not parse keeps
+  // what could be read (or its raw text), and never stops the reading.
   const HeaderList& h = headers_;
   content_type_ = h.ValueOf("Content-Type");
   char_set_ = core::UpperCase(ParameterValue(content_type_, "CHARSET="));
   content_transfer_encoding_ = h.ValueOf("Content-Transfer-Encoding");
   content_disposition_ = h.ValueOf("Content-Disposition");
-  subject_ = DecodeHeaderWords(h.ValueOf("Subject"));
-  from_.SetText(DecodeHeaderWords(h.ValueOf("From")));
+  subject_ = DecodeReceivedText(h.ValueOf("Subject"));
+  ReadAddressItem(from_, h.ValueOf("From"));
   msg_id_ = h.ValueOf("Message-Id");
   news_groups_ = SplitNewsGroups(h.ValueOf("Newsgroups"));
-  recipients_.SetAddressesText(DecodeHeaderWords(h.ValueOf("To")));
-  cc_list_.SetAddressesText(DecodeHeaderWords(h.ValueOf("Cc")));
+  ReadAddressList(recipients_, h.ValueOf("To"));
+  ReadAddressList(cc_list_, h.ValueOf("Cc"));
   organization_ = h.ValueOf("Organization");
-  receipt_recipient_.SetText(h.ValueOf("Disposition-Notification-To"));
+  ReadAddressItem(receipt_recipient_, h.ValueOf("Disposition-Notification-To"));
   if (receipt_recipient_.Text().empty()) {
-    receipt_recipient_.SetText(h.ValueOf("Return-Receipt-To"));
+    ReadAddressItem(receipt_recipient_, h.ValueOf("Return-Receipt-To"));
   }
   references_ = h.ValueOf("References");
-  reply_to_.SetAddressesText(h.ValueOf("Reply-To"));
-  date_ = InternetDateToLocal(h.ValueOf("Date"));
-  sender_.SetText(h.ValueOf("Sender"));
+  ReadAddressList(reply_to_, h.ValueOf("Reply-To"));
+  try {
+    date_ = InternetDateToLocal(h.ValueOf("Date"));
+  } catch (const core::Exception&) {
+    date_ = 0;  // a date the clock cannot hold reads as no date
+  }
+  ReadAddressItem(sender_, h.ValueOf("Sender"));
   std::string priority = h.ValueOf("Priority");
   priority_ =
       ParsePriorityText(priority.empty() ? h.ValueOf("X-Priority") : priority);
