@@ -1,0 +1,93 @@
+#include "responder/settings_folder.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace replyvane::responder {
+
+namespace {
+
+constexpr mode_t kPrivateFolderMode = 0700;
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+}  // namespace
+
+FolderEnvironment CurrentFolderEnvironment() {
+  FolderEnvironment environment;
+  environment.xdg_config_home = Environment("XDG_CONFIG_HOME");
+  environment.home = Environment("HOME");
+  if (environment.home.empty()) {
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr) {
+      environment.home = entry->pw_dir;
+    }
+  }
+  environment.writable = IsWritableFolder;
+  return environment;
+}
+
+bool IsWritableFolder(const std::string& folder) {
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return false;
+  // access() says yes to root whatever the mode bits say, and knows nothing
+  // of a read-only mount: only creating a file tells.
+  std::string probe = WithSlash(folder) + ".replyvane-probe-XXXXXX";
+  int handle = ::mkstemp(probe.data());
+  if (handle < 0) return false;
+  ::close(handle);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::string ChooseSettingsFolder(const std::string& executable_folder,
+                                 const FolderEnvironment& environment) {
+  if (environment.writable && environment.writable(executable_folder)) {
+    return WithSlash(executable_folder);
+  }
+  // The base directory rules: a relative $XDG_CONFIG_HOME is to be ignored.
+  std::string base = environment.xdg_config_home;
+  if (base.empty() || base.front() != '/') {
+    // With no home either, nowhere else is known.
+    if (environment.home.empty()) return WithSlash(executable_folder);
+    base = WithSlash(environment.home) + ".config";
+  }
+  return WithSlash(base) + "replyvane/";
+}
+
+std::string ChooseSettingsFolder(const std::string& executable_folder) {
+  FolderEnvironment environment = CurrentFolderEnvironment();
+  std::string folder = ChooseSettingsFolder(executable_folder, environment);
+  if (folder != WithSlash(executable_folder)) CreatePrivateFolder(folder);
+  return folder;
+}
+
+bool CreatePrivateFolder(const std::string& folder) {
+  // Each prefix ending before a "/", then the whole path.
+  for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {
+    std::string part = folder.substr(0, end);
+    if (!part.empty() && part.back() != '/') {
+      if (::mkdir(part.c_str(), kPrivateFolderMode) == 0) {
+        ::chmod(part.c_str(), kPrivateFolderMode);  // whatever the umask
+      } else if (errno != EEXIST) {
+        return false;
+      }
+    }
+    if (end == std::string::npos) break;
+  }
+  struct stat status;
+  return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+}  // namespace replyvane::responder

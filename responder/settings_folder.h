@@ -1,0 +1,49 @@
+// Where the settings files (Settings.ini, response.dat, attach.dat) live.
+// A copy of the program run from a folder of its own keeps them beside the
+// executable, as it always has; an installed program, whose folder the user
+// cannot write, keeps them in $XDG_CONFIG_HOME/replyvane, a folder readable
+// by its owner only. Choosing never fails: a folder that cannot be created
+// shows up later as the save's own failure, which names the path.
+#ifndef REPLYVANE_RESPONDER_SETTINGS_FOLDER_H_
+#define REPLYVANE_RESPONDER_SETTINGS_FOLDER_H_
+
+#include <functional>
+#include <string>
+
+namespace replyvane::responder {
+
+// What the choice depends on besides the executable's folder.
+struct FolderEnvironment {
+  std::string xdg_config_home;  // $XDG_CONFIG_HOME; empty when unset
+  std::string home;             // the user's home folder
+  // True when the program can create files in the folder.
+  std::function<bool(const std::string&)> writable;
+};
+
+// The environment of this process: $XDG_CONFIG_HOME, $HOME (else the
+// password database's home) and IsWritableFolder.
+FolderEnvironment CurrentFolderEnvironment();
+
+// True when files can be created in `folder`: access(W_OK) allows it and a
+// probe file can really be created there (and is removed again). The probe
+// catches what access misses, such as a folder on a read-only mount.
+bool IsWritableFolder(const std::string& folder);
+
+// The settings folder, with a trailing "/": `executable_folder` when it is
+// writable, else "replyvane/" in $XDG_CONFIG_HOME, or in "<home>/.config"
+// when that is unset or not an absolute path (the executable's folder after
+// all when there is no home either). Decides only; creates nothing.
+std::string ChooseSettingsFolder(const std::string& executable_folder,
+                                 const FolderEnvironment& environment);
+
+// Chooses with CurrentFolderEnvironment() and, when the choice is the
+// configuration folder, creates it and any missing parents with mode 0700.
+std::string ChooseSettingsFolder(const std::string& executable_folder);
+
+// Creates `folder` and its missing parents with mode 0700; existing folders
+// keep their modes. False when a part could not be created.
+bool CreatePrivateFolder(const std::string& folder);
+
+}  // namespace replyvane::responder
+
+#endif  // REPLYVANE_RESPONDER_SETTINGS_FOLDER_H_
