@@ -67,7 +67,8 @@ std::string HeaderList::ValueAt(int index) const {
       value += piece;
     }
   }
-  return value;
+  // A received line may hold a bare CR; the value must not carry it on.
+  return core::BlankLineBreaks(value);
 }
 
 int HeaderList::FindName(std::string_view name) const {

@@ -63,7 +63,8 @@ class HeaderList {
   // out of range. A continuation line's name begins with its blank.
   std::string NameAt(int index) const;
   // The value after the colon, joined with the continuation lines by single
-  // blanks and trimmed; empty for an index out of range.
+  // blanks and trimmed, every CR, LF and NUL inside turned into a blank;
+  // empty for an index out of range.
   std::string ValueAt(int index) const;
   // The first line whose name equals `name` ignoring case; -1 if none.
   int FindName(std::string_view name) const;

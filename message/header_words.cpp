@@ -1,11 +1,15 @@
 // Encoding of header text as RFC 2047 encoded words, and the header form of
 // address items. Words are split at whitespace; a run of words that need
 // encoding (with the whitespace between them) becomes one encoded text,
-// continued on new lines before it passes 75 columns.
+// continued on new lines before it passes 75 columns. A word never ends
+// inside a character of a UTF-8 or double-byte charset.
 #include "message/header_words.h"
 
+#include <algorithm>
 #include <array>
 
+#include "core/text.h"
+#include "message/code_page.h"
 #include "message/jis.h"
 
 namespace replyvane::message {
@@ -28,12 +32,64 @@ bool In(const ByteSet& set, char c) {
   return set[static_cast<unsigned char>(c)];
 }
 
+// How characters of a charset are made of bytes, so that no encoded word
+// ends inside one (RFC 2047 section 5).
+enum class CharacterBytes { kSingle, kUtf8, kDoubleByte };
+
+CharacterBytes CharacterBytesOf(std::string_view charset) {
+  if (IsUtf8Codeset(charset)) return CharacterBytes::kUtf8;
+  for (std::string_view name : {"GB2312", "GBK", "Big5", "EUC-KR"}) {
+    if (core::SameText(charset, name)) return CharacterBytes::kDoubleByte;
+  }
+  return CharacterBytes::kSingle;
+}
+
+// The bytes of the character that starts at `text[i]`. Malformed sequences
+// give shorter characters, never more bytes than are there.
+size_t CharacterLength(std::string_view text, size_t i, CharacterBytes kind) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  size_t length = 1;
+  if (kind == CharacterBytes::kUtf8) {
+    const size_t wanted = lead >= 0xF0   ? 4
+                          : lead >= 0xE0 ? 3
+                          : lead >= 0xC0 ? 2
+                                         : 1;
+    while (length < wanted && i + length < text.size() &&
+           (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) {
+      ++length;
+    }
+  } else if (kind == CharacterBytes::kDoubleByte && lead >= 0x81 &&
+             lead != 0xFF && i + 1 < text.size()) {
+    length = 2;
+  }
+  return length;
+}
+
+std::string Base64(std::string_view data) {
+  std::string out;
+  for (size_t i = 0; i < data.size(); i += 3) {
+    const size_t n = std::min<size_t>(3, data.size() - i);
+    uint32_t group = 0;
+    for (size_t k = 0; k < 3; ++k) {
+      group =
+          (group << 8) | (k < n ? static_cast<unsigned char>(data[i + k]) : 0u);
+    }
+    for (size_t k = 0; k < 4; ++k) {
+      out += k <= n ? kBase64Alphabet[(group >> (18 - 6 * k)) & 63] : '=';
+    }
+  }
+  return out;
+}
+
 // Writes runs of text as encoded words onto `out`.
 class RunWriter {
  public:
   RunWriter(std::string& out, char letter, std::string_view charset,
             const ByteSet& q_escape)
-      : out_(out), letter_(letter), q_escape_(q_escape) {
+      : out_(out),
+        letter_(letter),
+        q_escape_(q_escape),
+        kind_(CharacterBytesOf(charset)) {
     begin_ = "=?" + std::string(charset) + "?" + letter + "?";
   }
 
@@ -49,54 +105,59 @@ class RunWriter {
   }
 
  private:
-  // Starts a new line when `piece_length` more characters would pass the
-  // limit.
-  void Reserve(size_t piece_length) {
-    if (line_length_ + piece_length > kMaxLine) {
-      out_ += kContinue;
-      out_ += begin_;
-      line_length_ = begin_.size() + 2;
-    }
-    line_length_ += piece_length;
+  void NextWord() {
+    out_ += kContinue;
+    out_ += begin_;
+    line_length_ = begin_.size() + 2;
   }
 
   void WriteQ(std::string_view run) {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (char ch : run) {
-      const unsigned char b = static_cast<unsigned char>(ch);
-      if (ch == ' ') {
-        Reserve(1);
-        out_ += '_';
-      } else if (!In(q_escape_, ch)) {
-        Reserve(1);
-        out_ += ch;
-      } else {
-        Reserve(3);
-        out_ += '=';
-        out_ += kHex[b >> 4];
-        out_ += kHex[b & 15];
+    for (size_t i = 0; i < run.size();) {
+      size_t n = CharacterLength(run, i, kind_);
+      size_t width = 0;
+      for (size_t k = i; k < i + n; ++k) {
+        width += In(q_escape_, run[k]) && run[k] != ' ' ? 3 : 1;
+      }
+      if (line_length_ + width > kMaxLine) NextWord();
+      line_length_ += width;
+      for (; n > 0; --n, ++i) {
+        const char ch = run[i];
+        const unsigned char b = static_cast<unsigned char>(ch);
+        if (ch == ' ') {
+          out_ += '_';
+        } else if (!In(q_escape_, ch)) {
+          out_ += ch;
+        } else {
+          out_ += '=';
+          out_ += kHex[b >> 4];
+          out_ += kHex[b & 15];
+        }
       }
     }
   }
 
+  // Each word encodes whole characters on its own, so a word is cut only
+  // between characters and its base64 is complete.
   void WriteB(std::string_view run) {
-    for (size_t i = 0; i < run.size(); i += 3) {
-      Reserve(4);
-      const size_t n = std::min<size_t>(3, run.size() - i);
-      uint32_t group = 0;
-      for (size_t k = 0; k < 3; ++k) {
-        group = (group << 8) |
-                (k < n ? static_cast<unsigned char>(run[i + k]) : 0u);
+    size_t word_start = 0;
+    for (size_t i = 0; i < run.size();) {
+      const size_t n = CharacterLength(run, i, kind_);
+      const size_t bytes = i + n - word_start;
+      if (i > word_start && line_length_ + (bytes + 2) / 3 * 4 > kMaxLine) {
+        out_ += Base64(run.substr(word_start, i - word_start));
+        NextWord();
+        word_start = i;
       }
-      for (size_t k = 0; k < 4; ++k) {
-        out_ += k <= n ? kBase64Alphabet[(group >> (18 - 6 * k)) & 63] : '=';
-      }
+      i += n;
     }
+    out_ += Base64(run.substr(word_start));
   }
 
   std::string& out_;
   const char letter_;
   const ByteSet& q_escape_;
+  const CharacterBytes kind_;
   std::string begin_;
   size_t line_length_ = 0;
 };
@@ -161,8 +222,11 @@ std::string EncodeHeaderWords(std::string_view text, std::string_view specials,
 std::string EncodeAddressForHeader(const EMailAddressItem& item, char encoding,
                                    Transfer transfer,
                                    std::string_view charset) {
-  const std::string& name = item.Name();
-  if (name.empty()) return item.Address();
+  // A line end in a name or address set by any caller must not end the
+  // header line or start a new one.
+  const std::string name = core::BlankLineBreaks(item.Name());
+  const std::string address = core::BlankLineBreaks(item.Address());
+  if (name.empty()) return address;
   bool printable = true;
   for (char c : name) {
     const unsigned char b = static_cast<unsigned char>(c);
@@ -180,7 +244,7 @@ std::string EncodeAddressForHeader(const EMailAddressItem& item, char encoding,
     written = EncodeHeaderWords(name, kAddressNameSpecials, encoding, transfer,
                                 charset);
   }
-  return written + " <" + item.Address() + ">";
+  return written + " <" + address + ">";
 }
 
 std::string EncodeAddressListForHeader(const EMailAddressList& list,

@@ -34,15 +34,16 @@ std::string EncodeHeaderWords(std::string_view text, std::string_view specials,
 
 // Returns `text` with its ISO-*, WINDOWS-* (and, under a UTF-8 system
 // codeset, UTF-8) encoded words decoded into the system codeset, and every
-// NUL byte removed. Whitespace between words stays. Words that are
-// malformed or whose charset does not convert stay unchanged. Raises
-// core::ConvertError ("'$xy' is not a valid integer value") for "=xy" with
-// non-hexadecimal x or y in a Q word.
+// CR, LF and NUL byte (decoded or not) turned into a blank. Whitespace between
+// words stays. Words that are malformed or whose charset does not convert stay
+// unchanged. Raises core::ConvertError ("'$xy' is not a valid integer value")
+// for "=xy" with non-hexadecimal x or y in a Q word.
 std::string DecodeHeaderWords(std::string_view text);
 
 // The header form of one address: the bare address when there is no name,
 // else the name (quoted, or encoded when it has bytes outside 0x20..0x7E
 // and `encoding` is not '8'), a blank and the address in angle brackets.
+// CR, LF and NUL in the name or address are written as blanks.
 std::string EncodeAddressForHeader(const EMailAddressItem& item, char encoding,
                                    Transfer transfer, std::string_view charset);
 

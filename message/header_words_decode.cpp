@@ -67,20 +67,28 @@ std::string DecodeQ(std::string_view data) {
   return out;
 }
 
-// Every full group of four yields three bytes; characters outside the
-// alphabet (padding included) count as zero.
+// `data` ends with the closing "?=", which is not data. Every group of four
+// characters (the last may be shorter) yields the bytes its characters
+// before any trailing "=" padding hold: 4 give 3, 3 give 2, 2 give 1.
+// Other characters outside the alphabet count as zero.
 std::string DecodeB(std::string_view data) {
   static constexpr std::array<uint8_t, 256> kValues = MakeBase64Values();
+  data.remove_suffix(2);
   std::string out;
-  out.reserve(data.size() / 4 * 3);
-  for (size_t i = 0; i + 4 <= data.size(); i += 4) {
-    uint32_t group = 0;
+  out.reserve(data.size() / 4 * 3 + 2);
+  for (size_t i = 0; i < data.size(); i += 4) {
+    const std::string_view group = data.substr(i, 4);
+    size_t significant = group.size();
+    while (significant > 0 && group[significant - 1] == '=') --significant;
+    uint32_t value = 0;
     for (size_t k = 0; k < 4; ++k) {
-      group = (group << 6) | kValues[static_cast<unsigned char>(data[i + k])];
+      value = (value << 6) |
+              (k < group.size() ? kValues[static_cast<unsigned char>(group[k])]
+                                : 0u);
     }
-    out += static_cast<char>(group >> 16);
-    out += static_cast<char>((group >> 8) & 0xFF);
-    out += static_cast<char>(group & 0xFF);
+    for (size_t k = 0; k + 1 < significant; ++k) {
+      out += static_cast<char>((value >> (16 - 8 * k)) & 0xFF);
+    }
   }
   return out;
 }
@@ -145,8 +153,9 @@ std::string DecodeHeaderWords(std::string_view text) {
     a = next_word(resume);
   }
   out += text.substr(copied);
-  std::erase(out, '\0');
-  return out;
+  // Decoded text goes into lines of its own (a forward's body, a reply's
+  // headers): a decoded line end must not end them.
+  return core::BlankLineBreaks(out);
 }
 
 }  // namespace replyvane::message

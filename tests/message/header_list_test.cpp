@@ -42,6 +42,8 @@ TEST(HeaderListTest, ReadsNamesAndValues) {
       "Empty:",            // 8
       " Folded-Only",      // 9
       "Key : spaced",      // 10
+      std::string("To: <a@b\rRCPT TO:<c@d>>\n\0x", 26),  // 11
+      " y\r\nz",                                         // 12
   });
   struct Row {
     int index;
@@ -56,8 +58,10 @@ TEST(HeaderListTest, ReadsNamesAndValues) {
       {7, "", "o colon here"},
       {8, "EMPTY", "Folded-Only"},
       {10, "KEY ", "spaced"},
+      // A received line's bare CR, LF or NUL never reaches a value.
+      {11, "TO", "<a@b RCPT TO:<c@d>>  x y  z"},
       {-1, "", ""},
-      {11, "", ""},
+      {13, "", ""},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(list.NameAt(row.index), row.name) << "index " << row.index;

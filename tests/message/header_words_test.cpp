@@ -114,6 +114,8 @@ TEST(DecodeHeaderWordsTest, DecodesIntoTheSystemCodeset) {
       {kLatin1, "=?ISO-8859-1?Q?a_b=5f?=", "a b_"},
       {kLatin1, "=?ISO-8859-1?X?QUJD?=", "ABC"},
       {kLatin1, "=?ISO-8859-1?B?QUJDRA?=", "ABCD"},
+      // Padding and short groups yield only the bytes they hold.
+      {kLatin1, "=?ISO-8859-1?B?QUI?= =?ISO-8859-1?B?QQ==QUJD?=", "AB AABC"},
       {kLatin1, "=?ISO-FOO?Q?a?=", "=?ISO-FOO?Q?a?="},
       {kLatin1, "=?ISO-8859-1//IGNORE?Q?a?=", "=?ISO-8859-1//IGNORE?Q?a?="},
       {kLatin1, "=?WINDOWS-1252?Q?=80?=", "=?WINDOWS-1252?Q?=80?="},
@@ -121,7 +123,13 @@ TEST(DecodeHeaderWordsTest, DecodesIntoTheSystemCodeset) {
       // Decoded text is not decoded a second time.
       {kLatin1,
        "=?ISO-8859-1?Q?=3D=3FISO-8859-1=3FQ=3Fx=3F=3D?=", "=?ISO-8859-1?Q?x?="},
-      {kLatin1, std::string("a\0b", 3), "ab"},
+      // Line ends and NUL, decoded or raw, become blanks.
+      {kLatin1, std::string("a\0b", 3), "a b"},
+      {kLatin1,
+       "=?ISO-8859-1?Q?a=0D=0A.=0D=0AMAIL_FROM:?=", "a  .  MAIL FROM:"},
+      {kLatin1, "=?ISO-8859-1?Q?x=0AX-Evil:_1=0A.?=", "x X-Evil: 1 ."},
+      {kUtf8, "=?UTF-8?B?YQ0KYgBj?=", "a  b c"},
+      {kLatin1, "a\rb\nc\r\nd", "a b c  d"},
       {kLatin1, "?= =? =?ISO =?WINDOWS", "?= =? =?ISO =?WINDOWS"},
       {kUtf8, "=?iso-8859-1?q?caf=E9?=", "caf\xC3\xA9"},
       {kUtf8, "=?UTF-8?Q?caf=C3=A9?= =?utf-8?B?w6k=?=", "caf\xC3\xA9 \xC3\xA9"},
@@ -151,7 +159,8 @@ TEST(DecodeHeaderWordsTest, BadHexDigitsInAQWordRaise) {
 
 TEST(HeaderWordsTest, EncodeThenDecodeGivesTheBytesBack) {
   std::mt19937 rng(99);
-  // No tab, CR or LF: the only "\r\n\t" left after decoding are the folds.
+  // No tab, CR or LF: the only "  \t" after decoding are the folds, whose
+  // line end decodes to blanks like every other.
   std::string alphabet;
   for (int b = 1; b < 256; ++b) {
     if (b != '\t' && b != '\r' && b != '\n') alphabet += char(b);
@@ -167,10 +176,76 @@ TEST(HeaderWordsTest, EncodeThenDecodeGivesTheBytesBack) {
       const char encoding = i % 2 ? 'Q' : 'B';
       std::string decoded = DecodeHeaderWords(
           EncodeHeaderWords(text, "", encoding, Transfer::bit8, codeset));
-      for (size_t fold; (fold = decoded.find("\r\n\t")) != std::string::npos;) {
+      for (size_t fold; (fold = decoded.find("  \t")) != std::string::npos;) {
         decoded.erase(fold, 3);
       }
       EXPECT_EQ(decoded, text) << codeset << " " << encoding;
+    }
+  }
+}
+
+// The length of the UTF-8 character at `text[i]`, 0 when none starts there.
+size_t Utf8Length(std::string_view text, size_t i) {
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  const size_t n = lead < 0x80   ? 1
+                   : lead < 0xC0 ? 0
+                   : lead < 0xE0 ? 2
+                   : lead < 0xF0 ? 3
+                                 : 4;
+  if (n == 0 || i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+// Mail programs decode each encoded word on its own: a word must hold whole
+// characters of its charset, and single-byte text is cut as before.
+TEST(EncodeHeaderWordsTest, EveryWordHoldsWholeCharacters) {
+  const std::string kQ = "=?UTF-8?Q?";
+  const std::string kB = "=?UTF-8?B?";
+  const std::string a_umlauts = Repeat("\xC3\x84", 30);
+  EXPECT_EQ(EncodeHeaderWords(a_umlauts, "", 'Q', Transfer::bit8, "UTF-8"),
+            kQ + Repeat("=C3=84", 10) + "?=\r\n\t" + kQ + Repeat("=C3=84", 10) +
+                "?=\r\n\t" + kQ + Repeat("=C3=84", 10) + "?=");
+  EXPECT_EQ(EncodeHeaderWords(a_umlauts, "", 'B', Transfer::bit8, "UTF-8"),
+            kB + Repeat("w4TDhMOE", 7) + "w4Q=?=\r\n\t" + kB +
+                "w4TDhMOEw4TDhMOEw4TDhA==?=");
+  // A double-byte charset of a legacy codeset: lead and trail stay together.
+  EXPECT_EQ(EncodeHeaderWords(Repeat("\xB0\xA1", 12) + "\xB0", "", 'Q',
+                              Transfer::bit8, "GB2312"),
+            "=?GB2312?Q?" + Repeat("=B0=A1", 10) + "?=\r\n\t=?GB2312?Q?" +
+                Repeat("=B0=A1", 2) + "=B0?=");
+
+  ScopedCodeset scoped("UTF-8");
+  std::mt19937 rng(7);
+  const std::vector<std::string> characters = {"a",
+                                               " ",
+                                               "=",
+                                               "\xC3\x84",
+                                               "\xD0\xAF",
+                                               "\xE2\x82\xAC",
+                                               "\xF0\x9F\x98\x80"};
+  for (int i = 0; i < 300; ++i) {
+    std::string text;
+    for (int n = rng() % 90; n > 0; --n) {
+      text += characters[rng() % characters.size()];
+    }
+    const char encoding = i % 2 ? 'Q' : 'B';
+    const std::string encoded =
+        EncodeHeaderWords(text, "", encoding, Transfer::bit8, "UTF-8");
+    for (size_t start = 0; start < encoded.size();) {
+      const size_t begin = encoded.find("=?UTF-8?", start);
+      if (begin == std::string::npos) break;
+      const size_t end = encoded.find("?=", begin + 10) + 2;
+      ASSERT_LE(end - begin, 75u) << encoded;
+      const std::string word =
+          DecodeHeaderWords(encoded.substr(begin, end - begin));
+      for (size_t k = 0; k < word.size(); k += Utf8Length(word, k)) {
+        ASSERT_NE(Utf8Length(word, k), 0u)
+            << "word cut inside a character: " << encoded;
+      }
+      start = end;
     }
   }
 }
@@ -193,6 +268,10 @@ TEST(HeaderWordsTest, EncodesAddressesForHeaders) {
        "=?ISO-8859-1?B?TfxsbGVyLA==?= Hans <h@x.y>"},
       {"M\xFCller, Hans", "h@x.y", '8', "\"M\xFCller, Hans\" <h@x.y>"},
       {"J", "john doe@x.y", 'Q', "\"J\" <john doe@x.y>"},
+      // Line ends set by a caller never reach the header as line ends.
+      {"Ann\r\nBcc: x@y.z", "a@b.c", 'Q', "\"Ann  Bcc: x@y.z\" <a@b.c>"},
+      {"\xE9\n.", "a@b.c\r\nX: 1", 'Q',
+       "=?ISO-8859-1?Q?=E9_=2E?= <a@b.c  X: 1>"},
   };
   EMailAddressList list;
   std::string joined;
