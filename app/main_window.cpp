@@ -19,10 +19,8 @@
 #include "app/settings_store.h"
 #include "app/settings_window.h"
 #include "app/window_helpers.h"
-#include "mail/pop3.h"
-#include "mail/smtp.h"
-#include "message/message.h"
 #include "net/anti_freeze.h"
+#include "responder/responder_job.h"
 
 namespace replyvane::app {
 
@@ -165,29 +163,8 @@ void MainWindow::BuildComponents() {
   // Keeps the windows served while the clients wait on the network.
   anti_freeze1_ = std::make_unique<AntiFreeze>();
   anti_freeze1_->SetOnlyWhenIdle(false);
-
-  pop_ = std::make_unique<mail::POP3>();
-  pop_->SetMaxLineAction(net::maException);
-  pop_->SetReadTimeout(0);
-  pop_->SetRecvBufferSize(1024);
-  pop_->SetAPOP(false);
-
-  smtp_ = std::make_unique<mail::SMTP>();
-  smtp_->SetMaxLineAction(net::maException);
-  smtp_->SetReadTimeout(0);
-  smtp_->SetPort(25);
-  smtp_->SetAuthenticationType(mail::AuthenticationType::atNone);
-
-  msg_ = std::make_unique<message::Message>();
-  msg_->SetAttachmentEncoding("MIME");
-  msg_->SetContentType("text/plain");
-  msg_->SetEncoding(message::meMIME);
-  msg_send_ = std::make_unique<message::Message>();
-  forward_msg_ = std::make_unique<message::Message>();
-  for (message::Message* msg : {msg_send_.get(), forward_msg_.get()}) {
-    msg->SetAttachmentEncoding("MIME");
-    msg->SetEncoding(message::meMIME);
-  }
+  job_ = std::make_unique<responder::ResponderJob>(
+      static_cast<responder::JobView&>(*this));
 }
 
 template <typename Sender, typename Signal>
@@ -207,7 +184,6 @@ void MainWindow::SetSettingsWindows(SettingsWindow* form1,
 
 void MainWindow::FormCreate() {
   setObjectName("frmMain");
-  message_count_ = 0;
   ShowBusy(false);
 }
 

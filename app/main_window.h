@@ -19,6 +19,7 @@
 #include <string>
 
 #include "app/window_timer.h"
+#include "responder/job_view.h"
 
 class QAction;
 class QLabel;
@@ -40,15 +41,20 @@ namespace replyvane::net {
 class AntiFreezeBase;
 }  // namespace replyvane::net
 
-namespace replyvane::app {
+namespace replyvane::responder {
+class ResponderJob;
+}  // namespace replyvane::responder
 
-struct ResponseText;
+namespace replyvane::app {
 
 class ResponderSettingsWindow;
 class SettingsStore;
 class SettingsWindow;
 
-class MainWindow : public QWidget {
+// The view of the responder job: it hands the job the settings of the two
+// settings windows, shows the listed messages and the status texts, and
+// pauses after each message with the box "1".
+class MainWindow : public QWidget, private responder::JobView {
   Q_OBJECT
 
  public:
@@ -66,12 +72,12 @@ class MainWindow : public QWidget {
                           const SettingsStore& store);
 
   // The wait cursor for the whole application when `busy`, else the default.
-  void ShowBusy(bool busy);
+  void ShowBusy(bool busy) override;
   // Writes status panel 1 and repaints the status bar at once.
   void ShowStatus(const QString& text);
   // CheckMail enabled := !connected; Retrieve, Delete, Purge and Disconnect
   // := connected; then ShowStatus("Connected") or the empty text.
-  void SetConnected(bool connected);
+  void SetConnected(bool connected) override;
 
   QString PanelText(int panel) const;
   void SetPanelText(int panel, const QString& text);
@@ -81,17 +87,10 @@ class MainWindow : public QWidget {
   // check box and the row picture.
   QTreeWidgetItem* AppendRow(const QString& caption,
                              const QStringList& sub_items);
-  // Where a listed row keeps the address its response goes to (empty: the
-  // message names no usable sender); a row without it is answered at its
-  // From column.
-  static constexpr int kReplyToColumn = 1;
-  static constexpr int kReplyToRole = Qt::UserRole;
 
-  int32_t MessageCount() const { return message_count_; }
-  void SetMessageCount(int32_t count) { message_count_ = count; }
+  int32_t MessageCount() const;
   // "true", "false", or empty before the first check.
-  const QString& ConnectionFailed() const { return connection_failed_; }
-  void SetConnectionFailed(const QString& text) { connection_failed_ = text; }
+  QString ConnectionFailed() const;
 
   SettingsWindow* Form1() const { return form1_; }
   ResponderSettingsWindow* Form2() const { return form2_; }
@@ -111,11 +110,12 @@ class MainWindow : public QWidget {
 
   // The components of the check and the run, owned for the whole run of
   // the program.
-  mail::POP3& POP() const { return *pop_; }
-  mail::SMTP& SMTP() const { return *smtp_; }
-  message::Message& Msg() const { return *msg_; }
-  message::Message& MsgSend() const { return *msg_send_; }
-  message::Message& ForwardMsg() const { return *forward_msg_; }
+  responder::ResponderJob& Job() const { return *job_; }
+  mail::POP3& POP() const;
+  mail::SMTP& SMTP() const;
+  message::Message& Msg() const;
+  message::Message& MsgSend() const;
+  message::Message& ForwardMsg() const;
   net::AntiFreezeBase* AntiFreeze1() const { return anti_freeze1_.get(); }
 
   // The length of a minute of the check interval; kMillisecondsPerMinute
@@ -125,12 +125,7 @@ class MainWindow : public QWidget {
     milliseconds_per_minute_ = value;
   }
   // True from the start of a check to its end (or its failure).
-  bool Checking() const { return checking_; }
-
-  // Fills the message list with the header blocks of messages 1..count.
-  void ListHeaders(int32_t count);
-  // The response run over the listed rows, last to first; then QUIT.
-  void ProcessMessages();
+  bool Checking() const;
 
   // The action list: none is attached to a control.
   QAction* CheckMail() const { return actions_[0]; }
@@ -173,37 +168,30 @@ class MainWindow : public QWidget {
   void BuildPopupMenu();
   void BuildComponents();
   void BuildTrayIcon();
-  void CheckMailbox();
-  // Closes a connection left open, sets the log-in from Form1 and connects;
-  // false after the failure dialog for any failure of the connect.
-  bool ConnectPop3();
-  void ShowConnectFailure();
-  void RemoveAllRows();
-  // False when the row is gone: the list was emptied while pending events
-  // were handled (the window closed, which disconnects).
-  bool ProcessRow(int row);
-  ResponseText ReadResponseText() const;
-  // Configures SMTP from Form1, connects, sends `msg` and closes, the close
-  // also when the send fails.
-  void SendThroughSmtp(message::Message& msg);
-  void ConfigureSmtp();
   void RestoreFromTray();
+
+  // The job's view (job_view.cpp).
+  responder::Settings CurrentSettings() override;
+  void ProcessEvents() override;
+  void ShowStatusText(const std::string& text) override;
+  std::string ReadPanel(int panel) override;
+  void WritePanel(int panel, const std::string& text) override;
+  void ConnectFailed(const std::string& text) override;
+  void MailboxListed() override;
+  void RowsCleared() override;
+  void RowAdded(const responder::ListedMessage& row) override;
+  void RowRemoved(int index) override;
+  void RowChanged(int index, const responder::ListedMessage& row) override;
+  void Pause() override;
   // Connects `signal` of `sender` to `slot`, run inside ReportFailures.
   template <typename Sender, typename Signal>
   void ConnectReported(Sender* sender, Signal signal,
                        void (MainWindow::*slot)());
 
-  int32_t message_count_ = 0;
-  QString connection_failed_;
   int32_t milliseconds_per_minute_ = kMillisecondsPerMinute;
-  bool checking_ = false;
 
-  std::unique_ptr<mail::POP3> pop_;
-  std::unique_ptr<mail::SMTP> smtp_;
-  std::unique_ptr<message::Message> msg_;
-  std::unique_ptr<message::Message> msg_send_;
-  std::unique_ptr<message::Message> forward_msg_;
   std::unique_ptr<net::AntiFreezeBase> anti_freeze1_;
+  std::unique_ptr<responder::ResponderJob> job_;
 
   SettingsWindow* form1_ = nullptr;
   ResponderSettingsWindow* form2_ = nullptr;

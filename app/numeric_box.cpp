@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/integer_text.h"
+#include "responder/integer_text.h"
 
 namespace replyvane::app {
 
@@ -48,7 +48,7 @@ void NumericBox::resizeEvent(QResizeEvent* event) {
 }
 
 int32_t NumericBox::Value() const {
-  return ParseSettingInteger(text().toLocal8Bit().toStdString())
+  return responder::ParseSettingInteger(text().toLocal8Bit().toStdString())
       .value_or(min_value_);
 }
 

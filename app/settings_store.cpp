@@ -9,16 +9,22 @@
 #include <QTextEdit>
 #include <vector>
 
-#include "app/data_files.h"
-#include "app/ini_file.h"
 #include "app/local_text.h"
 #include "app/numeric_box.h"
 #include "app/responder_settings_window.h"
 #include "app/settings_window.h"
+#include "responder/data_files.h"
+#include "responder/ini_file.h"
 
 namespace replyvane::app {
 
 namespace {
+
+using responder::IniFile;
+using responder::ReadAttachFile;
+using responder::ReadResponseFile;
+using responder::WriteAttachFile;
+using responder::WriteResponseFile;
 
 constexpr char kOptions[] = "Options";
 constexpr char kResponder[] = "Reponder";

@@ -1,6 +1,6 @@
 // The settings file reader and writer: what a read returns from files in
 // every shape, what a write leaves on disk, and the typed reads.
-#include "app/ini_file.h"
+#include "responder/ini_file.h"
 
 #include <sys/stat.h>
 
@@ -10,6 +10,9 @@
 #include "tests/app/file_helpers.h"
 
 namespace replyvane::app {
+
+using responder::IniFile;
+using responder::IniFileError;
 
 class IniFileTest : public QObject {
   Q_OBJECT

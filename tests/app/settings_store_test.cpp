@@ -15,7 +15,7 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
-#include "app/data_files.h"
+#include "responder/data_files.h"
 #include "app/main_window.h"
 #include "app/numeric_box.h"
 #include "app/program.h"
@@ -218,7 +218,7 @@ class SettingsStoreTest : public QObject {
                 {"", {}}};
     for (const auto& row : rows) {
       QStringList entries;
-      for (const std::string& line : SplitAttachLines(row.data)) {
+      for (const std::string& line : responder::SplitAttachLines(row.data)) {
         entries << QString::fromStdString(line);
       }
       QVERIFY2(entries == row.entries, qPrintable(row.entries.join('|')));
@@ -242,7 +242,7 @@ class SettingsStoreTest : public QObject {
     Put(path_ + "attach.dat", "/x\r\n");
     const std::string response = path_ + "response.dat";
     Put(response, "");
-    QVERIFY(::truncate(response.c_str(), off_t(kResponseCapacity) + 1) == 0);
+    QVERIFY(::truncate(response.c_str(), off_t(responder::kResponseCapacity) + 1) == 0);
     BoxCloser closer;
     Program program(path_);
     QCOMPARE(closer.Boxes().size(), 1);

@@ -1,8 +1,8 @@
-#include "app/integer_text.h"
+#include "responder/integer_text.h"
 
 #include "core/text.h"
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 std::optional<int32_t> ParseSettingInteger(std::string_view text) {
   size_t i = 0;
@@ -17,4 +17,4 @@ std::optional<int32_t> ParseSettingInteger(std::string_view text) {
   return core::ParseInt32(text);
 }
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder

@@ -1,11 +1,11 @@
-#include "app/ini_file.h"
+#include "responder/ini_file.h"
 
-#include "app/integer_text.h"
-#include "app/private_file.h"
 #include "core/file_stream.h"
 #include "core/text.h"
+#include "responder/integer_text.h"
+#include "responder/private_file.h"
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 namespace {
 
@@ -161,4 +161,4 @@ void IniFile::WriteBool(std::string_view section, std::string_view key,
   WriteString(section, key, value ? "1" : "0");
 }
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder

@@ -1,10 +1,10 @@
-#include "app/data_files.h"
+#include "responder/data_files.h"
 
-#include "app/private_file.h"
 #include "core/exception.h"
 #include "core/text.h"
+#include "responder/private_file.h"
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 namespace {
 
@@ -58,4 +58,4 @@ void WriteAttachFile(const std::string& path,
   WritePrivateFile(path, data);
 }
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder

@@ -1,10 +1,10 @@
-#include "app/private_file.h"
+#include "responder/private_file.h"
 
 #include <sys/stat.h>
 
 #include "core/file_stream.h"
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 namespace {
 
@@ -47,4 +47,4 @@ std::string ReadFileHead(const std::string& path, size_t limit,
   return data;
 }
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder

@@ -3,15 +3,15 @@
 // in the locale's encoding. Address texts are parsed by the address list,
 // whose parse errors propagate; an attachment path is only recorded here
 // and opened when the message is written.
-#ifndef REPLYVANE_APP_COMPOSE_H_
-#define REPLYVANE_APP_COMPOSE_H_
+#ifndef REPLYVANE_RESPONDER_COMPOSE_H_
+#define REPLYVANE_RESPONDER_COMPOSE_H_
 
 #include <string>
 #include <vector>
 
 #include "message/message.h"
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 // What the response is made of, as the settings windows hold it.
 struct ResponseText {
@@ -38,6 +38,6 @@ void ComposeForward(message::Message& forward, const message::Message& fetched,
                     const std::string& forward_address,
                     const std::string& from_address);
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder
 
-#endif  // REPLYVANE_APP_COMPOSE_H_
+#endif  // REPLYVANE_RESPONDER_COMPOSE_H_

@@ -5,8 +5,8 @@
 // sections and keys are added with CR LF line ends. Each write goes to disk at
 // once. A file that is missing or unreadable reads as empty; a write that
 // fails raises IniFileError "Unable to write to <path>".
-#ifndef REPLYVANE_APP_INI_FILE_H_
-#define REPLYVANE_APP_INI_FILE_H_
+#ifndef REPLYVANE_RESPONDER_INI_FILE_H_
+#define REPLYVANE_RESPONDER_INI_FILE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +17,7 @@
 
 #include "core/exception.h"
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 class IniFileError : public core::Exception {
  public:
@@ -76,6 +76,6 @@ class IniFile {
   std::vector<Line> lines_;
 };
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder
 
-#endif  // REPLYVANE_APP_INI_FILE_H_
+#endif  // REPLYVANE_RESPONDER_INI_FILE_H_

@@ -4,15 +4,15 @@
 // private_file.h). Open, read and write failures raise core::StreamError
 // naming the file; a response text over kResponseCapacity raises
 // core::Exception "Text exceeds memo capacity".
-#ifndef REPLYVANE_APP_DATA_FILES_H_
-#define REPLYVANE_APP_DATA_FILES_H_
+#ifndef REPLYVANE_RESPONDER_DATA_FILES_H_
+#define REPLYVANE_RESPONDER_DATA_FILES_H_
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 // The most the response text area takes, in bytes.
 inline constexpr size_t kResponseCapacity = 16 * 1024 * 1024;
@@ -31,6 +31,6 @@ std::optional<std::vector<std::string>> ReadAttachFile(const std::string& path);
 void WriteAttachFile(const std::string& path,
                      const std::vector<std::string>& entries);
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder
 
-#endif  // REPLYVANE_APP_DATA_FILES_H_
+#endif  // REPLYVANE_RESPONDER_DATA_FILES_H_

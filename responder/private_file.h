@@ -2,14 +2,14 @@
 // program writes is readable by its owner only: created with mode 0600, and an
 // existing file keeps its mode when that is stricter still. Failures raise
 // core::StreamError with a text that names the file and the system's reason.
-#ifndef REPLYVANE_APP_PRIVATE_FILE_H_
-#define REPLYVANE_APP_PRIVATE_FILE_H_
+#ifndef REPLYVANE_RESPONDER_PRIVATE_FILE_H_
+#define REPLYVANE_RESPONDER_PRIVATE_FILE_H_
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 // Creates or truncates `path` and writes `data` to it. Raises
 // core::StreamError when the file cannot be created or written.
@@ -22,6 +22,6 @@ bool FileExists(const std::string& path);
 // more. Raises core::StreamError when the file cannot be opened or read.
 std::string ReadFileHead(const std::string& path, size_t limit, bool& too_long);
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder
 
-#endif  // REPLYVANE_APP_PRIVATE_FILE_H_
+#endif  // REPLYVANE_RESPONDER_PRIVATE_FILE_H_

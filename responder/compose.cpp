@@ -1,10 +1,10 @@
-#include "app/compose.h"
+#include "responder/compose.h"
 
 #include <iterator>
 
 #include "message/forward_text.h"
 
-namespace replyvane::app {
+namespace replyvane::responder {
 
 void ComposeResponse(message::Message& msg, const ResponseText& response,
                      const std::string& sender) {
@@ -37,4 +37,4 @@ void ComposeForward(message::Message& forward, const message::Message& fetched,
   forward.SetSubject(fetched.Subject());
 }
 
-}  // namespace replyvane::app
+}  // namespace replyvane::responder

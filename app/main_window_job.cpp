@@ -1,0 +1,127 @@
+// The main window as the view of the responder job: "Check Now" and the
+// Disconnect action drive the job; the job reads the settings from the two
+// settings windows at every moment of use, and its rows, status texts,
+// connect failure and pause become the list, the status bar, the error
+// dialog and the box "1".
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDate>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QTreeWidget>
+
+#include "app/local_text.h"
+#include "app/main_window.h"
+#include "app/message_boxes.h"
+#include "app/numeric_box.h"
+#include "app/responder_settings_window.h"
+#include "app/settings_window.h"
+#include "message/date_time.h"
+#include "responder/responder_job.h"
+
+namespace replyvane::app {
+
+namespace {
+
+// The date part of a day-count date-time in the locale's short form.
+QString ShortDate(message::DateTime value) {
+  const message::DateTimeFields fields = message::DecodeDateTime(value);
+  return QLocale().toString(QDate(fields.year, fields.month, fields.day),
+                            QLocale::ShortFormat);
+}
+
+// The sub-items of a row: From, To, Date, Size and the status.
+QStringList SubItems(const responder::ListedMessage& row) {
+  return {FromBytes(row.from), FromBytes(row.to), ShortDate(row.date),
+          QString::number(row.size), FromBytes(row.status)};
+}
+
+}  // namespace
+
+void MainWindow::AccountsClick() { job_->Check(); }
+
+void MainWindow::DisconnectExecute() { job_->Disconnect(); }
+
+bool MainWindow::Checking() const { return job_->Checking(); }
+int32_t MainWindow::MessageCount() const { return job_->MessageCount(); }
+QString MainWindow::ConnectionFailed() const {
+  return FromBytes(job_->ConnectionFailed());
+}
+mail::POP3& MainWindow::POP() const { return job_->POP(); }
+mail::SMTP& MainWindow::SMTP() const { return job_->SMTP(); }
+message::Message& MainWindow::Msg() const { return job_->Msg(); }
+message::Message& MainWindow::MsgSend() const { return job_->MsgSend(); }
+message::Message& MainWindow::ForwardMsg() const { return job_->ForwardMsg(); }
+
+responder::Settings MainWindow::CurrentSettings() {
+  responder::Settings settings;
+  settings.pop3_host = ToBytes(form1_->Edit1()->text());
+  settings.pop3_port = form1_->SpinEdit2()->Value();
+  settings.pop3_user = ToBytes(form1_->Edit2()->text());
+  settings.pop3_password = ToBytes(form1_->Edit3()->text());
+  settings.smtp_host = ToBytes(form1_->Edit5()->text());
+  settings.smtp_port = form1_->SpinEdit3()->Value();
+  settings.smtp_authentication = form1_->ComboBox1()->currentText() == "None"
+                                     ? mail::AuthenticationType::atNone
+                                     : mail::AuthenticationType::atLogin;
+  settings.smtp_user = ToBytes(form1_->Edit4()->text());
+  settings.smtp_password = ToBytes(form1_->Edit6()->text());
+  const QListWidget* list = form2_->ListBox1();
+  for (int i = 0; i < list->count(); ++i) {
+    settings.attachment_paths.push_back(ToBytes(list->item(i)->text()));
+  }
+  settings.response_body = ToBytes(form2_->Memo1Lines());
+  settings.from_address = ToBytes(form2_->Edit2()->text());
+  settings.subject = ToBytes(form2_->Edit3()->text());
+  settings.forward = form2_->CheckBox1()->isChecked();
+  settings.forward_address = ToBytes(form2_->Edit4()->text());
+  return settings;
+}
+
+void MainWindow::ProcessEvents() { QCoreApplication::processEvents(); }
+
+void MainWindow::ShowStatusText(const std::string& text) {
+  ShowStatus(FromBytes(text));
+}
+
+std::string MainWindow::ReadPanel(int panel) {
+  return ToBytes(PanelText(panel));
+}
+
+void MainWindow::WritePanel(int panel, const std::string& text) {
+  SetPanelText(panel, FromBytes(text));
+}
+
+void MainWindow::ConnectFailed(const std::string& text) {
+  ShowErrorDialog(text);
+}
+
+void MainWindow::MailboxListed() {
+  connection_settings1_->setEnabled(true);
+  response_settings1_->setEnabled(true);
+}
+
+void MainWindow::RowsCleared() { lv_headers_->clear(); }
+
+void MainWindow::RowAdded(const responder::ListedMessage& row) {
+  AppendRow(FromBytes(row.subject), SubItems(row));
+}
+
+void MainWindow::RowRemoved(int index) {
+  delete lv_headers_->takeTopLevelItem(index);
+}
+
+void MainWindow::RowChanged(int index, const responder::ListedMessage& row) {
+  QTreeWidgetItem* item = lv_headers_->topLevelItem(index);
+  if (item == nullptr) return;
+  item->setText(0, FromBytes(row.subject));
+  const QStringList sub_items = SubItems(row);
+  for (int i = 0; i < sub_items.size(); ++i) item->setText(i + 1, sub_items[i]);
+}
+
+void MainWindow::Pause() { ShowMessage("1"); }
+
+}  // namespace replyvane::app

@@ -1,0 +1,35 @@
+// One waiting message as the check lists it and the run answers it.
+#ifndef REPLYVANE_RESPONDER_LISTED_MESSAGE_H_
+#define REPLYVANE_RESPONDER_LISTED_MESSAGE_H_
+
+#include <cstdint>
+#include <string>
+
+#include "message/date_time.h"
+
+namespace replyvane::responder {
+
+struct ListedMessage {
+  std::string subject;
+  std::string from;  // what could be read of the From header
+  std::string to;    // the recipients as text
+  message::DateTime date = 0;
+  int32_t size = 0;  // as LIST n answered it (-1 when it could not tell)
+  // Where the response goes: the From in header form, or the best address
+  // the message names; empty when it names none.
+  std::string reply_to;
+  // "n/a", or why the message was not answered.
+  std::string status = "n/a";
+};
+
+// What the run did with one message.
+struct MessageOutcome {
+  bool answered = false;
+  bool forwarded = false;
+  bool deleted = false;
+  std::string not_answered;  // why not, when it was not answered
+};
+
+}  // namespace replyvane::responder
+
+#endif  // REPLYVANE_RESPONDER_LISTED_MESSAGE_H_

@@ -1,0 +1,168 @@
+// The mailbox check: POP3 log-in with the current settings, one listed
+// message per waiting message, then the response run. Only a failed connect
+// is handled here; any other failure ends the check and leaves the
+// connection and the rows as they are.
+#include <exception>
+
+#include "core/text.h"
+#include "mail/pop3.h"
+#include "mail/smtp.h"
+#include "message/header_words.h"
+#include "message/message.h"
+#include "message/sender_address.h"
+#include "responder/responder_job.h"
+
+namespace replyvane::responder {
+
+namespace {
+
+// The From column: the parsed sender when it holds an address, else the
+// From text as received, so that the row shows what could be read.
+std::string ListedSender(const message::Message& msg) {
+  if (message::IsUsableAddress(msg.From().Address())) return msg.From().Text();
+  std::string raw = msg.Headers().ValueOf("From");
+  try {
+    raw = message::DecodeHeaderWords(raw);
+  } catch (const core::Exception&) {
+  }
+  return core::BlankLineBreaks(raw);
+}
+
+}  // namespace
+
+ResponderJob::ResponderJob(JobView& view) : view_(view) {
+  pop_ = std::make_unique<mail::POP3>();
+  pop_->SetMaxLineAction(net::maException);
+  pop_->SetReadTimeout(0);
+  pop_->SetRecvBufferSize(1024);
+  pop_->SetAPOP(false);
+
+  smtp_ = std::make_unique<mail::SMTP>();
+  smtp_->SetMaxLineAction(net::maException);
+  smtp_->SetReadTimeout(0);
+  smtp_->SetPort(25);
+  smtp_->SetAuthenticationType(mail::AuthenticationType::atNone);
+
+  msg_ = std::make_unique<message::Message>();
+  msg_->SetAttachmentEncoding("MIME");
+  msg_->SetContentType("text/plain");
+  msg_->SetEncoding(message::meMIME);
+  msg_send_ = std::make_unique<message::Message>();
+  forward_msg_ = std::make_unique<message::Message>();
+  for (message::Message* msg : {msg_send_.get(), forward_msg_.get()}) {
+    msg->SetAttachmentEncoding("MIME");
+    msg->SetEncoding(message::meMIME);
+  }
+}
+
+ResponderJob::~ResponderJob() = default;
+
+void ResponderJob::Check() {
+  // Input served during a network wait must not start a second check on
+  // the same connection and rows.
+  if (checking_) return;
+  checking_ = true;
+  struct EndOfCheck {
+    bool& flag;
+    ~EndOfCheck() { flag = false; }
+  } end_of_check{checking_};
+  CheckMailbox();
+}
+
+void ResponderJob::CheckMailbox() {
+  connection_failed_ = "false";
+  view_.ShowBusy(true);
+  view_.ShowStatusText("Connecting....");
+  if (!ConnectPop3()) {
+    view_.SetConnected(false);
+    view_.WritePanel(1, "No connected");
+    connection_failed_ = "true";
+    // Rows of an earlier, stopped check were answered already in part;
+    // running over them again would answer their senders twice.
+    RemoveAllRows();
+  }
+  if (connection_failed_ == "false") {
+    view_.WritePanel(0, "No message selected");
+    view_.SetConnected(true);
+    message_count_ = pop_->GetMessageCount();
+    pop_->GetMailboxSize();
+    if (message_count_ < 1) {
+      view_.ShowStatusText("No messages found");
+      RemoveAllRows();
+    } else {
+      ListHeaders(message_count_);
+      view_.MailboxListed();
+    }
+  }
+  view_.ShowBusy(false);
+  ProcessMessages();
+}
+
+bool ResponderJob::ConnectPop3() {
+  if (pop_->IsConnected()) pop_->CloseConnection();
+  const Settings settings = view_.CurrentSettings();
+  pop_->SetHost(settings.pop3_host);
+  pop_->SetPort(settings.pop3_port);
+  pop_->SetUsername(settings.pop3_user);
+  pop_->SetPassword(settings.pop3_password);
+  try {
+    pop_->ConnectToHost(-1);
+    return true;
+  } catch (const std::exception&) {
+    // The host is read again: the settings may have changed in the wait.
+    view_.ConnectFailed(
+        "Could not connect with \"" + view_.CurrentSettings().pop3_host +
+        "\", check you are on the internet and your settings, username and "
+        "password are correct");
+    return false;
+  }
+}
+
+void ResponderJob::ListHeaders(int32_t count) {
+  const std::string remembered = view_.ReadPanel(1);
+  RemoveAllRows();
+  view_.WritePanel(0, "No message selected");
+  for (int32_t n = 1; n <= count; ++n) {
+    view_.ShowStatusText(core::Format("Messsage %d of %d", n, count));
+    view_.ProcessEvents();
+    msg_->ResetMessage();
+    pop_->FetchHeader(n, *msg_);
+    ListedMessage row;
+    row.subject = msg_->Subject();
+    row.from = ListedSender(*msg_);
+    row.to = msg_->Recipients().AddressesText();
+    row.date = msg_->Date();
+    row.size = pop_->GetMessageSize(n);
+    row.reply_to = message::ReplyRecipient(*msg_);
+    rows_.push_back(row);
+    view_.RowAdded(rows_.back());
+  }
+  view_.ShowStatusText(remembered);
+}
+
+void ResponderJob::Disconnect() {
+  if (pop_->IsConnected()) {
+    try {
+      pop_->ResetMailbox();
+    } catch (const std::exception&) {
+      view_.ShowStatusText("Your POP server doesn't have Reset feature");
+    }
+    pop_->CloseConnection();
+    view_.SetConnected(false);
+    RemoveAllRows();
+  }
+  view_.ShowBusy(false);
+}
+
+void ResponderJob::RemoveAllRows() {
+  rows_.clear();
+  view_.RowsCleared();
+}
+
+void ResponderJob::RemoveRow(int index) {
+  if (index < 0 || size_t(index) >= rows_.size()) return;
+  rows_.erase(rows_.begin() + index);
+  view_.RowRemoved(index);
+}
+
+}  // namespace replyvane::responder

@@ -1,0 +1,105 @@
+// The responder's job, apart from any window: the mailbox check (POP3
+// log-in, one listed message per waiting message) and the response run
+// (for every listed message, last to first: the response, the forward when
+// switched on, DELE; then QUIT). It owns the POP3 and SMTP clients and the
+// messages for the whole life of the program, and the list of waiting
+// messages between a check and its run. It reads its settings from the
+// view at every moment of use and reports everything it does to the view.
+//
+// Failures: a failed POP3 log-in is reported to the view and the run still
+// follows (with the rows of an earlier check removed). Any other failure
+// (a refused or dropped connection, a -ERR, a refused SMTP command, an
+// attachment that cannot be read) raises and ends the check where it
+// arose: the rows still ahead and the POP3 connection stay as they are.
+// Nothing about a message's own content stops the run.
+//
+// Not thread-safe: one thread drives it; the view may re-enter it through
+// Disconnect while a network wait serves pending input.
+#ifndef REPLYVANE_RESPONDER_RESPONDER_JOB_H_
+#define REPLYVANE_RESPONDER_RESPONDER_JOB_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "responder/compose.h"
+#include "responder/job_view.h"
+#include "responder/listed_message.h"
+
+namespace replyvane::mail {
+class POP3;
+class SMTP;
+}  // namespace replyvane::mail
+namespace replyvane::message {
+class Message;
+}  // namespace replyvane::message
+
+namespace replyvane::responder {
+
+class ResponderJob {
+ public:
+  // The status of a message that names nobody to answer.
+  static constexpr char kNoSenderText[] = "No sender address: not answered";
+
+  // `view` must outlive the job.
+  explicit ResponderJob(JobView& view);
+  ~ResponderJob();
+  ResponderJob(const ResponderJob&) = delete;
+  ResponderJob& operator=(const ResponderJob&) = delete;
+
+  // One mailbox check and its response run. A call made while one is in
+  // progress (from a network wait) returns at once.
+  void Check();
+  // Ends an open POP3 conversation without making its deletions final
+  // (RSET, QUIT) and forgets the listed messages.
+  void Disconnect();
+
+  // Lists messages 1..count (TOP n 0 and LIST n each).
+  void ListHeaders(int32_t count);
+  // The response run over the listed messages, last to first; then QUIT.
+  void ProcessMessages();
+
+  bool Checking() const { return checking_; }
+  int32_t MessageCount() const { return message_count_; }
+  // "true", "false", or empty before the first check.
+  const std::string& ConnectionFailed() const { return connection_failed_; }
+  const std::vector<ListedMessage>& Rows() const { return rows_; }
+
+  mail::POP3& POP() const { return *pop_; }
+  mail::SMTP& SMTP() const { return *smtp_; }
+  message::Message& Msg() const { return *msg_; }
+  message::Message& MsgSend() const { return *msg_send_; }
+  message::Message& ForwardMsg() const { return *forward_msg_; }
+
+ private:
+  void CheckMailbox();
+  // Closes a connection left open, logs in with the current settings;
+  // false after reporting any failure of the connect.
+  bool ConnectPop3();
+  void RemoveAllRows();
+  void RemoveRow(int index);
+  // False when the row is gone: the list was emptied while pending input
+  // was served.
+  bool ProcessRow(int row);
+  ResponseText ReadResponseText();
+  // Configures SMTP from the current settings, connects, sends `msg` and
+  // closes, the close also when the send fails.
+  void SendThroughSmtp(message::Message& msg);
+
+  JobView& view_;
+  bool checking_ = false;
+  int32_t message_count_ = 0;
+  std::string connection_failed_;
+  std::vector<ListedMessage> rows_;
+
+  std::unique_ptr<mail::POP3> pop_;
+  std::unique_ptr<mail::SMTP> smtp_;
+  std::unique_ptr<message::Message> msg_;
+  std::unique_ptr<message::Message> msg_send_;
+  std::unique_ptr<message::Message> forward_msg_;
+};
+
+}  // namespace replyvane::responder
+
+#endif  // REPLYVANE_RESPONDER_RESPONDER_JOB_H_

@@ -1,0 +1,115 @@
+// The response run: for every listed message, last to first, the response
+// to its sender, the forward when switched on, DELE and the row's removal,
+// and the pause; then QUIT. No failure is handled here: the first one ends
+// the run and leaves the rows still ahead, the status texts and the POP3
+// connection as they are. A message that names nobody to answer is passed
+// over and stays on the server.
+#include "core/text.h"
+#include "mail/pop3.h"
+#include "mail/smtp.h"
+#include "message/message.h"
+#include "net/exceptions.h"
+#include "responder/responder_job.h"
+
+namespace replyvane::responder {
+
+namespace {
+
+// Raised when the server refuses the RETR of a message to forward: sending
+// a forward without the message and then deleting it would lose the mail.
+[[noreturn]] void RaiseForwardFetchFailure(mail::POP3& pop, int number) {
+  std::string reply;
+  for (const std::string& line : pop.LastReply().Text()) {
+    if (!reply.empty()) reply += ' ';
+    reply += line;
+  }
+  throw net::ProtocolReplyError(
+      pop.LastReply().NumericCode(),
+      core::Format("Could not retrieve message %d to forward it: %s", number,
+                   core::Trim(reply).c_str()));
+}
+
+}  // namespace
+
+void ResponderJob::ProcessMessages() {
+  for (int row = int(rows_.size()) - 1; row >= 0; --row) {
+    if (!ProcessRow(row)) break;
+  }
+  pop_->CloseConnection();
+  view_.SetConnected(false);
+}
+
+bool ResponderJob::ProcessRow(int row) {
+  view_.ProcessEvents();
+  if (size_t(row) >= rows_.size()) return false;
+  // A copy: the rows may change while the network waits serve input.
+  const ListedMessage listed = rows_[size_t(row)];
+  if (listed.reply_to.empty()) {
+    // Nothing to answer and nobody to name in a forward: the message stays
+    // on the server for its owner, and the run goes on.
+    view_.WritePanel(0, kNoSenderText);
+    rows_[size_t(row)].status = kNoSenderText;
+    view_.RowChanged(row, rows_[size_t(row)]);
+    MessageOutcome outcome;
+    outcome.not_answered = kNoSenderText;
+    view_.MessageDone(rows_[size_t(row)], outcome);
+    return true;
+  }
+  view_.WritePanel(0, "Processing " + listed.subject);
+  view_.ShowBusy(true);
+  MessageOutcome outcome;
+  ComposeResponse(*msg_send_, ReadResponseText(), listed.reply_to);
+  SendThroughSmtp(*msg_send_);
+  outcome.answered = true;
+  if (view_.CurrentSettings().forward) {
+    msg_send_->ResetMessage();
+    const int number = row + 1;
+    if (!pop_->FetchMessage(number, *msg_send_)) {
+      RaiseForwardFetchFailure(*pop_, number);
+    }
+    const Settings settings = view_.CurrentSettings();
+    ComposeForward(*forward_msg_, *msg_send_, listed.from,
+                   settings.forward_address, settings.from_address);
+    SendThroughSmtp(*forward_msg_);
+    outcome.forwarded = true;
+  }
+  if (pop_->DeleteMessage(row + 1)) {
+    outcome.deleted = true;
+    RemoveRow(row);
+  }
+  view_.MessageDone(listed, outcome);
+  view_.Pause();
+  view_.WritePanel(0, "");
+  view_.WritePanel(1, "");
+  view_.ShowBusy(false);
+  return true;
+}
+
+ResponseText ResponderJob::ReadResponseText() {
+  Settings settings = view_.CurrentSettings();
+  ResponseText response;
+  response.attachment_paths = std::move(settings.attachment_paths);
+  response.body = std::move(settings.response_body);
+  response.from_address = std::move(settings.from_address);
+  response.subject = std::move(settings.subject);
+  return response;
+}
+
+void ResponderJob::SendThroughSmtp(message::Message& msg) {
+  const Settings settings = view_.CurrentSettings();
+  smtp_->SetAuthenticationType(settings.smtp_authentication);
+  smtp_->SetUsername(settings.smtp_user);
+  smtp_->SetPassword(settings.smtp_password);
+  smtp_->SetHost(settings.smtp_host);
+  smtp_->SetPort(settings.smtp_port);
+  smtp_->ConnectToHost(-1);
+  try {
+    smtp_->SendMessage(msg);
+  } catch (...) {
+    smtp_->CloseConnection();
+    throw;
+  }
+  smtp_->CloseConnection();
+}
+
+}  // namespace replyvane::responder

@@ -1,0 +1,40 @@
+// The settings the job works with, as one plain value: the POP3 and SMTP
+// log-ins, the response and the forward. Whoever drives the job builds it
+// (the windows from their controls, the unattended run from the settings
+// files); the job asks for it afresh at every moment it reads a setting, so
+// a change made during a run applies from the next read on.
+#ifndef REPLYVANE_RESPONDER_SETTINGS_H_
+#define REPLYVANE_RESPONDER_SETTINGS_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mail/smtp.h"
+
+namespace replyvane::responder {
+
+struct Settings {
+  std::string pop3_host;
+  int32_t pop3_port = 110;
+  std::string pop3_user;
+  std::string pop3_password;
+
+  std::string smtp_host;
+  int32_t smtp_port = 25;
+  mail::AuthenticationType smtp_authentication =
+      mail::AuthenticationType::atNone;
+  std::string smtp_user;
+  std::string smtp_password;
+
+  std::vector<std::string> attachment_paths;  // one part each, in order
+  std::vector<std::string> response_body;     // the response's lines
+  std::string from_address;                   // From and Reply-To
+  std::string subject;                        // the response's subject
+  bool forward = false;
+  std::string forward_address;
+};
+
+}  // namespace replyvane::responder
+
+#endif  // REPLYVANE_RESPONDER_SETTINGS_H_
