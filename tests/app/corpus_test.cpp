@@ -198,6 +198,11 @@ void CorpusTest::WholeMailboxAnsweredForwardedOrKept() {
     const auto entry = by_sender.find(to);
     if (entry == by_sender.end()) {
       problems << Q("unexpected message to " + to);
+      // Its forward is part of the same mistake.
+      if (i + 1 < sent.size() &&
+          sent[i + 1].rcpt_tos == std::vector<std::string>{kForward}) {
+        ++i;
+      }
       continue;
     }
     const Entry& expected = *entry->second;
@@ -226,10 +231,11 @@ void CorpusTest::WholeMailboxAnsweredForwardedOrKept() {
     problems << QString("rows left: %1, expected %2")
                     .arg(responder.Rows())
                     .arg(kept.size());
-  }
-  for (int row = 0; row < responder.Rows(); ++row) {
-    if (!responder.Row(row).join('\t').contains(kNoSender)) {
-      problems << "row without the status: " + responder.Row(row).join(" | ");
+  } else {
+    for (int row = 0; row < responder.Rows(); ++row) {
+      if (!responder.Row(row).join('\t').contains(kNoSender)) {
+        problems << "row without the status: " + responder.Row(row).join(" | ");
+      }
     }
   }
   // Dovecot expunges after the QUIT, whose reply the client does not read.
