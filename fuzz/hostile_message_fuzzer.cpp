@@ -5,6 +5,8 @@
 //    least: only the hard limits on big messages may stop the reading);
 //  - no decoded header field of the message or of its parts holds a CR, LF
 //    or NUL;
+//  - the listed sender is nothing or a usable address, and the response
+//    can be addressed to it;
 //  - a forward-like message made of the received fields, body lines, text
 //    parts and attachment names, written through the message writer, puts
 //    no bare CR or LF and no lone "." line on the wire.
@@ -31,6 +33,7 @@
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
 #include "message/message.h"
+#include "message/sender_address.h"
 #include "net/exceptions.h"
 #include "net/io_handler.h"
 
@@ -138,14 +141,15 @@ int64_t FileSize(const std::string& path) {
 
 // What a forward of `fetched` may carry: its fields in the header, its
 // body lines, the text of every text part and a line per attachment.
-void ComposeForward(Message& forward, const Message& fetched) {
+void ComposeForward(Message& forward, const Message& fetched,
+                    const std::string& sender) {
   forward.Recipients().SetAddressesText("fw@example.com");
   forward.From().SetText("me@example.com");
   forward.ReplyTo().SetAddressesText("me@example.com");
   forward.SetSubject(fetched.Subject());
   forward.SetOrganization(fetched.Organization());
   forward.ExtraHeaders().Add("X-Original-From: " + fetched.From().Text());
-  std::vector<std::string> body = {"From: " + fetched.From().Text()};
+  std::vector<std::string> body = {"From: " + sender};
   body.insert(body.end(), fetched.Body().begin(), fetched.Body().end());
   for (int i = 0; i < fetched.MessageParts().Count(); ++i) {
     const replyvane::message::MessagePart& part = fetched.MessageParts()[i];
@@ -162,16 +166,29 @@ void ComposeForward(Message& forward, const Message& fetched) {
   forward.SetBody(std::move(body));
 }
 
-// The response goes to the received sender: its address in the header.
-void ComposeResponse(Message& response, const Message& fetched) {
-  for (const std::string& to :
-       {fetched.From().Text(), fetched.From().Address()}) {
-    try {
-      response.Recipients().SetAddressesText(to);
-      break;
-    } catch (const replyvane::core::Exception&) {
-      response.Recipients().Clear();
-    }
+// The sender the row lists and the response goes to: nothing, or a usable
+// address without line breaks.
+std::string CheckedSender(const Message& fetched) {
+  const std::string best = replyvane::message::BestSenderAddress(fetched);
+  if (!best.empty() && !replyvane::message::IsUsableAddress(best)) {
+    Violation("best sender address is not usable", best);
+  }
+  const std::string recipient = replyvane::message::ReplyRecipient(fetched);
+  CheckDecoded("reply recipient", recipient);
+  if (best.empty() != recipient.empty()) {
+    Violation("reply recipient without a best address or the reverse",
+              recipient + " / " + best);
+  }
+  return recipient;
+}
+
+// The response goes to the listed sender, as the response run sends it.
+void ComposeResponse(Message& response, const Message& fetched,
+                     const std::string& sender) {
+  try {
+    response.Recipients().SetAddressesText(sender);
+  } catch (const replyvane::core::Exception& e) {
+    Violation("the listed sender does not parse", sender + ": " + e.what());
   }
   response.From().SetText("me@example.com");
   response.SetSubject("Re: " + fetched.Subject());
@@ -260,12 +277,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   CheckFields(fetched);
   if (read) {
+    const std::string sender = CheckedSender(fetched);
     Message forward;
-    ComposeForward(forward, fetched);
+    ComposeForward(forward, fetched, sender);
     CheckWritten(forward, "forward");
-    Message response;
-    ComposeResponse(response, fetched);
-    CheckWritten(response, "response");
+    if (!sender.empty()) {
+      Message response;
+      ComposeResponse(response, fetched, sender);
+      CheckWritten(response, "response");
+    }
   }
   RemoveAttachmentFiles();
   return 0;
