@@ -2,12 +2,15 @@
 
 #include <QApplication>
 
+#include "app/local_text.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
 #include "app/pictures.h"
 #include "app/responder_settings_window.h"
 #include "app/settings_store.h"
 #include "app/settings_window.h"
+#include "app/termination_close.h"
+#include "responder/settings_folder.h"
 
 namespace replyvane::app {
 
@@ -15,6 +18,7 @@ Program::Program(const std::string& settings_directory) {
   SettingsStore store(settings_directory);
   frm_main_ = std::make_unique<MainWindow>();
   form1_ = std::make_unique<SettingsWindow>();
+  form1_->ShowSettingsFolder(FromBytes(store.SettingsDirectory()));
   form2_ = std::make_unique<ResponderSettingsWindow>(*form1_, store);
   frm_main_->SetSettingsWindows(form1_.get(), form2_.get(), store);
 }
@@ -24,7 +28,9 @@ Program::~Program() = default;
 int RunProgram() {
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());
-  Program program(ExecutableDirectory());
+  CatchTermination();
+  Program program(responder::ChooseSettingsFolder(ExecutableDirectory()));
+  CloseOnTermination(&program.frmMain());
   program.frmMain().show();
   return QApplication::exec();
 }

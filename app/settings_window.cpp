@@ -14,7 +14,10 @@ namespace replyvane::app {
 namespace {
 
 constexpr int kContentWidth = 545;
-constexpr int kContentHeight = 201;
+// The specified window's contents, then a line for the settings folder.
+constexpr int kSpecifiedHeight = 201;
+constexpr int kFolderLineHeight = 20;
+constexpr int kContentHeight = kSpecifiedHeight + kFolderLineHeight;
 
 NumericBox* AddNumericBox(QWidget* parent, const char* name, int x, int y,
                           int width, int min_value, int max_value) {
@@ -38,6 +41,12 @@ SettingsWindow::SettingsWindow() {
   BuildSmtpSide(content);
   button1_ = AddButton(content, "Button1", "Close", 448, 172, 91, 25);
   connect(button1_, &QPushButton::clicked, this, &SettingsWindow::Button1Click);
+  settings_folder_ = new QLabel(content);
+  settings_folder_->setObjectName("SettingsFolder");
+  settings_folder_->setGeometry(8, kSpecifiedHeight, kContentWidth - 16,
+                                kFolderLineHeight - 4);
+  // Selectable, so the path can be copied.
+  settings_folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   SetTabOrder({edit5_, edit1_, edit2_, edit3_, spin_edit1_, edit4_, edit6_,
                spin_edit2_, spin_edit3_, button1_, combo_box1_});
 }
@@ -77,6 +86,11 @@ void SettingsWindow::BuildSmtpSide(QWidget* content) {
 }
 
 void SettingsWindow::ShowAndRaise() { app::ShowAndRaise(this); }
+
+void SettingsWindow::ShowSettingsFolder(const QString& folder) {
+  settings_folder_->setText("Settings folder: " + folder);
+  settings_folder_->setToolTip(folder);
+}
 
 void SettingsWindow::Button1Click() { close(); }
 

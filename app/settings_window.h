@@ -8,6 +8,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -23,6 +24,8 @@ class SettingsWindow : public QWidget {
 
   // Makes the window visible and brings it to the front.
   void ShowAndRaise();
+  // Shows `folder` as the settings folder in use, below the controls.
+  void ShowSettingsFolder(const QString& folder);
 
   QLineEdit* Edit1() const { return edit1_; }            // POP3 server host
   QLineEdit* Edit2() const { return edit2_; }            // POP3 user name
@@ -35,6 +38,7 @@ class SettingsWindow : public QWidget {
   NumericBox* SpinEdit3() const { return spin_edit3_; }  // SMTP port
   QComboBox* ComboBox1() const { return combo_box1_; }   // authentication
   QPushButton* Button1() const { return button1_; }      // "Close"
+  QLabel* SettingsFolder() const { return settings_folder_; }
 
  public slots:
   void Button1Click();
@@ -54,6 +58,7 @@ class SettingsWindow : public QWidget {
   NumericBox* spin_edit3_ = nullptr;
   QComboBox* combo_box1_ = nullptr;
   QPushButton* button1_ = nullptr;
+  QLabel* settings_folder_ = nullptr;
 };
 
 }  // namespace replyvane::app
