@@ -6,16 +6,18 @@
 // POP3 and SMTP derive from it and override none of these operations.
 //
 // Failures: connection errors propagate unchanged; header generation errors
-// come from Message::BuildHeaderBlock before any body byte is written; part
-// decoder errors propagate from ReadBody; a part that is neither text nor
-// attachment raises core::Exception "Unknown Message Part Type.". Work
-// counters are always ended before an exception leaves an operation.
+// come from Message::BuildHeaderBlock before any body byte is written.
+// Reading never fails for the message's own content (see ReadBody); it
+// fails for the connection's errors and, with net::ReceptionLimitExceeded,
+// past the limits of core/reception_limits.h. Work counters are always
+// ended before an exception leaves an operation.
 #ifndef REPLYVANE_MAIL_MESSAGE_CLIENT_H_
 #define REPLYVANE_MAIL_MESSAGE_CLIENT_H_
 
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "message/message.h"
 #include "net/tcp_client.h"
@@ -38,12 +40,16 @@ class MessageClient : public net::TCPClient {
   // stored). Lines outside parts go to Body (one leading dot of ".." removed),
   // parts become TextPart/Attachment items; with NoDecode the whole body
   // goes to Body. Attachment data is written to new "Vorn" files in the
-  // temporary directory.
+  // temporary directory. A part that cannot be decoded keeps what was
+  // decoded of it, and its raw text from the failure on becomes a
+  // "text/plain" TextPart that runs to the terminator. A line over the line
+  // limit is stored in pieces of that limit.
   virtual void ReadBody(message::Message& msg,
                         const std::string& terminator = ".");
   // Reads header lines into msg.Headers until the empty line (or "." when
   // `alt_terminator` is empty) or a line equal to `alt_terminator`, then
-  // applies them to the message fields. Returns the line that ended the
+  // applies them to the message fields. A line over the line limit keeps
+  // its first piece of that limit. Returns the line that ended the
   // block: "" for the empty line, else "." or `alt_terminator`.
   virtual std::string ReadHeader(message::Message& msg,
                                  const std::string& alt_terminator = "");
@@ -65,21 +71,29 @@ class MessageClient : public net::TCPClient {
   // True when body text must be converted from Shift-JIS to ISO-2022-JP,
   // i.e. when the default header charset's transfer kind is iso2022jp.
   virtual bool ConvertsToJis() const;
+  // The charset named for 8-bit body text: ISO-2022-JP when ConvertsToJis,
+  // else the default header charset's.
+  std::string TextCharset() const;
+
+  // The one way text leaves after DATA: `text` split at every CR LF, lone
+  // CR and lone LF, each piece (NUL bytes as blanks, converted to
+  // ISO-2022-JP with `to_jis`, dot-stuffed) written as its own CR LF line.
+  // "" writes one empty line.
+  void WriteDataText(std::string_view text, bool to_jis = false);
+  // One header line: a line end inside it continues the header only when a
+  // blank or tab and text follow; any other becomes a blank.
+  void WriteHeaderLine(std::string_view line);
+  // Every line by WriteHeaderLine; empty and blank lines are left out, as
+  // they would end the header block.
+  void WriteHeaderLines(const std::vector<std::string>& lines);
+  // Each line's pieces quoted-printable, every output line by WriteDataText.
+  void WriteQuotedPrintable(const std::vector<std::string>& lines, bool to_jis);
 
  private:
   void WriteTextPart(message::TextPart& part, bool to_jis);
-  void WriteStuffedLine(const std::string& line, bool to_jis);
   void WriteAttachments(message::Message& msg, const std::string& boundary);
   void WriteTextParts(message::Message& msg, std::string_view boundary,
                       bool blank_after_each, bool to_jis);
-  std::string ReadMessageLine();
-
-  std::unique_ptr<message::MessageDecoder> StoreTextPart(
-      message::Message& msg, std::unique_ptr<message::MessageDecoder> decoder,
-      bool& message_ended);
-  std::unique_ptr<message::MessageDecoder> StoreAttachmentPart(
-      message::Message& msg, std::unique_ptr<message::MessageDecoder> decoder,
-      bool& message_ended);
 };
 
 }  // namespace replyvane::mail

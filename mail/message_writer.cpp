@@ -1,13 +1,19 @@
 // The writing half of MessageClient: header block, empty line, then the body
 // in the plain, alternative or attachment layout. Every line of message text
-// is dot-stuffed on the way out; the stored lines stay as they are. The
-// attachment data streams from its file through the part encoder onto the
-// connection.
+// leaves through WriteDataText or WriteHeaderLine, which split it at its own
+// line ends and dot-stuff each piece, so no byte of a message ends DATA or
+// adds a header; the stored lines stay as they are. Text with 8-bit bytes
+// is labelled with the system charset and, unless it was set otherwise,
+// sent quoted-printable. The attachment data streams from its file through
+// the part encoder onto the connection (base64 and UU lines hold no line
+// ends and come stuffed).
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/text.h"
 #include "mail/message_client.h"
+#include "message/eight_bit_text.h"
 #include "message/encoder.h"
 #include "message/header_charset.h"
 #include "message/jis.h"
@@ -48,57 +54,120 @@ std::string FileNamePart(const std::string& name) {
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-std::string Stuffed(const std::string& line) {
-  return !line.empty() && line[0] == '.' ? "." + line : line;
+// The pieces of `text` between its CR LF, lone CR and lone LF; a line end
+// at the very end leaves an empty last piece, and "" is one empty piece.
+std::vector<std::string_view> Pieces(std::string_view text) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  for (;;) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      pieces.push_back(text.substr(start));
+      return pieces;
+    }
+    pieces.push_back(text.substr(start, end - start));
+    start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+  }
 }
 
-// Every line of a text that carries its own CR LF line ends, stuffed.
-std::string StuffedLines(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  size_t start = 0;
-  while (start < text.size()) {
-    if (text[start] == '.') out += '.';
-    size_t end = text.find('\n', start);
-    end = end == std::string::npos ? text.size() : end + 1;
-    out.append(text, start, end - start);
-    start = end;
+bool StartsWithBlank(std::string_view text) {
+  return !text.empty() && (text[0] == ' ' || text[0] == '\t');
+}
+
+// The lines of one header line as written: a line end inside it continues
+// the header only when a blank or tab and some text follow it; any other
+// line end becomes a blank, so it can neither start a new header nor end
+// the header block.
+std::vector<std::string> HeaderLines(std::string_view line) {
+  std::vector<std::string> lines;
+  for (std::string_view piece : Pieces(line)) {
+    if (lines.empty() ||
+        (StartsWithBlank(piece) && !core::Trim(piece).empty())) {
+      lines.emplace_back(piece);
+    } else {
+      lines.back() += ' ';
+      lines.back() += piece;
+    }
   }
-  return out;
+  return lines;
+}
+
+// The quoted-printable form of `line` without its last line end; every
+// line end of the data is a hard break, so the caller splits there.
+std::string QuotedPrintable(std::string_view piece) {
+  std::string encoded =
+      message::EncodeTextOnce<message::EncoderQuotedPrintable>(
+          std::string(piece) + "\r\n");
+  if (encoded.size() >= 2) encoded.resize(encoded.size() - 2);
+  return encoded;
 }
 
 }  // namespace
+
+void MessageClient::WriteDataText(std::string_view text, bool to_jis) {
+  std::string out;
+  out.reserve(text.size() + 3);
+  for (std::string_view piece : Pieces(text)) {
+    std::string line = core::BlankLineBreaks(piece);
+    if (to_jis) line = message::ShiftJisToJis(line);
+    // A piece that begins with "." is stuffed, or a lone "." would end the
+    // transaction early.
+    if (!line.empty() && line[0] == '.') out += '.';
+    out += line;
+    out += "\r\n";
+  }
+  WriteText(out);
+}
+
+void MessageClient::WriteHeaderLine(std::string_view line) {
+  for (const std::string& piece : HeaderLines(line)) WriteDataText(piece);
+}
+
+void MessageClient::WriteHeaderLines(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    // An empty (or blank) line would end the header block early.
+    if (!core::Trim(line).empty()) WriteHeaderLine(line);
+  }
+}
+
+void MessageClient::WriteQuotedPrintable(const std::vector<std::string>& lines,
+                                         bool to_jis) {
+  for (const std::string& line : lines) {
+    for (std::string_view piece : Pieces(line)) {
+      WriteDataText(QuotedPrintable(piece), to_jis);
+    }
+  }
+}
 
 bool MessageClient::ConvertsToJis() const {
   return message::DefaultHeaderCharset().transfer ==
          message::Transfer::iso2022jp;
 }
 
+std::string MessageClient::TextCharset() const {
+  return ConvertsToJis() ? "ISO-2022-JP"
+                         : message::DefaultHeaderCharset().charset;
+}
+
 void MessageClient::WriteMessage(Message& msg, bool headers_only) {
   if (msg.NoEncode()) {
-    WriteTextLines(msg.Headers().Lines());
-    WriteTextLine();
+    WriteHeaderLines(msg.Headers().Lines());
+    WriteDataText("");
     if (!headers_only) WriteBodyText(msg);
     return;
   }
   WriteHeader(msg);
-  WriteTextLine();
+  WriteDataText("");
   if (!headers_only) WriteBody(msg);
 }
 
 void MessageClient::WriteHeader(Message& msg) {
   std::unique_ptr<message::HeaderList> block = msg.BuildHeaderBlock();
-  WriteTextLines(block->Lines());
+  WriteHeaderLines(block->Lines());
 }
 
 void MessageClient::WriteBodyText(Message& msg) {
-  for (const std::string& line : msg.Body()) WriteTextLine(Stuffed(line));
-}
-
-void MessageClient::WriteStuffedLine(const std::string& line, bool to_jis) {
-  std::string out = Stuffed(line);
-  if (to_jis) out = message::ShiftJisToJis(out);
-  WriteTextLine(out);
+  for (const std::string& line : msg.Body()) WriteDataText(line);
 }
 
 void MessageClient::WriteBody(Message& msg) {
@@ -110,7 +179,13 @@ void MessageClient::WriteBody(Message& msg) {
   if (parts.AttachmentCount() == 0 && parts.TextPartCount() == 0) {
     // The plain layout: the body lines and nothing else.
     DoStatus(net::hsStatusText, kEncodingText);
-    for (const std::string& line : msg.Body()) WriteStuffedLine(line, to_jis);
+    // The header block announced quoted-printable for labelled 8-bit text
+    // (ISO-2022-JP text is 7-bit and goes out converted).
+    if (message::LabelsPlainBody(msg) && !to_jis) {
+      WriteQuotedPrintable(msg.Body(), false);
+    } else {
+      for (const std::string& line : msg.Body()) WriteDataText(line, to_jis);
+    }
     return;
   }
   if (parts.AttachmentCount() == 0) {
@@ -118,8 +193,8 @@ void MessageClient::WriteBody(Message& msg) {
     // announces every message with text parts as multipart/alternative, so
     // the body follows that announcement and the part is not lost. Body is
     // not written in this layout.
-    WriteTextLine(kPreamble);
-    WriteTextLine();
+    WriteDataText(kPreamble);
+    WriteDataText("");
     WriteTextParts(msg, message::kMixedBoundary, false, to_jis);
     return;
   }
@@ -128,26 +203,37 @@ void MessageClient::WriteBody(Message& msg) {
   std::string outer(parts.RelatedPartCount() > 0 ? message::kRelatedBoundary
                                                  : message::kMixedBoundary);
   if (mime) {
-    WriteTextLine(kPreamble);
-    WriteTextLine();
-    WriteTextLine(BoundaryLine(outer));
+    WriteDataText(kPreamble);
+    WriteDataText("");
+    WriteDataText(BoundaryLine(outer));
   } else {
     WriteBodyText(msg);
-    WriteTextLine();
+    WriteDataText("");
   }
   if (parts.TextPartCount() > 1) {
-    WriteTextLine(kAlternativeHeader1);
-    WriteTextLine(kAlternativeHeader2);
-    WriteTextLine();
+    WriteDataText(kAlternativeHeader1);
+    WriteDataText(kAlternativeHeader2);
+    WriteDataText("");
     WriteTextParts(msg, message::kAlternativeBoundary, true, to_jis);
-  } else if (mime) {
-    WriteTextLine("Content-Type: text/plain");
-    WriteTextLine("Content-Transfer-Encoding: 7bit");
-    WriteTextLine();
+  } else if (mime && !message::HasEightBit(msg.Body())) {
+    WriteDataText("Content-Type: text/plain");
+    WriteDataText("Content-Transfer-Encoding: 7bit");
+    WriteDataText("");
     WriteBodyText(msg);
+  } else if (mime) {
+    WriteHeaderLine(kContentType +
+                    message::WithCharset("text/plain", TextCharset()));
+    WriteHeaderLine(std::string(kContentTransfer) +
+                    (to_jis ? "7bit" : "quoted-printable"));
+    WriteDataText("");
+    if (to_jis) {
+      for (const std::string& line : msg.Body()) WriteDataText(line, true);
+    } else {
+      WriteQuotedPrintable(msg.Body(), false);
+    }
   }
   WriteAttachments(msg, mime ? outer : "");
-  if (mime) WriteTextLine(ClosingLine(outer));
+  if (mime) WriteDataText(ClosingLine(outer));
 }
 
 void MessageClient::WriteTextParts(Message& msg, std::string_view boundary,
@@ -156,12 +242,12 @@ void MessageClient::WriteTextParts(Message& msg, std::string_view boundary,
   for (int i = 0; i < parts.Count(); ++i) {
     message::TextPart* text = parts[i].AsText();
     if (text == nullptr) continue;
-    WriteTextLine(BoundaryLine(boundary));
+    WriteDataText(BoundaryLine(boundary));
     DoStatus(net::hsStatusText, kEncodingText);
     WriteTextPart(*text, to_jis);
-    if (blank_after_each) WriteTextLine();
+    if (blank_after_each) WriteDataText("");
   }
-  WriteTextLine(ClosingLine(boundary));
+  WriteDataText(ClosingLine(boundary));
 }
 
 void MessageClient::WriteAttachments(Message& msg,
@@ -172,8 +258,8 @@ void MessageClient::WriteAttachments(Message& msg,
     if (attachment == nullptr) continue;
     DoStatus(net::hsStatusText, kEncodingAttachment);
     if (!boundary.empty()) {
-      WriteTextLine();
-      WriteTextLine(BoundaryLine(boundary));
+      WriteDataText("");
+      WriteDataText(BoundaryLine(boundary));
       // The defaults are kept in the part, so the caller sees what was sent.
       if (attachment->ContentTransfer().empty()) {
         attachment->SetContentTransfer("base64");
@@ -185,21 +271,22 @@ void MessageClient::WriteAttachments(Message& msg,
           attachment->ContentType().empty()) {
         attachment->SetContentType("application/octet-stream");
       }
-      std::string name = FileNamePart(attachment->AttachmentName());
-      WriteTextLine(kContentType + attachment->ContentType() + ";");
-      WriteTextLine(kNameParameter + name + "\"");
-      WriteTextLine(kContentTransfer + attachment->ContentTransfer());
-      WriteTextLine(kContentDisposition + attachment->ContentDisposition() +
-                    ";");
-      WriteTextLine(kFileNameParameter + name + "\"");
-      WriteTextLines(attachment->ExtraHeaders().Lines());
-      WriteTextLine();
+      std::string name =
+          core::BlankLineBreaks(FileNamePart(attachment->AttachmentName()));
+      WriteHeaderLine(kContentType + attachment->ContentType() + ";");
+      WriteHeaderLine(kNameParameter + name + "\"");
+      WriteHeaderLine(kContentTransfer + attachment->ContentTransfer());
+      WriteHeaderLine(kContentDisposition + attachment->ContentDisposition() +
+                      ";");
+      WriteHeaderLine(kFileNameParameter + name + "\"");
+      WriteHeaderLines(attachment->ExtraHeaders().Lines());
+      WriteDataText("");
     }
     // The encoder writes blocks of whole lines straight onto the connection;
     // the file is never held in memory.
     net::TCPStream stream(*this);
     attachment->EncodeToStream(stream);
-    WriteTextLine();
+    WriteDataText("");
   }
 }
 
@@ -208,26 +295,24 @@ void MessageClient::WriteTextPart(message::TextPart& part, bool to_jis) {
   if (part.ContentTransfer().empty()) {
     part.SetContentTransfer("quoted-printable");
   }
-  WriteTextLine(kContentType + part.ContentType());
-  WriteTextLine(kContentTransfer + part.ContentTransfer());
-  WriteTextLines(part.ExtraHeaders().Lines());
-  WriteTextLine();
-  if (core::SameText(part.ContentTransfer(), "quoted-printable")) {
-    for (const std::string& line : part.Body()) {
-      // Every encoded line is stuffed, soft-broken ones included: a break
-      // just before a "." would otherwise put a lone "." line on the wire
-      // and end the transaction early. The stored line is never changed, so
-      // sending the same part twice sends the same bytes.
-      std::string encoded =
-          StuffedLines(message::EncodeTextOnce<message::EncoderQuotedPrintable>(
-              line + "\r\n"));
-      if (to_jis) encoded = message::ShiftJisToJis(encoded);
-      WriteText(encoded);
-    }
-  } else {
-    for (const std::string& line : part.Body()) WriteTextLine(Stuffed(line));
+  // 8-bit text names its charset; the stored type stays as set, so sending
+  // the same part twice sends the same bytes.
+  std::string type = part.ContentType();
+  if (message::HasEightBit(part.Body())) {
+    type = message::WithCharset(type, TextCharset());
   }
-  WriteTextLine();
+  WriteHeaderLine(kContentType + type);
+  WriteHeaderLine(kContentTransfer + part.ContentTransfer());
+  WriteHeaderLines(part.ExtraHeaders().Lines());
+  WriteDataText("");
+  if (core::SameText(part.ContentTransfer(), "quoted-printable")) {
+    // Soft-broken lines are stuffed like any other: a break just before a
+    // "." must not leave a lone "." line.
+    WriteQuotedPrintable(part.Body(), to_jis);
+  } else {
+    for (const std::string& line : part.Body()) WriteDataText(line);
+  }
+  WriteDataText("");
 }
 
 }  // namespace replyvane::mail

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/file_stream.h"
+#include "core/text.h"
 #include "message/message.h"
 #include "message/mime_coder.h"
 #include "message/read_memory_stream.h"
@@ -65,8 +66,10 @@ void MessageEncoderMIME::EncodePart(core::Stream& source,
 void MessageEncoderUUEBase::EncodePart(core::Stream& source,
                                        core::Stream& destination) {
   std::unique_ptr<EncoderUUEBase> encoder = CreateLineEncoder();
+  // The name is the only text of the block not made here; a line end in
+  // it must not end the begin line.
   destination.WriteString("begin " + std::to_string(PermissionCode()) + " " +
-                          Filename() + "\r\n");
+                          core::BlankLineBreaks(Filename()) + "\r\n");
   EncodeBlocks(source, destination, 45 * kLinesPerBlock,
                [&](std::string_view block, std::string& out) {
                  ReadMemoryStream lines(block);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/text.h"
+#include "message/eight_bit_text.h"
 #include "message/header_charset.h"
 #include "message/internet_date.h"
 #include "message/message.h"
@@ -121,38 +122,54 @@ std::unique_ptr<HeaderList> Message::BuildHeaderBlock() {
 
 void Message::StoreGeneratedHeaders(HeaderList& block, Transfer transfer,
                                     char letter, const std::string& charset) {
-  // The charset goes into the written value only, so that building twice
-  // gives the same block.
-  std::string content_type = content_type_;
-  if (!char_set_.empty()) {
-    std::string param = "charset=\"" + char_set_ + "\"";
+  // A field's own line ends become blanks before encoding: only the folds
+  // that the encoding and the block write may continue a header.
+  const auto unbroken = [](std::string_view text) {
+    return core::BlankLineBreaks(text);
+  };
+  // The charset and the 8-bit label go into the written values only, so
+  // that building twice gives the same block.
+  std::string content_type = unbroken(content_type_);
+  std::string transfer_encoding = unbroken(content_transfer_encoding_);
+  const bool labelled = LabelsPlainBody(*this);
+  if (labelled) {
+    content_type = WithCharset(
+        "text/plain", char_set_.empty() ? charset : unbroken(char_set_));
+    // ISO-2022-JP text is 7-bit once converted.
+    transfer_encoding =
+        transfer == Transfer::iso2022jp ? "7bit" : "quoted-printable";
+  } else if (!char_set_.empty()) {
+    std::string param = "charset=\"" + unbroken(char_set_) + "\"";
     content_type =
         content_type.empty() ? param : content_type + ";\r\n\t" + param;
   }
   const bool mime = encoding_ == meMIME;
   block.StoreValue("From",
                    EncodeAddressForHeader(from_, letter, transfer, charset));
-  block.StoreValue("Subject",
-                   EncodeHeaderWords(subject_, "", letter, transfer, charset));
+  block.StoreValue("Subject", EncodeHeaderWords(unbroken(subject_), "", letter,
+                                                transfer, charset));
   block.StoreValue(
       "To", EncodeAddressListForHeader(recipients_, letter, transfer, charset));
   block.StoreValue(
       "Cc", EncodeAddressListForHeader(cc_list_, letter, transfer, charset));
-  block.StoreValue("Newsgroups", JoinNewsGroups(news_groups_));
+  block.StoreValue("Newsgroups", unbroken(JoinNewsGroups(news_groups_)));
   if (mime) {
     block.StoreValue("Content-Type", content_type);
-    if (!message_parts_->Empty()) block.StoreValue("MIME-Version", "1.0");
-    block.StoreValue("Content-Transfer-Encoding", content_transfer_encoding_);
+    if (!message_parts_->Empty() || labelled) {
+      block.StoreValue("MIME-Version", "1.0");
+    }
+    block.StoreValue("Content-Transfer-Encoding", transfer_encoding);
   }
-  block.StoreValue("Sender", sender_.Text());
+  block.StoreValue("Sender", unbroken(sender_.Text()));
   block.StoreValue("Reply-To", EncodeAddressListForHeader(reply_to_, letter,
                                                           transfer, charset));
-  block.StoreValue("Organization", EncodeHeaderWords(organization_, "", letter,
-                                                     transfer, charset));
+  block.StoreValue("Organization",
+                   EncodeHeaderWords(unbroken(organization_), "", letter,
+                                     transfer, charset));
   block.StoreValue(
       "Disposition-Notification-To",
       EncodeAddressForHeader(receipt_recipient_, letter, transfer, charset));
-  block.StoreValue("References", references_);
+  block.StoreValue("References", unbroken(references_));
   block.StoreValue("Date",
                    FormatInternetDate(UseNowForDate() ? Now() : date_, false));
   block.StoreValue("X-Priority", std::to_string(int(priority_) + 1));

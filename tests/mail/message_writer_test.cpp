@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "core/exception.h"
+#include "message/internet_date.h"
 #include "message/jis.h"
 #include "message/message.h"
 #include "tests/mail/message_client_fixture.h"
+#include "tests/message/scoped_codeset.h"
 
 namespace replyvane::mail {
 namespace {
@@ -355,6 +357,128 @@ TEST_F(MessageWriterTest, JapaneseSystemConvertsBodyText) {
   EXPECT_NE(jis, sjis);
   EXPECT_EQ(body, Wire({jis, ".." + jis}));
   EXPECT_EQ(msg.Body()[0], sjis);
+}
+
+// A response in German and Russian under a UTF-8 system: labelled, the
+// body quoted-printable, the subject in encoded words of whole characters.
+TEST_F(MessageWriterTest, EightBitResponseIsLabelledExactly) {
+  message::ScopedCodeset codeset("UTF-8");
+  Message msg;
+  msg.From().SetText("Ann <ann@example.org>");
+  msg.Recipients().SetAddressesText("bob@example.org");
+  msg.SetSubject(
+      "Gr\xC3\xBC\xC3\x9F"
+      "e / \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82");
+  msg.SetDate(46362.4201388889);
+  msg.SetBody(
+      {"Guten Tag, vielen Dank f\xC3\xBCr Ihre Nachricht!",
+       "\xD0\x97\xD0\xB4\xD1\x80\xD0\xB0\xD0\xB2\xD1\x81\xD1\x82\xD0\xB2\xD1"
+       "\x83\xD0\xB9\xD1\x82\xD0\xB5, "
+       "\xD1\x81\xD0\xBF\xD0\xB0\xD1\x81\xD0\xB8\xD0\xB1\xD0\xBE "
+       "\xD0\xB7\xD0\xB0 \xD0\xBF\xD0\xB8\xD1\x81\xD1\x8C\xD0\xBC\xD0\xBE.",
+       ".", "a = b "});
+  const std::string wire =
+      Capture([&](MessageClient& c) { c.WriteMessage(msg); });
+  const std::string date =
+      "Date: " + message::FormatInternetDate(46362.4201388889, false);
+  EXPECT_EQ(
+      wire,
+      Wire({"From: \"Ann\" <ann@example.org>",
+            "Subject: =?UTF-8?Q?Gr=C3=BC=C3=9Fe?= /",
+            " =?UTF-8?Q?=D0=9F=D1=80=D0=B8=D0=B2=D0=B5=D1=82?=",
+            "To: bob@example.org", "Content-Type: text/plain; charset=UTF-8",
+            "MIME-Version: 1.0", "Content-Transfer-Encoding: quoted-printable",
+            date, "X-Priority: 3", "X-Library: Vorn 9.00.10", "",
+            "Guten Tag, vielen Dank f=C3=BCr Ihre Nachricht!",
+            "=D0=97=D0=B4=D1=80=D0=B0=D0=B2=D1=81=D1=82=D0=B2=D1=83=D0=B9=D1="
+            "82=D0=B5=",
+            // Soft breaks may fall inside a character: the lines are
+            // joined before the charset is read.
+            ", =D1=81=D0=BF=D0=B0=D1=81=D0=B8=D0=B1=D0=BE =D0=B7=D0=B0 "
+            "=D0=BF=D0=B8=D1=",
+            "=81=D1=8C=D0=BC=D0=BE.", "..", "a =3D b=20"}))
+      << testing::Visible(wire);
+  // Nothing of the message was changed by writing it.
+  EXPECT_EQ(msg.ContentType(), "");
+  EXPECT_EQ(msg.ContentTransferEncoding(), "");
+}
+
+// Where 8-bit text appears decides what is labelled; ASCII stays as it was.
+TEST_F(MessageWriterTest, EightBitTextIsLabelledWhereItAppears) {
+  message::ScopedCodeset codeset("UTF-8");
+  const std::string mixed = std::string("--") + kMixed;
+  const std::string ae = "\xC3\xA4";
+  const std::vector<LayoutRow> rows = {
+      {"8-bit subject alone labels the plain body",
+       [&](MessageWriterTest&, Message& m) {
+         m.SetSubject(ae);
+         m.SetBody({"plain"});
+       },
+       {"plain"}},
+      {"caller's own content type is kept",
+       [&](MessageWriterTest&, Message& m) {
+         m.SetContentType("text/plain; charset=KOI8-R");
+         m.SetBody({"\xF0\xD2"});
+       },
+       {"\xF0\xD2"}},
+      {"the body part beside an attachment",
+       [&](MessageWriterTest& t, Message& m) {
+         m.SetBody({"f" + ae + "r"});
+         m.MessageParts().AddAttachment(t.File("a.bin", "abc"));
+       },
+       {kPreamble, "", mixed, "Content-Type: text/plain; charset=UTF-8",
+        "Content-Transfer-Encoding: quoted-printable", "", "f=C3=A4r", "",
+        mixed, "Content-Type: application/octet-stream;",
+        "        name=\"a.bin\"", "Content-Transfer-Encoding: base64",
+        "Content-Disposition: attachment;", "        filename=\"a.bin\"", "",
+        "YWJj", "", mixed + "--"}},
+      {"text parts name the charset unless they do",
+       [&](MessageWriterTest&, Message& m) {
+         m.MessageParts().AddTextPart({ae});
+         m.MessageParts().AddTextPart({ae}).SetContentType(
+             "text/html; charset=\"UTF-8\"");
+         m.MessageParts().AddTextPart({"ascii"});
+       },
+       {kPreamble,
+        "",
+        mixed,
+        "Content-Type: text/plain; charset=UTF-8",
+        "Content-Transfer-Encoding: quoted-printable",
+        "",
+        "=C3=A4",
+        "",
+        mixed,
+        "Content-Type: text/html; charset=\"UTF-8\"",
+        "Content-Transfer-Encoding: quoted-printable",
+        "",
+        "=C3=A4",
+        "",
+        mixed,
+        "Content-Type: text/plain",
+        "Content-Transfer-Encoding: quoted-printable",
+        "",
+        "ascii",
+        "",
+        mixed + "--"}},
+  };
+  for (const LayoutRow& row : rows) {
+    Message msg;
+    Compose(msg);
+    row.build(*this, msg);
+    Written wire =
+        Split(Capture([&](MessageClient& c) { c.WriteMessage(msg); }));
+    EXPECT_EQ(wire.body, Wire(row.expected)) << row.name;
+    const bool labelled =
+        row.expected.size() == 1 && row.expected[0] == "plain";
+    auto has = [&](const std::string& line) {
+      return std::find(wire.header.begin(), wire.header.end(), line) !=
+             wire.header.end();
+    };
+    EXPECT_EQ(has("Content-Type: text/plain; charset=UTF-8"), labelled)
+        << row.name;
+    EXPECT_EQ(has("Content-Transfer-Encoding: quoted-printable"), labelled)
+        << row.name;
+  }
 }
 
 }  // namespace
