@@ -3,12 +3,21 @@
 // the part decoder that recognises its first line. Text parts are collected
 // in memory; attachment data streams from the connection through the
 // decoder (which writes in blocks) into a new temporary file.
+//
+// Reading is lenient about the message's own content and strict about the
+// connection: a part that cannot be decoded keeps what was decoded and its
+// raw text, and reading goes on to the terminator, so the connection stays
+// in step. Connection failures, the reception limits (core/reception_limits.h)
+// and local file failures end the read.
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/exception.h"
 #include "core/memory_stream.h"
+#include "core/reception_limits.h"
 #include "core/text.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
@@ -25,115 +34,344 @@ namespace {
 using message::Message;
 using message::MessageDecoder;
 
-constexpr char kUnknownPartType[] = "Unknown Message Part Type.";
+template <typename T>
+bool Is(const core::Exception& failure) {
+  return dynamic_cast<const T*>(&failure) != nullptr;
+}
 
-// The connection as the source of a part decoder. A line cut off by the
-// peer's close is an error here, not the end of the source: a message ends
-// only at its terminator, so a truncated part must not pass for a whole one.
+// Failures of the connection, of a reception limit or of the local disk end
+// the read. Any other failure raised while decoding is about the message's
+// own text; should one of them come from the connection after all, the
+// reading that goes on raises it again.
+bool IsContentFailure(const core::Exception& failure) {
+  return !(Is<net::SocketError>(failure) || Is<net::ClosedSocket>(failure) ||
+           Is<net::SilentException>(failure) || Is<net::ReadTimeout>(failure) ||
+           Is<net::TCPConnectionError>(failure) ||
+           Is<net::ReceptionLimitExceeded>(failure) ||
+           Is<net::StackError>(failure) || Is<net::InvalidSocket>(failure) ||
+           Is<core::StreamError>(failure));
+}
+
+// The longest piece of a line reception takes at once: the connection's
+// line limit, or the default when it sets none, so no line grows unbounded.
+int32_t PieceLength(const net::TCPConnection& connection) {
+  return connection.MaxLineLength() > 0 ? connection.MaxLineLength()
+                                        : core::kDefaultMaxLineLength;
+}
+
+// Sets the connection's action for over-long lines for one read.
+class LineActionScope {
+ public:
+  LineActionScope(net::TCPConnection& connection, net::MaxLineAction action)
+      : connection_(connection), saved_(connection.MaxLineAction()) {
+    connection_.SetMaxLineAction(action);
+  }
+  ~LineActionScope() { connection_.SetMaxLineAction(saved_); }
+  LineActionScope(const LineActionScope&) = delete;
+  LineActionScope& operator=(const LineActionScope&) = delete;
+
+ private:
+  net::TCPConnection& connection_;
+  net::MaxLineAction saved_;
+};
+
+// One piece of a received line. A line over the line limit arrives in
+// pieces; only a whole line can be a terminator, a boundary or the start of
+// a part, so a "." inside a long line never ends the message.
+struct LinePiece {
+  std::string text;
+  bool continued = false;  // goes on the line of the previous piece
+  bool cut = false;        // the line goes on in the next piece
+  bool Whole() const { return !continued && !cut; }
+};
+
+// Reads the message's lines from the connection in pieces.
+class MessageLines {
+ public:
+  explicit MessageLines(net::TCPConnection& connection)
+      : connection_(connection) {}
+
+  LinePiece Next() {
+    LineActionScope split(connection_, net::maSplit);
+    LinePiece piece;
+    piece.continued = cut_before_;
+    piece.text = connection_.ReadTextLine("\n", -1, PieceLength(connection_));
+    // An unterminated last line means the peer closed inside the message;
+    // it must not pass for the empty line that ends a header block.
+    if (piece.text.empty() && connection_.LastLineTimedOut()) {
+      throw net::ConnClosedGracefully();
+    }
+    piece.cut = cut_before_ = connection_.LastLineSplit();
+    return piece;
+  }
+
+ private:
+  net::TCPConnection& connection_;
+  bool cut_before_ = false;
+};
+
+// The text one message holds in memory, each line costing its bytes and
+// the string that holds it, twice over for the room a growing vector keeps
+// (so endless empty lines count too).
+class TextBudget {
+ public:
+  void Charge(size_t bytes, size_t lines) {
+    held_ += bytes + lines * 2 * sizeof(std::string);
+    if (held_ > core::kMaxMessageTextBytes) throw net::MessageTooLarge();
+  }
+
+ private:
+  size_t held_ = 0;
+};
+
+// A text part's decoded data, charged to the message's budget as it grows.
+class BudgetedMemory : public core::MemoryStream {
+ public:
+  explicit BudgetedMemory(TextBudget& budget) : budget_(budget) {}
+
+  size_t Write(const void* buffer, size_t count) override {
+    const char* bytes = static_cast<const char*>(buffer);
+    budget_.Charge(count, size_t(std::count(bytes, bytes + count, '\n')));
+    return core::MemoryStream::Write(buffer, count);
+  }
+
+ private:
+  TextBudget& budget_;
+};
+
+// Appends a received line (one leading dot of ".." removed) or a piece of
+// one. A line over the line limit is kept in pieces of that limit, one
+// stored line each: no text is lost, no stored line grows unbounded, and a
+// writer sends each piece as a line of its own. The empty piece that only
+// ends a split line is dropped.
+void AddLine(std::vector<std::string>& lines, LinePiece piece,
+             TextBudget& budget) {
+  if (piece.continued && piece.text.empty()) return;
+  if (!piece.continued && piece.text.compare(0, 2, "..") == 0) {
+    piece.text.erase(0, 1);
+  }
+  budget.Charge(piece.text.size(), 1);
+  lines.push_back(std::move(piece.text));
+}
+
+// Stores every line up to the terminator, undecoded.
+void KeepRawLines(MessageLines& lines, const std::string& terminator,
+                  std::vector<std::string>& stored, TextBudget& budget) {
+  for (;;) {
+    LinePiece line = lines.Next();
+    if (line.Whole() && line.text == terminator) return;
+    AddLine(stored, std::move(line), budget);
+  }
+}
+
+// The connection as the source of a part decoder. Lines come whole: a line
+// over the line limit raises ReadLnMaxLineLengthExceeded and stays unread,
+// for the raw text to take it in pieces. A line cut off by the peer's close
+// is an error here, not the end of the source: a message ends only at its
+// terminator, so a truncated part must not pass for a whole one.
+//
+// It keeps what a failure leaves unstored: the lines of the part header
+// being read, or else the last line read (the one being decoded).
 class PartSource : public net::TCPStream {
  public:
   using net::TCPStream::TCPStream;
 
-  bool ReadLine(std::string& line, int64_t max_length) override {
-    if (!net::TCPStream::ReadLine(line, max_length)) {
-      throw net::ConnClosedGracefully();
-    }
+  bool ReadLine(std::string& line, int64_t) override {
+    last_line_.reset();
+    LineActionScope whole(Connection(), net::maException);
+    line = Connection().ReadTextLine("\n", -1, PieceLength(Connection()));
+    if (Connection().LastLineTimedOut()) throw net::ConnClosedGracefully();
+    if (recording_) header_lines_.push_back(line);
+    last_line_ = line;
     return true;
   }
+
+  // Part header lines are recorded between these two calls.
+  void StartHeader() {
+    recording_ = true;
+    header_lines_.clear();
+  }
+  void EndHeader() { recording_ = false; }
+
+  // The lines read and not stored when the part failed: the header lines
+  // when it failed in its header, else the line being decoded.
+  std::vector<std::string> UnstoredLines() {
+    if (recording_) return std::move(header_lines_);
+    if (last_line_) return {*last_line_};
+    return {};
+  }
+
+ private:
+  bool recording_ = false;
+  std::vector<std::string> header_lines_;
+  std::optional<std::string> last_line_;
 };
+
+message::TextPart& AddTextPart(Message& msg, const MessageDecoder& decoder,
+                               const std::string& data) {
+  message::TextPart& part = msg.MessageParts().AddTextPart();
+  part.SetContentType(decoder.PartHeaders().Value("Content-Type"));
+  part.SetContentTransfer(
+      decoder.PartHeaders().Value("Content-Transfer-Encoding"));
+  part.SetBody(core::SplitLines(data));
+  return part;
+}
+
+std::unique_ptr<MessageDecoder> StoreTextPart(Message& msg,
+                                              MessageDecoder& decoder,
+                                              TextBudget& budget,
+                                              bool& message_ended) {
+  BudgetedMemory data(budget);
+  std::unique_ptr<MessageDecoder> next;
+  try {
+    next = decoder.ReadPartBody(data, message_ended);
+  } catch (const core::Exception& failure) {
+    // What was decoded before the failure stays.
+    if (IsContentFailure(failure)) AddTextPart(msg, decoder, data.Data());
+    throw;
+  }
+  AddTextPart(msg, decoder, data.Data());
+  return next;
+}
+
+void AddAttachment(Message& msg, const MessageDecoder& decoder,
+                   const std::string& path) {
+  message::Attachment& part = msg.MessageParts().AddAttachment();
+  const message::NameValueList& headers = decoder.PartHeaders();
+  part.SetContentType(headers.Value("Content-Type"));
+  part.SetContentTransfer(headers.Value("Content-Transfer-Encoding"));
+  part.SetContentDisposition(headers.Value("Content-Disposition"));
+  part.SetAttachmentName(decoder.PartFileName());
+  part.SetStoredPath(path);
+}
+
+std::unique_ptr<MessageDecoder> StoreAttachmentPart(Message& msg,
+                                                    MessageDecoder& decoder,
+                                                    bool& message_ended) {
+  std::unique_ptr<core::FileStream> file = CreateTempFile(TempDirectory());
+  const std::string path = file->Path();
+  std::unique_ptr<MessageDecoder> next;
+  try {
+    next = decoder.ReadPartBody(*file, message_ended);
+  } catch (const core::Exception& failure) {
+    // The file is closed in any case. After a fault of the content the
+    // attachment holds what was decoded; after any other fault the file
+    // stays unnamed.
+    file.reset();
+    if (IsContentFailure(failure)) AddAttachment(msg, decoder, path);
+    throw;
+  }
+  file.reset();
+  AddAttachment(msg, decoder, path);
+  return next;
+}
+
+// Adds a text part for the raw text of a part that could not be decoded,
+// with `lines` as its first lines; returns its lines for the rest.
+std::vector<std::string>& KeepUndecoded(Message& msg,
+                                        std::vector<std::string> lines,
+                                        TextBudget& budget) {
+  message::TextPart& part = msg.MessageParts().AddTextPart();
+  part.SetContentType("text/plain");
+  for (std::string& line : lines) {
+    AddLine(part.Body(), LinePiece{std::move(line)}, budget);
+  }
+  return part.Body();
+}
+
+// Reads the part `decoder` starts and the parts that follow it. True when
+// the message's end was read.
+bool ReadParts(Message& msg, std::unique_ptr<MessageDecoder> decoder,
+               PartSource& source, TextBudget& budget) {
+  bool message_ended = false;
+  while (decoder != nullptr) {
+    decoder->SetSource(&source);
+    source.StartHeader();
+    decoder->ReadPartHeaders();
+    if (decoder->PartKind() != message::MessagePartKind::kNone) {
+      source.EndHeader();
+    }
+    switch (decoder->PartKind()) {
+      case message::MessagePartKind::kText:
+        decoder = StoreTextPart(msg, *decoder, budget, message_ended);
+        break;
+      case message::MessagePartKind::kAttachment:
+        decoder = StoreAttachmentPart(msg, *decoder, message_ended);
+        break;
+      default:
+        // A part header that ran into the message's end: its lines are
+        // kept as they came, without the terminator.
+        std::vector<std::string> lines = source.UnstoredLines();
+        if (!lines.empty() && lines.back() == ".") lines.pop_back();
+        KeepUndecoded(msg, std::move(lines), budget);
+        return true;
+    }
+  }
+  return message_ended;
+}
 
 }  // namespace
 
 MessageClient::MessageClient() = default;
 MessageClient::~MessageClient() = default;
 
-std::string MessageClient::ReadMessageLine() {
-  std::string line = ReadTextLine();
-  // An unterminated last line means the peer closed inside the message; it
-  // must not pass for the empty line that ends a header block.
-  if (line.empty() && LastLineTimedOut()) throw net::ConnClosedGracefully();
-  return line;
-}
-
 std::string MessageClient::ReadHeader(Message& msg,
                                       const std::string& alt_terminator) {
   net::WorkScope work(*this, net::wmRead, 0);
-  std::string line;
+  MessageLines lines(*this);
+  size_t line_count = 0;
+  size_t bytes = 0;
+  LinePiece line;
   for (;;) {
-    line = ReadMessageLine();
-    if (alt_terminator.empty() && line == ".") break;
-    if (line == alt_terminator) break;
-    if (!line.empty()) msg.Headers().Add(line);
+    line = lines.Next();
+    bytes += line.text.size() + 2;
+    if (bytes > core::kMaxHeaderBlockBytes) throw net::HeaderBlockTooLarge();
+    // An over-long header line keeps its first piece; the rest is dropped.
+    if (line.continued) continue;
+    if (++line_count > core::kMaxHeaderLines) throw net::TooManyHeaderLines();
+    if (line.Whole() && alt_terminator.empty() && line.text == ".") break;
+    if (line.Whole() && line.text == alt_terminator) break;
+    if (!line.text.empty()) msg.Headers().Add(line.text);
   }
-  msg.ApplyHeaderBlock();
-  return line;
+  try {
+    msg.ApplyHeaderBlock();
+  } catch (const core::Exception& failure) {
+    // The header lines stay in Headers as they came.
+    if (!IsContentFailure(failure)) throw;
+  }
+  return line.text;
 }
 
 void MessageClient::ReadBody(Message& msg, const std::string& terminator) {
+  net::WorkScope work(*this, net::wmRead, 0);
+  MessageLines lines(*this);
+  TextBudget budget;
   if (msg.NoDecode()) {
-    CollectLines(&msg.Body(), terminator, true);
+    KeepRawLines(lines, terminator, msg.Body(), budget);
     return;
   }
-  net::WorkScope work(*this, net::wmRead, 0);
   // Decoders read the lines of their parts from the connection through it.
   PartSource source(*this);
-  bool message_ended = false;
-  while (!message_ended) {
-    std::string line = ReadMessageLine();
-    if (line == terminator) break;
-    std::unique_ptr<MessageDecoder> decoder = message::FindPartStart(msg, line);
+  for (;;) {
+    LinePiece line = lines.Next();
+    if (line.Whole() && line.text == terminator) return;
+    std::unique_ptr<MessageDecoder> decoder =
+        line.Whole() ? message::FindPartStart(msg, line.text) : nullptr;
     if (decoder == nullptr) {
-      if (line.compare(0, 2, "..") == 0) line.erase(0, 1);
-      msg.Body().push_back(std::move(line));
+      AddLine(msg.Body(), std::move(line), budget);
       continue;
     }
-    while (decoder != nullptr) {
-      decoder->SetSource(&source);
-      decoder->ReadPartHeaders();
-      switch (decoder->PartKind()) {
-        case message::MessagePartKind::kText:
-          decoder = StoreTextPart(msg, std::move(decoder), message_ended);
-          break;
-        case message::MessagePartKind::kAttachment:
-          decoder = StoreAttachmentPart(msg, std::move(decoder), message_ended);
-          break;
-        default:
-          throw core::Exception(kUnknownPartType);
-      }
+    try {
+      if (ReadParts(msg, std::move(decoder), source, budget)) return;
+    } catch (const core::Exception& failure) {
+      if (!IsContentFailure(failure)) throw;
+      // The part's raw text from the failure on, to the terminator.
+      std::vector<std::string>& raw =
+          KeepUndecoded(msg, source.UnstoredLines(), budget);
+      KeepRawLines(lines, terminator, raw, budget);
+      return;
     }
   }
-}
-
-std::unique_ptr<MessageDecoder> MessageClient::StoreTextPart(
-    Message& msg, std::unique_ptr<MessageDecoder> decoder,
-    bool& message_ended) {
-  core::MemoryStream data;
-  std::unique_ptr<MessageDecoder> next =
-      decoder->ReadPartBody(data, message_ended);
-  message::TextPart& part = msg.MessageParts().AddTextPart();
-  part.SetContentType(decoder->PartHeaders().Value("Content-Type"));
-  part.SetContentTransfer(
-      decoder->PartHeaders().Value("Content-Transfer-Encoding"));
-  part.SetBody(core::SplitLines(data.Data()));
-  return next;
-}
-
-std::unique_ptr<MessageDecoder> MessageClient::StoreAttachmentPart(
-    Message& msg, std::unique_ptr<MessageDecoder> decoder,
-    bool& message_ended) {
-  // The file is closed when `file` goes, also when decoding fails; the data
-  // decoded so far then stays in it, and no attachment names it.
-  std::unique_ptr<core::FileStream> file = CreateTempFile(TempDirectory());
-  std::unique_ptr<MessageDecoder> next =
-      decoder->ReadPartBody(*file, message_ended);
-  message::Attachment& part = msg.MessageParts().AddAttachment();
-  const message::NameValueList& headers = decoder->PartHeaders();
-  part.SetContentType(headers.Value("Content-Type"));
-  part.SetContentTransfer(headers.Value("Content-Transfer-Encoding"));
-  part.SetContentDisposition(headers.Value("Content-Disposition"));
-  part.SetAttachmentName(decoder->PartFileName());
-  part.SetStoredPath(file->Path());
-  return next;
 }
 
 }  // namespace replyvane::mail

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/exception.h"
+#include "core/reception_limits.h"
 #include "core/text.h"
 #include "mail/apop.h"
 #include "mail/command_line.h"
@@ -112,7 +113,8 @@ int POP3::GetMailboxSize() {
     // Summed wide: a maildrop over 2 GiB has no size that fits the
     // result, and counts as unknown.
     int64_t total = 0;
-    for (;;) {
+    for (size_t lines = 1;; ++lines) {
+      if (lines > core::kMaxReplyLines) throw net::TooManyReplyLines();
       std::string line = ReadTextLine();
       if (line.empty() || line == ".") break;
       total += core::StrToIntDef(AfterFirstBlank(line), 0);

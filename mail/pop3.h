@@ -45,14 +45,19 @@ class POP3 : public MessageClient {
   // STAT: the count of messages; 0 for a bare "+OK". A count that is not a
   // number raises core::ConvertError.
   int GetMessageCount();
-  // LIST: the sum of all message sizes; -1 on any failure (never raises).
+  // LIST: the sum of all message sizes; -1 on any failure (never raises),
+  // also for a listing over core::kMaxReplyLines lines.
   int GetMailboxSize();
   // LIST n: the size of message n; -1 when the reply carries none.
   int GetMessageSize(int number);
   // TOP n 0: reads the header block of message n into `msg`; true.
+  // Whatever the message holds, the read ends after its "." line; only the
+  // connection's failures and the reception limits raise.
   bool FetchHeader(int number, message::Message& msg);
   // RETR n: reads message n into `msg`; false (and `msg` untouched) when
-  // the server answers "-ERR".
+  // the server answers "-ERR". Content that cannot be decoded is kept as
+  // raw text (MessageClient::ReadBody); only the connection's failures and
+  // the reception limits raise.
   bool FetchMessage(int number, message::Message& msg);
   // DELE n / RSET: true (a refusal raises).
   bool DeleteMessage(int number);

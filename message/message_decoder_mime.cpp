@@ -2,6 +2,7 @@
 // body up to the next boundary line.
 #include "message/message_decoder_mime.h"
 
+#include "core/reception_limits.h"
 #include "core/text.h"
 #include "message/header_words.h"
 #include "message/message.h"
@@ -52,12 +53,19 @@ void MessageDecoderMIME::ReadPartHeaders() {
     return;
   }
   std::string line;
+  size_t lines_read = 0;
+  size_t bytes_read = 0;
   for (;;) {
     if (!NextLine(line) || line == ".") {
       SetPartKind(MessagePartKind::kNone);
       return;
     }
     if (line.empty()) break;
+    bytes_read += line.size() + 2;
+    if (++lines_read > core::kMaxHeaderLines ||
+        bytes_read > core::kMaxHeaderBlockBytes) {
+      throw core::Exception("Part header too large.");
+    }
     if (line[0] == ' ' || line[0] == '\t') {
       if (PartHeaders().Empty()) {
         AddHeaderLine(line.substr(1));

@@ -23,7 +23,9 @@ class MessageDecoderMIME : public MessageDecoder {
 
   // Without an encoded body: reads header lines up to the empty line (a
   // part with its own boundary pushes it), then decides the kind. The "."
-  // line or the end of the source leaves the kind kNone.
+  // line or the end of the source leaves the kind kNone; a header over the
+  // header limits of core/reception_limits.h raises core::Exception "Part
+  // header too large.".
   void ReadPartHeaders() override;
 
   const std::string& MIMEBoundary() const { return boundary_; }

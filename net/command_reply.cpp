@@ -3,6 +3,7 @@
 // with its reply in one step.
 #include <algorithm>
 
+#include "core/reception_limits.h"
 #include "core/text.h"
 #include "net/tcp_connection.h"
 
@@ -17,13 +18,24 @@ std::string TCPConnection::ReadNonEmptyLine(int32_t attempts) {
 }
 
 void TCPConnection::ReadReplyLines() {
+  // Every line read counts, the skipped blank ones too, so that a server
+  // sending blank lines or continuation lines forever ends the read.
+  size_t lines_read = 0;
+  auto next_line = [&] {
+    std::string line;
+    while (line.empty()) {
+      if (++lines_read > core::kMaxReplyLines) throw TooManyReplyLines();
+      line = core::Trim(ReadTextLine());
+    }
+    return line;
+  };
   std::vector<std::string> lines;
-  lines.push_back(ReadNonEmptyLine());
+  lines.push_back(next_line());
   const std::string& first = lines.front();
   if (first.size() > 3 && first[3] == '-') {
     const std::string end_marker = first.substr(0, 3) + " ";
     while (true) {
-      lines.push_back(ReadNonEmptyLine());
+      lines.push_back(next_line());
       const std::string& line = lines.back();
       if (line.size() < 4) break;
       if (core::SameText(line.substr(0, 4), end_marker)) break;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/exception.h"
+#include "core/reception_limits.h"
 #include "core/text.h"
 
 namespace replyvane::net {
@@ -110,6 +111,46 @@ class ReadLnMaxLineLengthExceeded : public core::Exception {
  public:
   ReadLnMaxLineLengthExceeded()
       : core::Exception("Max line length exceeded.") {}
+};
+
+// A server sent more than one header block, reply or message may hold
+// (core/reception_limits.h). Ends the operation; the connection is no longer
+// in step with the server.
+class ReceptionLimitExceeded : public core::Exception {
+ public:
+  using core::Exception::Exception;
+};
+
+class TooManyHeaderLines : public ReceptionLimitExceeded {
+ public:
+  TooManyHeaderLines()
+      : ReceptionLimitExceeded(
+            core::Format("The message header has more than %zu lines.",
+                         core::kMaxHeaderLines)) {}
+};
+
+class HeaderBlockTooLarge : public ReceptionLimitExceeded {
+ public:
+  HeaderBlockTooLarge()
+      : ReceptionLimitExceeded(
+            core::Format("The message header is larger than %zu bytes.",
+                         core::kMaxHeaderBlockBytes)) {}
+};
+
+class TooManyReplyLines : public ReceptionLimitExceeded {
+ public:
+  TooManyReplyLines()
+      : ReceptionLimitExceeded(
+            core::Format("The server's reply has more than %zu lines.",
+                         core::kMaxReplyLines)) {}
+};
+
+class MessageTooLarge : public ReceptionLimitExceeded {
+ public:
+  MessageTooLarge()
+      : ReceptionLimitExceeded(
+            core::Format("The message text is larger than %zu bytes.",
+                         core::kMaxMessageTextBytes)) {}
 };
 
 class TCPConnectionError : public core::Exception {
