@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
+#include <exception>
+#include <new>
 
 #include "core/exception.h"
 
@@ -40,14 +42,32 @@ void ShowErrorDialog(const std::string& message) {
   RunBox(QMessageBox::Critical, "ErrorDialog", message, "Error");
 }
 
+std::string CurrentFailureText() {
+  try {
+    throw;
+  } catch (const core::Exception& failure) {
+    return failure.Message();
+  } catch (const std::bad_alloc&) {
+    return "Out of memory";
+  } catch (const std::exception& failure) {
+    return failure.what();
+  } catch (...) {
+    return "Unknown failure";
+  }
+}
+
 bool ReportFailures(const std::function<void()>& action) {
+  std::string failure;
   try {
     action();
     return true;
-  } catch (const core::Exception& failure) {
-    ShowFailure(failure.Message());
-    return false;
+  } catch (...) {
+    failure = CurrentFailureText();
   }
+  // Shown once the exception is gone, so the box's own event loop does not
+  // run inside the handler.
+  ShowFailure(failure);
+  return false;
 }
 
 }  // namespace replyvane::app

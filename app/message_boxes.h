@@ -1,6 +1,8 @@
 // The message boxes the program shows. Every failure that ends a user action
 // (a click, a timer event, the close) is reported through ShowFailure, or
-// through ReportFailures around the whole action.
+// through ReportFailures around the whole action; whatever still leaves an
+// event handler is caught by Application (application.h) and shown the same
+// way.
 //
 // For tests: each box is a QMessageBox run with exec(), so while it is open
 // QApplication::activeModalWidget() returns it. A QTimer started before the
@@ -36,8 +38,14 @@ void ShowMessage(const std::string& message);
 // `message` as it is, and waits until the user closes it.
 void ShowErrorDialog(const std::string& message);
 
-// Runs `action`; a core::Exception it raises is shown with ShowFailure.
-// Returns true when the action ran to its end.
+// The failure box's text for the exception being handled (call it only
+// inside a catch block): a core::Exception's or std::exception's message,
+// "Out of memory" for std::bad_alloc, "Unknown failure" for anything else.
+std::string CurrentFailureText();
+
+// Runs `action`; any exception it raises (a core::Exception, std::bad_alloc,
+// a std::system_error when no thread can be made, anything else) is shown
+// with ShowFailure. Returns true when the action ran to its end.
 bool ReportFailures(const std::function<void()>& action);
 
 }  // namespace replyvane::app
