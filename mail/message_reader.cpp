@@ -115,6 +115,11 @@ class MessageLines {
 // (so endless empty lines count too).
 class TextBudget {
  public:
+  // What a stored part costs besides its text: the part object with its
+  // header lists (and, for an attachment, its file), so that endless empty
+  // parts count too.
+  static constexpr size_t kPartCost = 1024;
+
   void Charge(size_t bytes, size_t lines) {
     held_ += bytes + lines * 2 * sizeof(std::string);
     if (held_ > core::kMaxMessageTextBytes) throw net::MessageTooLarge();
@@ -285,6 +290,7 @@ bool ReadParts(Message& msg, std::unique_ptr<MessageDecoder> decoder,
                PartSource& source, TextBudget& budget) {
   bool message_ended = false;
   while (decoder != nullptr) {
+    budget.Charge(TextBudget::kPartCost, 0);
     decoder->SetSource(&source);
     source.StartHeader();
     decoder->ReadPartHeaders();

@@ -121,6 +121,7 @@ TEST_F(ReceptionLimitsTest, EndlessDataEndsWithTheLimitsFailure) {
        multipart + "--B\r\nContent-Disposition: attachment\r\n"
                    "Content-Transfer-Encoding: base64\r\n\r\nAAE\r\n",
        line, retr, message_text},
+      {"empty parts without end", multipart, "--B\r\n\r\n", retr, message_text},
       {"part header without end", multipart + "--B\r\n", "X-A: " + line, retr,
        message_text},
   };
