@@ -1,9 +1,44 @@
-// Replyvane: a desktop mail auto-responder for one mailbox.
+// Replyvane: a desktop mail auto-responder for one mailbox. Without
+// arguments it opens its window; `--check` runs one check with the saved
+// settings and no window (nor display) at all.
 #include <QApplication>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/program.h"
+#include "app/settings_store.h"
+#include "responder/command_line.h"
+#include "responder/settings_folder.h"
+#include "responder/unattended_check.h"
 
 int main(int argc, char* argv[]) {
+  using replyvane::responder::CommandLine;
+  const CommandLine command_line = replyvane::responder::ParseCommandLine(
+      std::vector<std::string>(argv + 1, argv + argc));
+  switch (command_line.mode) {
+    case CommandLine::Mode::kHelp:
+      std::cout << replyvane::responder::UsageText();
+      return 0;
+    case CommandLine::Mode::kVersion:
+      std::cout << replyvane::responder::VersionText() << "\n";
+      return 0;
+    case CommandLine::Mode::kError:
+      std::cerr << "replyvane: " << command_line.error << "\n"
+                << replyvane::responder::UsageText();
+      return replyvane::responder::kExitNoSettings;
+    case CommandLine::Mode::kCheck: {
+      const std::string folder =
+          command_line.settings_folder.empty()
+              ? replyvane::responder::ChooseSettingsFolder(
+                    replyvane::app::ExecutableDirectory())
+              : command_line.settings_folder;
+      return replyvane::responder::RunUnattendedCheck(folder, std::cout,
+                                                      std::cerr);
+    }
+    case CommandLine::Mode::kWindow:
+      break;
+  }
   QApplication application(argc, argv);
-  return replyvane::app::RunProgram();
+  return replyvane::app::RunProgram(command_line.settings_folder);
 }

@@ -20,6 +20,7 @@
 #include "app/settings_window.h"
 #include "app/window_helpers.h"
 #include "net/anti_freeze.h"
+#include "responder/check_lock.h"
 #include "responder/responder_job.h"
 
 namespace replyvane::app {
@@ -180,6 +181,7 @@ void MainWindow::SetSettingsWindows(SettingsWindow* form1,
   form1_ = form1;
   form2_ = form2;
   store_ = std::make_unique<SettingsStore>(store);
+  job_->SetCheckLockPath(store.SettingsDirectory() + responder::kCheckLockName);
 }
 
 void MainWindow::FormCreate() {
@@ -262,11 +264,10 @@ void MainWindow::FormClose() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (ReportFailures([this] { FormClose(); })) {
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  // A failed save is shown, and the window closes all the same: a settings
+  // folder that cannot be written must not keep the program from ending.
+  ReportFailures([this] { FormClose(); });
+  event->accept();
 }
 
 }  // namespace replyvane::app

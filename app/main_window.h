@@ -153,7 +153,7 @@ class MainWindow : public QWidget, private responder::JobView {
 
  protected:
   // The close handler: executes Disconnect when enabled, then saves. A
-  // failure is shown and the window stays open.
+  // failure is shown and the window closes all the same.
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 

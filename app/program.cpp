@@ -25,11 +25,13 @@ Program::Program(const std::string& settings_directory) {
 
 Program::~Program() = default;
 
-int RunProgram() {
+int RunProgram(const std::string& settings_folder) {
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());
   CatchTermination();
-  Program program(responder::ChooseSettingsFolder(ExecutableDirectory()));
+  Program program(settings_folder.empty()
+                      ? responder::ChooseSettingsFolder(ExecutableDirectory())
+                      : settings_folder);
   CloseOnTermination(&program.frmMain());
   program.frmMain().show();
   return QApplication::exec();

@@ -35,9 +35,10 @@ class Program {
 };
 
 // The whole program: sets the application title, creates the windows with the
-// settings beside the executable, shows the main window and runs the event
+// settings in `settings_folder` (empty: the usual folder, see
+// responder/settings_folder.h), shows the main window and runs the event
 // loop until it closes. Returns the exit code.
-int RunProgram();
+int RunProgram(const std::string& settings_folder = "");
 
 }  // namespace replyvane::app
 

@@ -10,16 +10,17 @@ namespace replyvane::message {
 
 namespace {
 
-constexpr std::array<bool, 256> MakeTable(std::string_view chars) {
+constexpr std::array<bool, 256> MakeTable(std::string_view chars,
+                                          std::string_view more = "") {
   std::array<bool, 256> table{};
   for (char c : chars) table[static_cast<unsigned char>(c)] = true;
+  for (char c : more) table[static_cast<unsigned char>(c)] = true;
   return table;
 }
 
 // Atom characters and dots; 8-bit bytes are allowed for internationalised
 // local parts (RFC 6531).
-constexpr std::array<bool, 256> kLocalChars =
-    MakeTable(std::string(kAtomChars) + ".");
+constexpr std::array<bool, 256> kLocalChars = MakeTable(kAtomChars, ".");
 constexpr std::array<bool, 256> kDomainChars = MakeTable(
     "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-.");
 
@@ -60,7 +61,10 @@ std::string AddressFromHeader(const Message& msg, std::string_view name) {
     // What parsed before the fault is still worth a look.
   }
   for (int i = 0; i < list.Count(); ++i) {
-    if (IsUsableAddress(list[i].Address())) return list[i].Address();
+    const std::string& address = list[i].Address();
+    if (IsUsableAddress(address) && raw.find(address) != std::string::npos) {
+      return address;
+    }
   }
   return FindAddressIn(raw);
 }
@@ -120,8 +124,17 @@ std::string FindAddressIn(std::string_view text) {
   return "";
 }
 
+bool FromParsedSoundly(const Message& msg) {
+  const std::string& address = msg.From().Address();
+  // The parser joins words and drops comments ("a@b.c by the list" reads as
+  // "a@b.cbythelist"): an address that the raw text does not hold as it
+  // stands was made up by the parse.
+  return IsUsableAddress(address) &&
+         msg.Headers().ValueOf("From").find(address) != std::string::npos;
+}
+
 std::string BestSenderAddress(const Message& msg) {
-  if (IsUsableAddress(msg.From().Address())) return msg.From().Address();
+  if (FromParsedSoundly(msg)) return msg.From().Address();
   for (std::string_view name : {"From", "Reply-To", "Sender", "Return-Path"}) {
     std::string found = AddressFromHeader(msg, name);
     if (!found.empty()) return found;
@@ -131,7 +144,7 @@ std::string BestSenderAddress(const Message& msg) {
 
 std::string ReplyRecipient(const Message& msg) {
   const std::string& address = msg.From().Address();
-  if (IsUsableAddress(address)) {
+  if (FromParsedSoundly(msg)) {
     // The header form is kept only when it reads back as the same single
     // address; a From that parsed in part falls back to the bare address.
     const std::string text = msg.From().Text();

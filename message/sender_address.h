@@ -22,14 +22,18 @@ bool IsUsableAddress(std::string_view address);
 // local@domain (stray punctuation around it removed). Empty when none.
 std::string FindAddressIn(std::string_view text);
 
+// True when the parsed From address is usable and stands as it is in the
+// raw From text.
+bool FromParsedSoundly(const Message& msg);
+
 // The best reply address of a received message: From as parsed, else from
 // the raw From text, else Reply-To, Sender and Return-Path the same way.
 // Empty when the message names no usable address at all.
 std::string BestSenderAddress(const Message& msg);
 
 // The sender as a list row shows and a reply addresses it: the parsed From
-// in its header form when it holds a usable address, else the bare best
-// address. Empty when there is no usable address.
+// in its header form when FromParsedSoundly, else the bare best address.
+// Empty when there is no usable address.
 std::string ReplyRecipient(const Message& msg);
 
 }  // namespace replyvane::message

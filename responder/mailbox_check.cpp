@@ -3,6 +3,7 @@
 // is handled here; any other failure ends the check and leaves the
 // connection and the rows as they are.
 #include <exception>
+#include <optional>
 
 #include "core/text.h"
 #include "mail/pop3.h"
@@ -10,6 +11,7 @@
 #include "message/header_words.h"
 #include "message/message.h"
 #include "message/sender_address.h"
+#include "responder/check_lock.h"
 #include "responder/responder_job.h"
 
 namespace replyvane::responder {
@@ -19,7 +21,7 @@ namespace {
 // The From column: the parsed sender when it holds an address, else the
 // From text as received, so that the row shows what could be read.
 std::string ListedSender(const message::Message& msg) {
-  if (message::IsUsableAddress(msg.From().Address())) return msg.From().Text();
+  if (message::FromParsedSoundly(msg)) return msg.From().Text();
   std::string raw = msg.Headers().ValueOf("From");
   try {
     raw = message::DecodeHeaderWords(raw);
@@ -57,16 +59,25 @@ ResponderJob::ResponderJob(JobView& view) : view_(view) {
 
 ResponderJob::~ResponderJob() = default;
 
-void ResponderJob::Check() {
+bool ResponderJob::Check() {
   // Input served during a network wait must not start a second check on
   // the same connection and rows.
-  if (checking_) return;
+  if (checking_) return false;
+  std::optional<CheckLock> lock;
+  if (!lock_path_.empty()) {
+    lock.emplace(lock_path_);
+    if (!lock->Held()) {
+      view_.ShowStatusText(kBusyText);
+      return false;
+    }
+  }
   checking_ = true;
   struct EndOfCheck {
     bool& flag;
     ~EndOfCheck() { flag = false; }
   } end_of_check{checking_};
   CheckMailbox();
+  return true;
 }
 
 void ResponderJob::CheckMailbox() {

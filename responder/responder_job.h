@@ -48,9 +48,19 @@ class ResponderJob {
   ResponderJob(const ResponderJob&) = delete;
   ResponderJob& operator=(const ResponderJob&) = delete;
 
+  // The status text of a check that did not start because another process
+  // checks the same mailbox.
+  static constexpr char kBusyText[] =
+      "Another Replyvane is checking this mailbox";
+
   // One mailbox check and its response run. A call made while one is in
-  // progress (from a network wait) returns at once.
-  void Check();
+  // progress (from a network wait) returns at once; so does one while
+  // another process holds the check lock (after showing kBusyText). False
+  // when no check ran.
+  bool Check();
+  // The lock file that keeps checks of other processes out (see
+  // check_lock.h); none by default.
+  void SetCheckLockPath(std::string path) { lock_path_ = std::move(path); }
   // Ends an open POP3 conversation without making its deletions final
   // (RSET, QUIT) and forgets the listed messages.
   void Disconnect();
@@ -88,6 +98,7 @@ class ResponderJob {
   void SendThroughSmtp(message::Message& msg);
 
   JobView& view_;
+  std::string lock_path_;
   bool checking_ = false;
   int32_t message_count_ = 0;
   std::string connection_failed_;

@@ -51,7 +51,7 @@ bool ResponderJob::ProcessRow(int row) {
     rows_[size_t(row)].status = kNoSenderText;
     view_.RowChanged(row, rows_[size_t(row)]);
     MessageOutcome outcome;
-    outcome.not_answered = kNoSenderText;
+    outcome.not_answered = "no sender address";
     view_.MessageDone(rows_[size_t(row)], outcome);
     return true;
   }

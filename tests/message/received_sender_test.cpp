@@ -44,6 +44,13 @@ TEST(ReceivedSenderTest, BestAddressFromWhateverTheMessageNames) {
       {{"From: Sales Team sales@shop.example (do not reply)"},
        "sales@shop.example",
        "Sales Team  <sales@shop.example>"},
+      // Words after the address, or nested comments, are no part of it.
+      {{"From: Sent on behalf of xena@example.com by the list"},
+       "xena@example.com",
+       "xena@example.com"},
+      {{"From: sam@example.com (Sam (the (real) one) Tate)"},
+       "sam@example.com",
+       "sam@example.com"},
       // Nothing usable in From: the other headers in order.
       {{"From: Undisclosed", "Reply-To: <r@example.com>",
         "Sender: s@example.com"},

@@ -1,0 +1,80 @@
+#include "responder/command_line.h"
+
+#ifndef REPLYVANE_VERSION
+#define REPLYVANE_VERSION "unknown"
+#endif
+
+namespace replyvane::responder {
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine result;
+  bool check = false;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> unknown;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--check") {
+      check = true;
+    } else if (argument == "--help" || argument == "-h") {
+      help = true;
+    } else if (argument == "--version") {
+      version = true;
+    } else if (argument == "--settings") {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        result.mode = CommandLine::Mode::kError;
+        result.error = "--settings needs a folder";
+        return result;
+      }
+      result.settings_folder = arguments[++i];
+    } else if (argument.rfind("--settings=", 0) == 0) {
+      result.settings_folder = argument.substr(11);
+      if (result.settings_folder.empty()) {
+        result.mode = CommandLine::Mode::kError;
+        result.error = "--settings needs a folder";
+        return result;
+      }
+    } else {
+      unknown.push_back(argument);
+    }
+  }
+  if (help) {
+    result.mode = CommandLine::Mode::kHelp;
+  } else if (version) {
+    result.mode = CommandLine::Mode::kVersion;
+  } else if (check && !unknown.empty()) {
+    result.mode = CommandLine::Mode::kError;
+    result.error = "unknown argument: " + unknown.front();
+  } else if (check) {
+    result.mode = CommandLine::Mode::kCheck;
+  }
+  return result;
+}
+
+std::string UsageText() {
+  return "Usage: replyvane [--settings DIR]\n"
+         "       replyvane --check [--settings DIR]\n"
+         "\n"
+         "Without --check, opens the Replyvane window.\n"
+         "\n"
+         "  --check         check the mailbox once with the saved settings "
+         "and\n"
+         "                  answer, forward and delete every waiting message,\n"
+         "                  without a window; one line per message on "
+         "standard\n"
+         "                  output, failures on standard error. Exit status 0\n"
+         "                  when the run completed, 1 when a failure stopped "
+         "it,\n"
+         "                  2 when the settings cannot be read.\n"
+         "  --settings DIR  the folder of Settings.ini, response.dat and\n"
+         "                  attach.dat (default: beside the program when that\n"
+         "                  folder is writable, else ~/.config/replyvane)\n"
+         "  --help          show this text\n"
+         "  --version       show the version\n";
+}
+
+std::string VersionText() {
+  return std::string("replyvane ") + REPLYVANE_VERSION;
+}
+
+}  // namespace replyvane::responder

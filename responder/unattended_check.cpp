@@ -1,0 +1,110 @@
+#include "responder/unattended_check.h"
+
+#include <time.h>
+
+#include <exception>
+
+#include "core/exception.h"
+#include "responder/check_lock.h"
+#include "responder/job_view.h"
+#include "responder/responder_job.h"
+#include "responder/settings_files.h"
+
+namespace replyvane::responder {
+
+namespace {
+
+std::string LocalTimeText() {
+  const time_t now = ::time(nullptr);
+  struct tm local;
+  ::localtime_r(&now, &local);
+  char text[32];
+  ::strftime(text, sizeof(text), "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+// The job's view without a window: the saved settings, lines for what was
+// done, failures to `err`.
+class ConsoleView : public JobView {
+ public:
+  ConsoleView(Settings settings, std::ostream& out, std::ostream& err)
+      : settings_(std::move(settings)), out_(out), err_(err) {}
+
+  bool Failed() const { return failed_; }
+
+  Settings CurrentSettings() override { return settings_; }
+
+  void ConnectFailed(const std::string& text) override {
+    err_ << "replyvane: " << text << std::endl;
+    failed_ = true;
+  }
+
+  void ShowStatusText(const std::string& text) override {
+    if (text == ResponderJob::kBusyText) {
+      out_ << LocalTimeText() << "\tskipped: " << text << std::endl;
+    }
+  }
+
+  void MessageDone(const ListedMessage& row,
+                   const MessageOutcome& outcome) override {
+    std::string done;
+    if (!outcome.not_answered.empty()) {
+      done = "not answered: " + outcome.not_answered;
+    } else {
+      auto add = [&](bool happened, const char* word) {
+        if (!happened) return;
+        if (!done.empty()) done += ", ";
+        done += word;
+      };
+      add(outcome.answered, "answered");
+      add(outcome.forwarded, "forwarded");
+      add(outcome.deleted, "deleted");
+    }
+    out_ << LocalTimeText() << '\t' << done << '\t' << PrintableField(row.from)
+         << '\t' << PrintableField(row.subject) << std::endl;
+  }
+
+ private:
+  Settings settings_;
+  std::ostream& out_;
+  std::ostream& err_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+std::string PrintableField(const std::string& text) {
+  std::string result = text;
+  for (char& c : result) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = ' ';
+  }
+  return result;
+}
+
+int RunUnattendedCheck(const std::string& folder, std::ostream& out,
+                       std::ostream& err) {
+  Settings settings;
+  try {
+    settings = ReadSavedSettings(folder);
+  } catch (const std::exception& failure) {
+    err << "replyvane: " << failure.what() << std::endl;
+    return kExitNoSettings;
+  }
+  std::string lock_path = folder;
+  if (lock_path.empty() || lock_path.back() != '/') lock_path += '/';
+  lock_path += kCheckLockName;
+
+  ConsoleView view(std::move(settings), out, err);
+  try {
+    ResponderJob job(view);
+    job.SetCheckLockPath(lock_path);
+    job.Check();
+  } catch (const std::exception& failure) {
+    err << "replyvane: " << PrintableField(failure.what()) << std::endl;
+    return kExitFailed;
+  }
+  return view.Failed() ? kExitFailed : kExitCompleted;
+}
+
+}  // namespace replyvane::responder

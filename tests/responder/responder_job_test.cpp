@@ -1,0 +1,230 @@
+// The responder job without any window, against scripted servers: what it
+// reports to its view, in which order, with which settings, and what it
+// leaves on the servers.
+#include "responder/responder_job.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "responder/check_lock.h"
+#include "tests/support/mail_scripts.h"
+#include "tests/support/scripted_server.h"
+#include "tests/support/socket_util.h"
+#include "tests/support/temp_dir.h"
+
+namespace replyvane::responder {
+namespace {
+
+using testing::BodyText;
+using testing::DotUnstuffed;
+using testing::HeaderValue;
+using testing::Incoming;
+using testing::Script;
+using testing::ScriptedServer;
+using testing::SmtpScript;
+
+constexpr char kFrom[] = "me@example.com";
+
+// Records what the job reports, one text per event, and serves settings
+// that a test may change between two reads.
+class RecordingView : public JobView {
+ public:
+  Settings settings;
+  std::vector<std::string> events;
+  std::vector<MessageOutcome> outcomes;
+  int settings_reads = 0;
+  std::function<void()> on_pause;
+
+  Settings CurrentSettings() override {
+    ++settings_reads;
+    return settings;
+  }
+  void ShowStatusText(const std::string& text) override {
+    events.push_back("status " + text);
+  }
+  void ConnectFailed(const std::string& text) override {
+    events.push_back("connect failed " + text);
+  }
+  void RowsCleared() override { events.push_back("cleared"); }
+  void RowAdded(const ListedMessage& row) override {
+    events.push_back("row " + row.subject + " | " + row.from + " | " +
+                     row.reply_to);
+  }
+  void RowRemoved(int index) override {
+    events.push_back("removed " + std::to_string(index));
+  }
+  void RowChanged(int index, const ListedMessage& row) override {
+    events.push_back("changed " + std::to_string(index) + " " + row.status);
+  }
+  void MessageDone(const ListedMessage& row,
+                   const MessageOutcome& outcome) override {
+    events.push_back("done " + row.subject);
+    outcomes.push_back(outcome);
+  }
+  void Pause() override {
+    events.push_back("pause");
+    if (on_pause) on_pause();
+  }
+
+  std::vector<std::string> Only(const std::string& prefix) const {
+    std::vector<std::string> found;
+    for (const std::string& event : events) {
+      if (event.rfind(prefix, 0) == 0) found.push_back(event);
+    }
+    return found;
+  }
+};
+
+void UseServers(Settings& settings, int pop_port, int smtp_port) {
+  settings.pop3_host = "127.0.0.1";
+  settings.pop3_port = pop_port;
+  settings.pop3_user = "u";
+  settings.pop3_password = "p";
+  settings.smtp_host = "127.0.0.1";
+  settings.smtp_port = smtp_port;
+  settings.from_address = kFrom;
+  settings.subject = "Re";
+  settings.response_body = {"Thanks."};
+}
+
+std::vector<Incoming> TwoMessages() {
+  std::vector<Incoming> mailbox(2);
+  mailbox[0].subject = "one";
+  mailbox[0].from = "\"Ann\" <ann@example.com>";
+  mailbox[1].subject = "two";
+  mailbox[1].from = "bob@example.com";
+  return mailbox;
+}
+
+TEST(ResponderJobTest, ListsThenAnswersForwardsAndDeletesLastToFirst) {
+  const std::vector<Incoming> mailbox = TwoMessages();
+  Script pop_script = testing::Pop3Listing(mailbox);
+  testing::Pop3Retrieve(pop_script, 2, mailbox[1]);
+  testing::Pop3Delete(pop_script, 2);
+  testing::Pop3Retrieve(pop_script, 1, mailbox[0]);
+  testing::Pop3Delete(pop_script, 1);
+  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer smtp({SmtpScript({kFrom, {"bob@example.com"}}),
+                       SmtpScript({kFrom, {"fw@example.com"}}),
+                       SmtpScript({kFrom, {"ann@example.com"}}),
+                       SmtpScript({kFrom, {"fw@example.com"}})});
+  RecordingView view;
+  UseServers(view.settings, pop.Port(), smtp.Port());
+  view.settings.forward = true;
+  view.settings.forward_address = "fw@example.com";
+  ResponderJob job(view);
+  EXPECT_TRUE(job.Check());
+
+  EXPECT_TRUE(pop.Played());
+  EXPECT_TRUE(smtp.Played());
+  EXPECT_EQ(view.Only("row"),
+            (std::vector<std::string>{
+                "row one | Ann <ann@example.com> | Ann <ann@example.com>",
+                "row two | bob@example.com | bob@example.com"}));
+  EXPECT_EQ(view.Only("done"),
+            (std::vector<std::string>{"done two", "done one"}));
+  EXPECT_EQ(view.Only("removed"),
+            (std::vector<std::string>{"removed 1", "removed 0"}));
+  EXPECT_EQ(view.Only("pause").size(), 2u);
+  for (const MessageOutcome& outcome : view.outcomes) {
+    EXPECT_TRUE(outcome.answered && outcome.forwarded && outcome.deleted);
+    EXPECT_EQ(outcome.not_answered, "");
+  }
+  EXPECT_TRUE(job.Rows().empty());
+  EXPECT_EQ(job.MessageCount(), 2);
+  EXPECT_EQ(job.ConnectionFailed(), "false");
+  const std::vector<std::string> bodies = smtp.Bodies();
+  ASSERT_EQ(bodies.size(), 4u);
+  EXPECT_EQ(BodyText(DotUnstuffed(bodies[3])),
+            "From: Ann <ann@example.com>\r\nHello.\r\n");
+  EXPECT_EQ(HeaderValue(DotUnstuffed(bodies[2]), "To"),
+            "\"Ann\" <ann@example.com>");
+}
+
+TEST(ResponderJobTest, SettingsAreReadAtEveryUse) {
+  const std::vector<Incoming> mailbox = TwoMessages();
+  Script pop_script = testing::Pop3Listing(mailbox);
+  testing::Pop3Delete(pop_script, 2);
+  testing::Pop3Delete(pop_script, 1);
+  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer smtp({SmtpScript({kFrom, {"bob@example.com"}}),
+                       SmtpScript({"new@example.com", {"ann@example.com"}})});
+  RecordingView view;
+  UseServers(view.settings, pop.Port(), smtp.Port());
+  // A change made while the first pause is open applies to the second
+  // message.
+  view.on_pause = [&] {
+    view.settings.from_address = "new@example.com";
+    view.settings.subject = "Changed";
+  };
+  ResponderJob job(view);
+  job.Check();
+  EXPECT_TRUE(pop.Played());
+  EXPECT_TRUE(smtp.Played());
+  const std::vector<std::string> bodies = smtp.Bodies();
+  ASSERT_EQ(bodies.size(), 2u);
+  EXPECT_EQ(HeaderValue(bodies[0], "Subject"), "Re");
+  EXPECT_EQ(HeaderValue(bodies[1], "Subject"), "Changed");
+}
+
+TEST(ResponderJobTest, MessageWithoutSenderStaysAndTheRunGoesOn) {
+  std::vector<Incoming> mailbox = TwoMessages();
+  mailbox[1].from = "Undisclosed recipients:;";
+  Script pop_script = testing::Pop3Listing(mailbox);
+  testing::Pop3Delete(pop_script, 1);
+  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer smtp(SmtpScript({kFrom, {"ann@example.com"}}));
+  RecordingView view;
+  UseServers(view.settings, pop.Port(), smtp.Port());
+  ResponderJob job(view);
+  job.Check();
+  EXPECT_TRUE(pop.Played());
+  EXPECT_TRUE(smtp.Played());
+  ASSERT_EQ(view.outcomes.size(), 2u);
+  EXPECT_EQ(view.outcomes[0].not_answered, "no sender address");
+  EXPECT_FALSE(view.outcomes[0].answered || view.outcomes[0].deleted);
+  EXPECT_TRUE(view.outcomes[1].answered && view.outcomes[1].deleted);
+  EXPECT_EQ(
+      view.Only("changed"),
+      std::vector<std::string>{"changed 1 No sender address: not answered"});
+  ASSERT_EQ(job.Rows().size(), 1u);
+  EXPECT_EQ(job.Rows()[0].subject, "two");
+}
+
+TEST(ResponderJobTest, RefusedConnectIsReportedAndNothingIsSent) {
+  RecordingView view;
+  UseServers(view.settings, testing::ClosedPort(), testing::ClosedPort());
+  ResponderJob job(view);
+  EXPECT_TRUE(job.Check());
+  EXPECT_EQ(view.Only("connect failed"),
+            std::vector<std::string>{
+                "connect failed Could not connect with \"127.0.0.1\", check "
+                "you are on the internet and your settings, username and "
+                "password are correct"});
+  EXPECT_EQ(job.ConnectionFailed(), "true");
+  EXPECT_TRUE(view.outcomes.empty());
+}
+
+TEST(ResponderJobTest, AnotherProcessesCheckKeepsThisOneOut) {
+  replyvane::testing::TempDir dir;
+  const std::string lock_path = dir.File(kCheckLockName);
+  RecordingView view;
+  UseServers(view.settings, testing::ClosedPort(), testing::ClosedPort());
+  ResponderJob job(view);
+  job.SetCheckLockPath(lock_path);
+  {
+    CheckLock other(lock_path);  // a second open file: flock sees a rival
+    ASSERT_TRUE(other.Held());
+    EXPECT_FALSE(job.Check());
+    EXPECT_EQ(view.events, std::vector<std::string>{std::string("status ") +
+                                                    ResponderJob::kBusyText});
+  }
+  view.events.clear();
+  EXPECT_TRUE(job.Check());  // released with the other holder
+  EXPECT_FALSE(view.Only("connect failed").empty());
+}
+
+}  // namespace
+}  // namespace replyvane::responder

@@ -1,0 +1,152 @@
+// `replyvane --check` as the systemd timer runs it: the real program with no
+// display at all (no DISPLAY, no QT_QPA_PLATFORM), the saved settings of a
+// folder, Dovecot and aiosmtpd on 127.0.0.1. What it prints, what it exits
+// with, and what the servers are left with.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include "core/text.h"
+#include "tests/support/dovecot_server.h"
+#include "tests/support/smtp_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace replyvane::testing {
+namespace {
+
+#ifdef REPLYVANE_PROGRAM
+constexpr char kProgram[] = REPLYVANE_PROGRAM;
+#else
+constexpr char kProgram[] = "";
+#endif
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the program with `arguments` and no display, at most two minutes.
+RunResult RunProgram(const TempDir& dir, const std::string& arguments) {
+  const std::string out = dir.File("stdout.txt");
+  const std::string err = dir.File("stderr.txt");
+  const std::string command =
+      "env -u DISPLAY -u WAYLAND_DISPLAY "
+      "-u QT_QPA_PLATFORM timeout 120 " +
+      std::string(kProgram) + " " + arguments + " >" + out + " 2>" + err +
+      " </dev/null";
+  const int raw = std::system(command.c_str());
+  RunResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = ReadFile(out);
+  result.err = ReadFile(err);
+  return result;
+}
+
+void WriteSettings(const std::string& folder, const DovecotServer& pop,
+                   const SmtpServer& smtp, const std::string& pop_password) {
+  WriteFile(folder + "/Settings.ini",
+            "[Options]\r\n1=127.0.0.1\r\n2=127.0.0.1\r\n3=" + pop.User() +
+                "\r\n4=" + pop_password + "\r\n5=10\r\n6=" + smtp.User() +
+                "\r\n7=" + smtp.Password() +
+                "\r\n8=" + std::to_string(pop.Port()) +
+                "\r\n9=" + std::to_string(smtp.Port()) +
+                "\r\n10=1\r\n[Reponder]\r\n1=Me\r\n2=me@example.com\r\n"
+                "3=Thank you\r\n4=1\r\n5=fw@example.com\r\n");
+  WriteFile(folder + "/response.dat", "Thanks for your mail.\r\nBye.");
+}
+
+std::string Message(const std::string& from, const std::string& subject) {
+  return "From: " + from + "\r\nTo: me@example.com\r\nSubject: " + subject +
+         "\r\nDate: Tue, 01 Dec 2026 12:00:00 +0000\r\n\r\nHello.\r\n";
+}
+
+class UnattendedCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::string(kProgram).empty()) GTEST_SKIP() << "no program built";
+    const std::string missing =
+        DovecotServer::MissingReason() + SmtpServer::MissingReason();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+  }
+};
+
+TEST_F(UnattendedCheckTest, AnswersForwardsDeletesAndSaysSoPerMessage) {
+  DovecotServer pop;
+  SmtpServer smtp;
+  pop.AddMessage(Message("Ann <ann@example.com>", "first"));
+  pop.AddMessage(Message("bob@example.com", "second\tone"));
+  pop.AddMessage(Message("Undisclosed recipients:;", "nobody"));
+  ASSERT_TRUE(pop.Start());
+  ASSERT_TRUE(smtp.Start());
+  TempDir dir("check");
+  WriteSettings(dir.Path(), pop, smtp, pop.Password());
+
+  const RunResult run = RunProgram(dir, "--check --settings " + dir.Path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::vector<std::string> lines = core::SplitLines(run.out);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  const std::string time = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)";
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(time + "\tnot answered: no sender address\t"
+                                  "Undisclosed recipients:;\tnobody")))
+      << lines[0];
+  EXPECT_TRUE(std::regex_match(
+      lines[1], std::regex(time + "\tanswered, forwarded, deleted\t"
+                                  "bob@example.com\tsecond one")))
+      << lines[1];
+  EXPECT_TRUE(std::regex_match(
+      lines[2], std::regex(time + "\tanswered, forwarded, deleted\t"
+                                  "Ann <ann@example.com>\tfirst")))
+      << lines[2];
+  EXPECT_TRUE(smtp.WaitForMessages(4));
+  EXPECT_EQ(smtp.Messages().size(), 4u);
+  // Dovecot expunges after the QUIT; the message without a sender stays.
+  for (int i = 0; i < 500 && pop.MessageCount() != 1; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(pop.MessageCount(), 1);
+}
+
+TEST_F(UnattendedCheckTest, RefusedLogInExitsOneAndSendsNothing) {
+  DovecotServer pop;
+  SmtpServer smtp;
+  pop.AddMessage(Message("ann@example.com", "first"));
+  ASSERT_TRUE(pop.Start());
+  ASSERT_TRUE(smtp.Start());
+  TempDir dir("check");
+  WriteSettings(dir.Path(), pop, smtp, "wrong password");
+
+  const RunResult run = RunProgram(dir, "--check --settings " + dir.Path());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("Could not connect with \"127.0.0.1\""),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(smtp.MessageCount(), 0u);
+  EXPECT_EQ(pop.MessageCount(), 1);
+}
+
+TEST_F(UnattendedCheckTest, UnreadableSettingsExitTwo) {
+  TempDir dir("check");
+  const RunResult run = RunProgram(dir, "--check --settings " + dir.Path());
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("No settings in " + dir.Path()), std::string::npos)
+      << run.err;
+  EXPECT_EQ(RunProgram(dir, "--check --bogus").status, 2);
+  const RunResult help = RunProgram(dir, "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--check"), std::string::npos);
+  const RunResult version = RunProgram(dir, "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("replyvane ", 0), 0u) << version.out;
+}
+
+}  // namespace
+}  // namespace replyvane::testing
