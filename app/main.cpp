@@ -1,11 +1,11 @@
 // Replyvane: a desktop mail auto-responder for one mailbox. Without
 // arguments it opens its window; `--check` runs one check with the saved
 // settings and no window (nor display) at all.
-#include <QApplication>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/application.h"
 #include "app/program.h"
 #include "app/settings_store.h"
 #include "responder/command_line.h"
@@ -39,6 +39,6 @@ int main(int argc, char* argv[]) {
     case CommandLine::Mode::kWindow:
       break;
   }
-  QApplication application(argc, argv);
+  replyvane::app::Application application(argc, argv);
   return replyvane::app::RunProgram(command_line.settings_folder);
 }
