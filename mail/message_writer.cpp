@@ -3,10 +3,10 @@
 // leaves through WriteDataText or WriteHeaderLine, which split it at its own
 // line ends and dot-stuff each piece, so no byte of a message ends DATA or
 // adds a header; the stored lines stay as they are. Text with 8-bit bytes
-// is labelled with the system charset and, unless it was set otherwise,
-// sent quoted-printable. The attachment data streams from its file through
-// the part encoder onto the connection (base64 and UU lines hold no line
-// ends and come stuffed).
+// (or lines longer than SMTP carries) is labelled with the system charset
+// and, unless it was set otherwise, sent quoted-printable. The attachment data
+// streams from its file through the part encoder onto the connection (base64
+// and UU lines hold no line ends and come stuffed).
 #include <string>
 #include <string_view>
 #include <vector>
@@ -179,8 +179,9 @@ void MessageClient::WriteBody(Message& msg) {
   if (parts.AttachmentCount() == 0 && parts.TextPartCount() == 0) {
     // The plain layout: the body lines and nothing else.
     DoStatus(net::hsStatusText, kEncodingText);
-    // The header block announced quoted-printable for labelled 8-bit text
-    // (ISO-2022-JP text is 7-bit and goes out converted).
+    // The header block announced quoted-printable for labelled text (8-bit
+    // or with over-long lines; ISO-2022-JP text is 7-bit and goes out
+    // converted).
     if (message::LabelsPlainBody(msg) && !to_jis) {
       WriteQuotedPrintable(msg.Body(), false);
     } else {
@@ -215,7 +216,7 @@ void MessageClient::WriteBody(Message& msg) {
     WriteDataText(kAlternativeHeader2);
     WriteDataText("");
     WriteTextParts(msg, message::kAlternativeBoundary, true, to_jis);
-  } else if (mime && !message::HasEightBit(msg.Body())) {
+  } else if (mime && !message::NeedsQuotedPrintable(msg.Body())) {
     WriteDataText("Content-Type: text/plain");
     WriteDataText("Content-Transfer-Encoding: 7bit");
     WriteDataText("");

@@ -34,13 +34,19 @@ bool HasEightBit(const std::vector<std::string>& lines) {
                      [](const std::string& line) { return HasEightBit(line); });
 }
 
+bool NeedsQuotedPrintable(const std::vector<std::string>& lines) {
+  return std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.size() > kMaxDataLine || HasEightBit(line);
+  });
+}
+
 bool LabelsPlainBody(const Message& msg) {
   const MessageParts& parts = msg.MessageParts();
   if (msg.Encoding() != meMIME || parts.Count() > 0 ||
       !msg.ContentType().empty() || !msg.ContentTransferEncoding().empty()) {
     return false;
   }
-  return HasEightBit(msg.Body()) || HasEightBit(msg.Subject()) ||
+  return NeedsQuotedPrintable(msg.Body()) || HasEightBit(msg.Subject()) ||
          HasEightBit(msg.Organization()) || ItemHasEightBit(msg.From()) ||
          ItemHasEightBit(msg.Sender()) ||
          ItemHasEightBit(msg.ReceiptRecipient()) ||

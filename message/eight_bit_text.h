@@ -15,12 +15,19 @@ class Message;
 bool HasEightBit(std::string_view text);
 bool HasEightBit(const std::vector<std::string>& lines);
 
+// The longest line SMTP carries (RFC 5321 4.5.3.1.6), without its CR LF.
+inline constexpr size_t kMaxDataLine = 998;
+
+// True when `lines` cannot go out as they are: a byte above 127, or a line
+// longer than kMaxDataLine.
+bool NeedsQuotedPrintable(const std::vector<std::string>& lines);
+
 // True when the plain body of `msg` is written labelled (Content-Type
 // text/plain with a charset, quoted-printable): the message is meMIME and
 // has no parts, the caller set neither ContentType nor
-// ContentTransferEncoding, and the Body or a header field written as
-// encoded words (Subject, Organization, the names and addresses) holds a
-// byte above 127.
+// ContentTransferEncoding, and the Body needs quoted-printable or a header
+// field written as encoded words (Subject, Organization, the names and
+// addresses) holds a byte above 127.
 bool LabelsPlainBody(const Message& msg);
 
 // `content_type` with "; charset=" + `charset` added, unless it already
