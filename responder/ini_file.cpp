@@ -72,7 +72,8 @@ void IniFile::Load() {
   }
 }
 
-void IniFile::Save() {
+void IniFile::UpdateFile() {
+  if (!changed_) return;
   std::string data;
   for (const Line& line : lines_) data += line.text + line.ending;
   try {
@@ -80,6 +81,7 @@ void IniFile::Save() {
   } catch (const core::Exception&) {
     throw IniFileError("Unable to write to " + path_);
   }
+  changed_ = false;
 }
 
 std::optional<size_t> IniFile::FindSection(std::string_view section) const {
@@ -148,7 +150,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key,
     if (lines_[insert - 1].ending.empty()) lines_[insert - 1].ending = "\r\n";
     lines_.insert(lines_.begin() + long(insert), Line{text, "\r\n"});
   }
-  Save();
+  changed_ = true;
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key,

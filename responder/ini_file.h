@@ -2,9 +2,11 @@
 // lines. Sections and keys compare without regard to ASCII case; a read finds
 // the first matching section and the first matching key in it. Writing
 // replaces a value in place and leaves every other line as it was; new
-// sections and keys are added with CR LF line ends. Each write goes to disk at
-// once. A file that is missing or unreadable reads as empty; a write that
-// fails raises IniFileError "Unable to write to <path>".
+// sections and keys are added with CR LF line ends. Writes change the copy
+// in memory; UpdateFile puts the whole file on disk at once, so it is never
+// left half written (see private_file.h). A file that is missing or
+// unreadable reads as empty; a file that cannot be written raises
+// IniFileError "Unable to write to <path>".
 #ifndef REPLYVANE_RESPONDER_INI_FILE_H_
 #define REPLYVANE_RESPONDER_INI_FILE_H_
 
@@ -49,15 +51,18 @@ class IniFile {
 
   // Sets the key's value, adding the section or the key line when missing.
   // CR, LF and NUL in `value` would break the line apart and are written as
-  // blanks. Raises IniFileError when the file cannot be written.
+  // blanks. Only in memory until UpdateFile.
   void WriteString(std::string_view section, std::string_view key,
                    std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key,
                     int32_t value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
 
-  // Every write is on disk already; kept for callers that flush.
-  void UpdateFile() {}
+  // Replaces the file with the written copy when anything was written since
+  // the last update; nothing happens otherwise. Raises IniFileError when the
+  // file cannot be written; the file on disk is then unchanged and the
+  // writes stay pending.
+  void UpdateFile();
 
  private:
   struct Line {
@@ -66,13 +71,13 @@ class IniFile {
   };
 
   void Load();
-  void Save();
   // Index of the first line of the section's body, or nullopt.
   std::optional<size_t> FindSection(std::string_view section) const;
   std::optional<size_t> FindKey(size_t body, std::string_view key) const;
 
   std::string path_;
   bool loaded_ = false;
+  bool changed_ = false;  // written since the last UpdateFile
   std::vector<Line> lines_;
 };
 

@@ -97,6 +97,7 @@ class IniFileTest : public QObject {
     ini.WriteString("Options", "2", "two");
     ini.WriteString("Reponder", "2", "y");
     ini.WriteString("Extra", "k", "v");
+    ini.UpdateFile();
     QCOMPARE(Slurp(path_),
              std::string("; kept\n[Options]\r\n1=new\r\n2=two\r\n\r\n"
                          "[Reponder]\r\n1=x\r\njunk line\r\n2=y\r\n"
@@ -107,6 +108,7 @@ class IniFileTest : public QObject {
   void WritesIntoFilesOfAnyShape() {
     IniFile created(path_);
     created.WriteString("S", "k", "v");
+    created.UpdateFile();
     QCOMPARE(Slurp(path_), std::string("[S]\r\nk=v\r\n"));
     QCOMPARE(Mode(path_), 0600u);
 
@@ -114,8 +116,29 @@ class IniFileTest : public QObject {
     IniFile unended(path_);
     unended.WriteString("S", "j", "w");
     unended.WriteString("T", "k", "line1\r\nline2");
+    unended.UpdateFile();
     QCOMPARE(Slurp(path_),
              std::string("[S]\nk=v\r\nj=w\r\n[T]\r\nk=line1  line2\r\n"));
+  }
+
+  void WritesReachTheDiskOnlyWithTheUpdate() {
+    Put(path_, "[S]\r\nk=old\r\n");
+    IniFile ini(path_);
+    ini.WriteString("S", "k", "new");
+    ini.WriteString("T", "j", "v");
+    QCOMPARE(Slurp(path_), std::string("[S]\r\nk=old\r\n"));
+    QCOMPARE(ini.ReadString("S", "k", ""), std::string("new"));
+    ini.UpdateFile();
+    QCOMPARE(Slurp(path_), std::string("[S]\r\nk=new\r\n[T]\r\nj=v\r\n"));
+
+    // With nothing written since, an update leaves the file alone.
+    Put(path_, "changed by hand");
+    ini.UpdateFile();
+    QCOMPARE(Slurp(path_), std::string("changed by hand"));
+    IniFile untouched(path_ + ".missing");
+    untouched.ReadString("S", "k", "");
+    untouched.UpdateFile();
+    QVERIFY(!QFile::exists(QString::fromStdString(path_ + ".missing")));
   }
 
   void RewritingKeepsOnlyPrivateModes() {
@@ -127,7 +150,9 @@ class IniFileTest : public QObject {
     for (const auto& row : rows) {
       Put(path_, "[S]\r\n");
       ::chmod(path_.c_str(), row.before);
-      IniFile(path_).WriteString("S", "k", "v");
+      IniFile ini(path_);
+      ini.WriteString("S", "k", "v");
+      ini.UpdateFile();
       QVERIFY2(Mode(path_) == row.after,
                qPrintable(QString::number(row.before, 8)));
     }
@@ -139,6 +164,7 @@ class IniFileTest : public QObject {
     IniFile ini(inside);
     try {
       ini.WriteString("S", "k", "v");
+      ini.UpdateFile();
       QFAIL("no failure");
     } catch (const IniFileError& failure) {
       QCOMPARE(failure.Message(), "Unable to write to " + inside);
