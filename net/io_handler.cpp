@@ -21,14 +21,39 @@ constexpr int32_t kAntiFreezeConnectLimit = 120000;
 
 }  // namespace
 
+// The socket's plain calls, beneath a TLS session.
+class IOHandlerSocket::SocketTransport : public TLSTransport {
+ public:
+  explicit SocketTransport(IOHandlerSocket& handler) : handler_(handler) {}
+  int32_t SendRaw(const void* buffer, int32_t length) override {
+    return handler_.SendPlain(buffer, length);
+  }
+  int32_t ReceiveRaw(void* buffer, int32_t length) override {
+    return handler_.ReceivePlain(buffer, length);
+  }
+  bool WaitRaw(int32_t timeout) override { return handler_.WaitPlain(timeout); }
+
+ private:
+  IOHandlerSocket& handler_;
+};
+
 void IOHandler::ConnectSocket(const std::string&, int32_t, int32_t, int32_t,
                               int32_t, int32_t, const std::string&) {}
 
+void IOHandler::StartTLS(const std::string& host, const std::string&, int32_t) {
+  throw TLSError("This connection to " + host + " cannot be encrypted.");
+}
+
 IOHandlerSocket::IOHandlerSocket() = default;
 
-IOHandlerSocket::~IOHandlerSocket() { socket_handle_.reset(); }
+IOHandlerSocket::~IOHandlerSocket() {
+  tls_.reset();
+  socket_handle_.reset();
+}
 
 void IOHandlerSocket::OpenHandler() {
+  tls_.reset();
+  tls_active_ = false;
   if (socket_handle_) {
     socket_handle_->Reset();
   } else {
@@ -37,7 +62,20 @@ void IOHandlerSocket::OpenHandler() {
 }
 
 void IOHandlerSocket::CloseHandler() {
+  if (tls_ && HasOpenSocket()) tls_->Close();
   if (socket_handle_) socket_handle_->CloseSocket();
+}
+
+void IOHandlerSocket::StartTLS(const std::string& host,
+                               const std::string& pinned_fingerprint,
+                               int32_t timeout) {
+  if (!HasOpenSocket()) throw ClosedSocket();
+  if (tls_active_)
+    throw TLSError("The connection to " + host + " is encrypted already.");
+  if (!transport_) transport_ = std::make_unique<SocketTransport>(*this);
+  tls_ = std::make_unique<TLSSession>(*transport_, host, pinned_fingerprint);
+  tls_->Handshake(timeout);
+  tls_active_ = true;
 }
 
 bool IOHandlerSocket::HasOpenSocket() {
@@ -80,16 +118,36 @@ void IOHandlerSocket::ConnectSocket(const std::string& host, int32_t port,
 }
 
 bool IOHandlerSocket::WaitUntilReadable(int32_t timeout) {
+  if (tls_active_) {
+    if (!HasOpenSocket()) throw ConnClosedGracefully();
+    return tls_->WaitUntilReadable(timeout);
+  }
+  return WaitPlain(timeout);
+}
+
+int32_t IOHandlerSocket::ReceiveBytes(void* buffer, int32_t length) {
+  if (!tls_active_) return ReceivePlain(buffer, length);
+  if (!HasOpenSocket()) throw ClosedSocket();
+  return tls_->Receive(buffer, length);
+}
+
+int32_t IOHandlerSocket::SendBytes(const void* buffer, int32_t length) {
+  if (!tls_active_) return SendPlain(buffer, length);
+  if (!HasOpenSocket()) throw ClosedSocket();
+  return tls_->Send(buffer, length);
+}
+
+bool IOHandlerSocket::WaitPlain(int32_t timeout) {
   if (!socket_handle_) throw ConnClosedGracefully();
   return socket_handle_->Readable(timeout);
 }
 
-int32_t IOHandlerSocket::ReceiveBytes(void* buffer, int32_t length) {
+int32_t IOHandlerSocket::ReceivePlain(void* buffer, int32_t length) {
   if (!HasOpenSocket()) throw ClosedSocket();
   return SharedStack()->Recv(socket_handle_->OSHandle(), buffer, length, 0);
 }
 
-int32_t IOHandlerSocket::SendBytes(const void* buffer, int32_t length) {
+int32_t IOHandlerSocket::SendPlain(const void* buffer, int32_t length) {
   if (!HasOpenSocket()) throw ClosedSocket();
   return SharedStack()->Send(socket_handle_->OSHandle(), buffer, length, 0);
 }

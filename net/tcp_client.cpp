@@ -4,9 +4,17 @@
 
 #include <memory>
 
+#include "core/text.h"
 #include "net/io_handler.h"
 
 namespace replyvane::net {
+
+namespace {
+
+// A handshake is never left to wait for ever, also when reads are.
+constexpr int32_t kHandshakeLimit = 120000;
+
+}  // namespace
 
 void TCPClient::ConnectToHost(int32_t timeout) {
   if (!IOHandler()) {
@@ -24,12 +32,29 @@ void TCPClient::ConnectToHost(int32_t timeout) {
                                bound_port_lowest_, bound_port_, bound_ip_);
     // A window handler may have closed the connection during the wait.
     if (!IOHandler() || !IOHandler()->HasOpenSocket()) throw ClosedSocket();
+    if (tls_mode_ == net::TLSMode::kImplicit) StartTLS();
     DoStatus(hsConnected, host_);
     NotifyConnected();
   } catch (...) {
     CloseSocketOnly();
     throw;
   }
+}
+
+void TCPClient::StartTLS() {
+  if (!IOHandler() || !IOHandler()->HasOpenSocket()) throw NotConnected();
+  if (!InputQueue().Empty()) {
+    throw TLSError(core::Format(
+        "%s sent data ahead of the TLS handshake; the connection is ended.",
+        host_.c_str()));
+  }
+  BusyScope busy(*this);
+  IOHandler()->StartTLS(host_, tls_fingerprint_,
+                        ReadTimeout() > 0 ? ReadTimeout() : kHandshakeLimit);
+}
+
+bool TCPClient::TLSActive() const {
+  return IOHandler() && IOHandler()->TLSActive();
 }
 
 void TCPClient::NotifyConnected() {

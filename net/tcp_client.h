@@ -1,6 +1,6 @@
 // A connection that connects itself: the target host and port, the local
-// binding, and ConnectToHost. A failed connect leaves the socket closed and
-// reports no "Disconnected." status.
+// binding, the encryption, and ConnectToHost. A failed connect leaves the
+// socket closed and reports no "Disconnected." status.
 #ifndef REPLYVANE_NET_TCP_CLIENT_H_
 #define REPLYVANE_NET_TCP_CLIENT_H_
 
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "net/tcp_connection.h"
+#include "net/tls_session.h"
 
 namespace replyvane::net {
 
@@ -31,6 +32,23 @@ class TCPClient : public TCPConnection {
   int32_t BoundPortHighest() const { return bound_port_highest_; }
   void SetBoundPortHighest(int32_t value) { bound_port_highest_ = value; }
 
+  // kImplicit: ConnectToHost starts TLS at once; kStartTLS: the protocol
+  // calls StartTLS after its command; kNone (default): no TLS.
+  net::TLSMode TLSMode() const { return tls_mode_; }
+  void SetTLSMode(net::TLSMode value) { tls_mode_ = value; }
+  // SHA-256 fingerprint of the one certificate to accept instead of the
+  // usual verification; empty (default) verifies as usual.
+  const std::string& TLSFingerprint() const { return tls_fingerprint_; }
+  void SetTLSFingerprint(const std::string& value) { tls_fingerprint_ = value; }
+  // True once the connection is encrypted.
+  bool TLSActive() const;
+  // True when the connection may carry protocol words: no TLS was asked
+  // for, or it is up. A failed STARTTLS leaves a connection on which
+  // nothing more is said, not even QUIT.
+  bool ClearOrEncrypted() const {
+    return tls_mode_ == net::TLSMode::kNone || TLSActive();
+  }
+
   std::function<void(Component* sender)> OnConnected;
 
   // Connects to Host:Port. `timeout` -1 or 0: no explicit limit (120000 ms
@@ -38,6 +56,11 @@ class TCPClient : public TCPConnection {
   // AlreadyConnected when connected, and SocketError, ConnectException or
   // ConnectTimeout when the connect fails (the socket is then closed).
   virtual void ConnectToHost(int32_t timeout = -1);
+  // The TLS handshake with Host on the open connection, limited by
+  // ReadTimeout (120000 ms when that has no limit). Received bytes not yet
+  // read mean the peer spoke ahead of the handshake: TLSError, as for a
+  // failed handshake or verification. The caller closes on failure.
+  void StartTLS();
   // ConnectToHost, ReadUntilClosed, then CloseConnection (also on failure).
   std::string ConnectAndReadAll();
 
@@ -51,6 +74,8 @@ class TCPClient : public TCPConnection {
   int32_t bound_port_ = 0;
   int32_t bound_port_lowest_ = 0;
   int32_t bound_port_highest_ = 0;
+  net::TLSMode tls_mode_ = net::TLSMode::kNone;
+  std::string tls_fingerprint_;
 };
 
 }  // namespace replyvane::net

@@ -1,0 +1,190 @@
+// Setting up a TLS session and judging the server's certificate: the shared
+// client context (TLS 1.2 or newer, the system's trusted certificates), the
+// host name or address to match, the pin, and the failure texts.
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+
+#include "core/text.h"
+#include "net/stack.h"
+#include "net/tls_session.h"
+
+namespace replyvane::net {
+
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+// One context for every session; made again when the trusted certificates
+// are pointed elsewhere. Returns a reference the caller frees.
+SSL_CTX* SharedContext() {
+  static std::mutex mutex;
+  static SSL_CTX* context = nullptr;
+  static std::string made_for;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::string wanted =
+      Environment("SSL_CERT_FILE") + '\n' + Environment("SSL_CERT_DIR");
+  if (!context || wanted != made_for) {
+    SSL_CTX* fresh = SSL_CTX_new(TLS_client_method());
+    if (!fresh) throw TLSError("TLS is not available: " + wanted);
+    SSL_CTX_set_min_proto_version(fresh, TLS1_2_VERSION);
+    // Without trusted certificates every verification fails, with a clear
+    // reason; that is the right outcome.
+    SSL_CTX_set_default_verify_paths(fresh);
+    if (context) SSL_CTX_free(context);
+    context = fresh;
+    made_for = wanted;
+  }
+  SSL_CTX_up_ref(context);
+  return context;
+}
+
+std::string Fingerprint(X509* certificate) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (!X509_digest(certificate, EVP_sha256(), digest, &length)) return "";
+  std::string text;
+  for (unsigned int i = 0; i < length; ++i) {
+    if (i > 0) text += ':';
+    text += core::Format("%02X", digest[i]);
+  }
+  return text;
+}
+
+// The DNS names and IPv4 addresses the certificate is for, or its common
+// name when it lists none.
+std::string CertificateNames(X509* certificate) {
+  std::string names;
+  auto add = [&names](const std::string& name) {
+    names += (names.empty() ? "" : ", ") + name;
+  };
+  auto* list = static_cast<GENERAL_NAMES*>(
+      X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
+  for (int i = 0; list && i < sk_GENERAL_NAME_num(list); ++i) {
+    const GENERAL_NAME* name = sk_GENERAL_NAME_value(list, i);
+    if (name->type == GEN_DNS) {
+      const ASN1_STRING* text = name->d.dNSName;
+      add(std::string(
+          reinterpret_cast<const char*>(ASN1_STRING_get0_data(text)),
+          size_t(ASN1_STRING_length(text))));
+    } else if (name->type == GEN_IPADD &&
+               ASN1_STRING_length(name->d.iPAddress) == 4) {
+      add(Stack::AddressToText(ASN1_STRING_get0_data(name->d.iPAddress)));
+    }
+  }
+  GENERAL_NAMES_free(list);
+  if (names.empty()) {
+    char common[256] = {};
+    X509_NAME_get_text_by_NID(X509_get_subject_name(certificate),
+                              NID_commonName, common, sizeof(common));
+    names = common[0] ? common : "no name";
+  }
+  return names;
+}
+
+}  // namespace
+
+std::string NormalizeFingerprint(const std::string& text) {
+  std::string digits;
+  for (char c : text) {
+    if (c == ':' || c == ' ' || c == '\t') continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return "";
+    digits += char(std::toupper(static_cast<unsigned char>(c)));
+  }
+  if (digits.size() != 64) return "";
+  std::string shown;
+  for (size_t i = 0; i < digits.size(); i += 2) {
+    if (i > 0) shown += ':';
+    shown += digits.substr(i, 2);
+  }
+  return shown;
+}
+
+void TLSSession::Configure() {
+  if (!pinned_.empty()) {
+    std::string normal = NormalizeFingerprint(pinned_);
+    if (normal.empty()) {
+      throw TLSError(core::Format(
+          "The trusted certificate for %s is not a SHA-256 fingerprint: %s",
+          host_.c_str(), pinned_.c_str()));
+    }
+    pinned_ = normal;
+  }
+  SSL_CTX* context = SharedContext();
+  ssl_ = SSL_new(context);
+  SSL_CTX_free(context);
+  if (!ssl_) throw TLSError("TLS is not available: " + OpenSSLReason());
+  input_ = BIO_new(BIO_s_mem());
+  output_ = BIO_new(BIO_s_mem());
+  SSL_set_bio(ssl_, input_, output_);
+  SSL_set_connect_state(ssl_);
+  SSL_set_app_data(ssl_, this);
+  SSL_set_verify(ssl_, SSL_VERIFY_PEER, &TLSSession::VerifyPeer);
+  SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+  if (Stack::LooksLikeIPAddress(host_)) {
+    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host_.c_str());
+  } else {
+    SSL_set_tlsext_host_name(ssl_, host_.c_str());
+    SSL_set1_host(ssl_, host_.c_str());
+  }
+}
+
+int TLSSession::VerifyPeer(int preverify_ok, X509_STORE_CTX* store) {
+  SSL* ssl = static_cast<SSL*>(
+      X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+  auto* self = static_cast<TLSSession*>(SSL_get_app_data(ssl));
+  if (!self->peer_) {
+    X509* leaf = X509_STORE_CTX_get0_cert(store);
+    if (leaf && X509_up_ref(leaf)) {
+      self->peer_ = leaf;
+      self->peer_fingerprint_ = Fingerprint(leaf);
+    }
+  }
+  if (self->pinned_.empty()) return preverify_ok;
+  // The pin stands for the whole judgement: chain, dates and names.
+  if (self->peer_fingerprint_ == self->pinned_) return 1;
+  self->pin_mismatch_ = true;
+  return 0;
+}
+
+void TLSSession::RaiseHandshakeFailure() {
+  const char* host = host_.c_str();
+  if (pin_mismatch_) {
+    throw TLSError(
+        core::Format("Certificate of %s is not the trusted certificate %s.\r\n"
+                     "SHA-256 fingerprint: %s",
+                     host, pinned_.c_str(), peer_fingerprint_.c_str()));
+  }
+  const long result = SSL_get_verify_result(ssl_);
+  if (peer_ && result != X509_V_OK) {
+    std::string reason;
+    if (result == X509_V_ERR_HOSTNAME_MISMATCH ||
+        result == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+      reason = core::Format(
+          "Certificate of %s does not match the host name "
+          "%s: it is for %s",
+          host, host, CertificateNames(peer_).c_str());
+    } else {
+      reason = core::Format("Certificate of %s is not trusted: %s", host,
+                            X509_verify_cert_error_string(result));
+    }
+    throw TLSError(reason + "\r\nSHA-256 fingerprint: " + peer_fingerprint_);
+  }
+  throw TLSError(core::Format("The TLS handshake with %s failed: %s", host,
+                              OpenSSLReason().c_str()));
+}
+
+std::string TLSSession::OpenSSLReason() const {
+  unsigned long error = ERR_peek_last_error();
+  const char* reason = error ? ERR_reason_error_string(error) : nullptr;
+  return reason ? reason : "unknown reason";
+}
+
+}  // namespace replyvane::net
