@@ -21,6 +21,7 @@
 #include "app/window_helpers.h"
 #include "net/anti_freeze.h"
 #include "responder/check_lock.h"
+#include "responder/journal.h"
 #include "responder/responder_job.h"
 
 namespace replyvane::app {
@@ -182,6 +183,7 @@ void MainWindow::SetSettingsWindows(SettingsWindow* form1,
   form2_ = form2;
   store_ = std::make_unique<SettingsStore>(store);
   job_->SetCheckLockPath(store.SettingsDirectory() + responder::kCheckLockName);
+  job_->SetJournalPath(store.SettingsDirectory() + responder::kJournalName);
 }
 
 void MainWindow::FormCreate() {

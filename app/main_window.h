@@ -178,6 +178,7 @@ class MainWindow : public QWidget, private responder::JobView {
   void WritePanel(int panel, const std::string& text) override;
   void ConnectFailed(const std::string& text) override;
   void MailboxListed() override;
+  void Notice(const std::string& text) override;
   void RowsCleared() override;
   void RowAdded(const responder::ListedMessage& row) override;
   void RowRemoved(int index) override;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QMessageBox>
 #include <QTreeWidget>
 
 #include "app/local_text.h"
@@ -102,6 +103,16 @@ void MainWindow::ConnectFailed(const std::string& text) {
 void MainWindow::MailboxListed() {
   connection_settings1_->setEnabled(true);
   response_settings1_->setEnabled(true);
+}
+
+void MainWindow::Notice(const std::string& text) {
+  // Not modal: a notice must not hold a check that runs unattended.
+  auto* box = new QMessageBox(QMessageBox::Warning, kApplicationTitle,
+                              FromBytes(text), QMessageBox::Ok, this);
+  box->setObjectName("NoticeBox");
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
 }
 
 void MainWindow::RowsCleared() { lv_headers_->clear(); }

@@ -2,6 +2,7 @@
 #include "mail/pop3.h"
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/exception.h"
 #include "core/reception_limits.h"
@@ -28,6 +29,29 @@ std::string FirstTextLine(const net::RFCReply& reply) {
 std::string AfterFirstBlank(std::string text) {
   size_t blank = text.find(' ');
   return blank == std::string::npos ? text : text.substr(blank + 1);
+}
+
+// A unique id as RFC 1939 allows it: 1 to 70 printable characters.
+bool IsValidUniqueId(std::string_view id) {
+  if (id.empty() || id.size() > 70) return false;
+  for (char c : id) {
+    if (c < 0x21 || c > 0x7E) return false;
+  }
+  return true;
+}
+
+// "n id" of a UIDL listing or reply; false for anything else.
+bool ParseUniqueIdLine(const std::string& line, int& number, std::string& id) {
+  const std::string trimmed = core::Trim(line);
+  const size_t blank = trimmed.find(' ');
+  if (blank == std::string::npos) return false;
+  const std::optional<int32_t> parsed =
+      core::ParseInt32(std::string_view(trimmed).substr(0, blank));
+  if (!parsed || *parsed < 1) return false;
+  id = core::Trim(std::string_view(trimmed).substr(blank + 1));
+  if (!IsValidUniqueId(id)) return false;
+  number = *parsed;
+  return true;
 }
 
 }  // namespace
@@ -142,6 +166,32 @@ bool POP3::FetchMessage(int number, message::Message& msg) {
   if (SendCommand("RETR " + std::to_string(number), {}) != kOK) return false;
   if (ReadHeader(msg, "").empty()) ReadBody(msg, ".");
   return true;
+}
+
+std::optional<std::map<int, std::string>> POP3::GetUniqueIds() {
+  if (SendCommand("UIDL", {}) != kOK) return std::nullopt;
+  std::map<int, std::string> ids;
+  for (size_t lines = 1;; ++lines) {
+    if (lines > core::kMaxReplyLines) throw net::TooManyReplyLines();
+    std::string line = ReadTextLine();
+    if (line == ".") break;
+    if (line.rfind("..", 0) == 0) line.erase(0, 1);
+    int number = 0;
+    std::string id;
+    if (ParseUniqueIdLine(line, number, id)) ids[number] = id;
+  }
+  return ids;
+}
+
+std::string POP3::GetUniqueId(int number) {
+  if (SendCommand("UIDL " + std::to_string(number), {}) != kOK) return "";
+  int listed = 0;
+  std::string id;
+  if (!ParseUniqueIdLine(FirstTextLine(LastReply()), listed, id) ||
+      listed != number) {
+    return "";
+  }
+  return id;
 }
 
 bool POP3::DeleteMessage(int number) {

@@ -8,6 +8,8 @@
 #define REPLYVANE_MAIL_POP3_H_
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,14 @@ class POP3 : public MessageClient {
   // raw text (MessageClient::ReadBody); only the connection's failures and
   // the reception limits raise.
   bool FetchMessage(int number, message::Message& msg);
+  // UIDL: the unique id of every message by message number; nullopt when
+  // the server refuses UIDL ("-ERR"). An id that is no valid unique id
+  // (1 to 70 characters 0x21..0x7E) is left out. A listing over
+  // core::kMaxReplyLines lines and the connection's failures raise.
+  std::optional<std::map<int, std::string>> GetUniqueIds();
+  // UIDL n: the unique id of message n; empty when the server refuses or
+  // the id is not valid.
+  std::string GetUniqueId(int number);
   // DELE n / RSET: true (a refusal raises).
   bool DeleteMessage(int number);
   bool ResetMailbox();

@@ -34,6 +34,9 @@ class JobView {
   virtual void ConnectFailed(const std::string& /*text*/) {}
   // The check found messages and listed them all.
   virtual void MailboxListed() {}
+  // Something the user should know that stops nothing (the journal of
+  // answered messages could not be read or written).
+  virtual void Notice(const std::string& /*text*/) {}
 
   // The list of waiting messages changed.
   virtual void RowsCleared() {}

@@ -20,11 +20,14 @@ struct ListedMessage {
   std::string reply_to;
   // "n/a", or why the message was not answered.
   std::string status = "n/a";
+  // Who it is across checks: its UIDL, or a hash of its listed fields.
+  std::string identity;
 };
 
 // What the run did with one message.
 struct MessageOutcome {
   bool answered = false;
+  bool already_answered = false;  // at an earlier check
   bool forwarded = false;
   bool deleted = false;
   std::string not_answered;  // why not, when it was not answered

@@ -2,9 +2,13 @@
 // message per waiting message, then the response run. Only a failed connect
 // is handled here; any other failure ends the check and leaves the
 // connection and the rows as they are.
+#include <time.h>
+
 #include <exception>
 #include <optional>
+#include <set>
 
+#include "core/reception_limits.h"
 #include "core/text.h"
 #include "mail/pop3.h"
 #include "mail/smtp.h"
@@ -81,6 +85,8 @@ bool ResponderJob::Check() {
 }
 
 void ResponderJob::CheckMailbox() {
+  // Read afresh: an unattended check may have answered messages since.
+  Notice(journal_.Load());
   connection_failed_ = "false";
   view_.ShowBusy(true);
   view_.ShowStatusText("Connecting....");
@@ -101,7 +107,11 @@ void ResponderJob::CheckMailbox() {
       view_.ShowStatusText("No messages found");
       RemoveAllRows();
     } else {
+      ReadUniqueIds(message_count_);
       ListHeaders(message_count_);
+      std::set<std::string> on_server;
+      for (const ListedMessage& row : rows_) on_server.insert(row.identity);
+      Notice(journal_.Prune(on_server, ::time(nullptr)));
       view_.MailboxListed();
     }
   }
@@ -145,10 +155,41 @@ void ResponderJob::ListHeaders(int32_t count) {
     row.date = msg_->Date();
     row.size = pop_->GetMessageSize(n);
     row.reply_to = message::ReplyRecipient(*msg_);
+    row.identity = Identity(n, *msg_);
     rows_.push_back(row);
     view_.RowAdded(rows_.back());
   }
   view_.ShowStatusText(remembered);
+}
+
+void ResponderJob::ReadUniqueIds(int32_t count) {
+  // One UIDL for the whole mailbox keeps the dialogue shortest, as long as
+  // its listing fits the reply limit; a larger mailbox is asked message by
+  // message.
+  uidl_per_message_ = size_t(count) >= core::kMaxReplyLines;
+  unique_ids_.reset();
+  if (!uidl_per_message_) unique_ids_ = pop_->GetUniqueIds();
+}
+
+std::string ResponderJob::Identity(int32_t number,
+                                   const message::Message& listed) {
+  std::string id;
+  if (uidl_per_message_) {
+    id = pop_->GetUniqueId(number);
+  } else if (unique_ids_) {
+    auto found = unique_ids_->find(number);
+    if (found != unique_ids_->end()) id = found->second;
+  }
+  if (!id.empty()) return "uidl:" + id;
+  const message::HeaderList& headers = listed.Headers();
+  return HashIdentity(headers.ValueOf("Message-ID"), headers.ValueOf("Date"),
+                      headers.ValueOf("From"), headers.ValueOf("Subject"));
+}
+
+void ResponderJob::Notice(const std::string& text) {
+  if (text.empty() || text == last_notice_) return;
+  last_notice_ = text;
+  view_.Notice(text);
 }
 
 void ResponderJob::Disconnect() {

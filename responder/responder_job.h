@@ -19,12 +19,16 @@
 #define REPLYVANE_RESPONDER_RESPONDER_JOB_H_
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "responder/compose.h"
 #include "responder/job_view.h"
+#include "responder/journal.h"
 #include "responder/listed_message.h"
 
 namespace replyvane::mail {
@@ -41,6 +45,8 @@ class ResponderJob {
  public:
   // The status of a message that names nobody to answer.
   static constexpr char kNoSenderText[] = "No sender address: not answered";
+  // The status of a message answered at an earlier check.
+  static constexpr char kAlreadyAnsweredText[] = "Already answered: deleting";
 
   // `view` must outlive the job.
   explicit ResponderJob(JobView& view);
@@ -61,6 +67,9 @@ class ResponderJob {
   // The lock file that keeps checks of other processes out (see
   // check_lock.h); none by default.
   void SetCheckLockPath(std::string path) { lock_path_ = std::move(path); }
+  // The answered-message journal's file (see journal.h); without one the
+  // journal lives in memory for the life of the job.
+  void SetJournalPath(std::string path) { journal_ = AnsweredJournal(path); }
   // Ends an open POP3 conversation without making its deletions final
   // (RSET, QUIT) and forgets the listed messages.
   void Disconnect();
@@ -93,12 +102,27 @@ class ResponderJob {
   // was served.
   bool ProcessRow(int row);
   ResponseText ReadResponseText();
-  // Configures SMTP from the current settings, connects, sends `msg` and
-  // closes, the close also when the send fails.
-  void SendThroughSmtp(message::Message& msg);
+  // Configures SMTP from the current settings, connects, sends `msg`, calls
+  // `accepted` as soon as the server took it, and closes; the close also
+  // when the send fails.
+  void SendThroughSmtp(message::Message& msg,
+                       const std::function<void()>& accepted);
+  // Asks the server for the unique ids of `count` messages (UIDL).
+  void ReadUniqueIds(int32_t count);
+  // The identities of the listed messages, from UIDL or, where the server
+  // gives none, from the listed header fields.
+  std::string Identity(int32_t number, const message::Message& listed);
+  // Reports a journal failure (once per text) to the view.
+  void Notice(const std::string& text);
 
   JobView& view_;
   std::string lock_path_;
+  AnsweredJournal journal_{""};
+  // UIDL's ids of this check; nullopt when the server refused UIDL or the
+  // ids are asked message by message.
+  std::optional<std::map<int, std::string>> unique_ids_;
+  bool uidl_per_message_ = false;
+  std::string last_notice_;
   bool checking_ = false;
   int32_t message_count_ = 0;
   std::string connection_failed_;

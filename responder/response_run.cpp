@@ -4,6 +4,8 @@
 // the run and leaves the rows still ahead, the status texts and the POP3
 // connection as they are. A message that names nobody to answer is passed
 // over and stays on the server.
+#include <time.h>
+
 #include "core/text.h"
 #include "mail/pop3.h"
 #include "mail/smtp.h"
@@ -58,10 +60,23 @@ bool ResponderJob::ProcessRow(int row) {
   view_.WritePanel(0, "Processing " + listed.subject);
   view_.ShowBusy(true);
   MessageOutcome outcome;
-  ComposeResponse(*msg_send_, ReadResponseText(), listed.reply_to);
-  SendThroughSmtp(*msg_send_);
-  outcome.answered = true;
-  if (view_.CurrentSettings().forward) {
+  const JournalEntry* answered = journal_.Find(listed.identity);
+  const bool forwarded_before = answered != nullptr && answered->forwarded;
+  if (answered != nullptr) {
+    // Answered at an earlier check that a failure stopped after the
+    // response: never again; only what is still missing is done.
+    outcome.already_answered = true;
+    rows_[size_t(row)].status = kAlreadyAnsweredText;
+    view_.RowChanged(row, rows_[size_t(row)]);
+  } else {
+    ComposeResponse(*msg_send_, ReadResponseText(), listed.reply_to);
+    SendThroughSmtp(*msg_send_, [&] {
+      Notice(journal_.RecordAnswered(listed.identity, listed.reply_to,
+                                     ::time(nullptr)));
+    });
+    outcome.answered = true;
+  }
+  if (view_.CurrentSettings().forward && !forwarded_before) {
     msg_send_->ResetMessage();
     const int number = row + 1;
     if (!pop_->FetchMessage(number, *msg_send_)) {
@@ -70,7 +85,9 @@ bool ResponderJob::ProcessRow(int row) {
     const Settings settings = view_.CurrentSettings();
     ComposeForward(*forward_msg_, *msg_send_, listed.from,
                    settings.forward_address, settings.from_address);
-    SendThroughSmtp(*forward_msg_);
+    SendThroughSmtp(*forward_msg_, [&] {
+      Notice(journal_.RecordForwarded(listed.identity, ::time(nullptr)));
+    });
     outcome.forwarded = true;
   }
   if (pop_->DeleteMessage(row + 1)) {
@@ -95,7 +112,8 @@ ResponseText ResponderJob::ReadResponseText() {
   return response;
 }
 
-void ResponderJob::SendThroughSmtp(message::Message& msg) {
+void ResponderJob::SendThroughSmtp(message::Message& msg,
+                                   const std::function<void()>& accepted) {
   const Settings settings = view_.CurrentSettings();
   smtp_->SetAuthenticationType(settings.smtp_authentication);
   smtp_->SetUsername(settings.smtp_user);
@@ -105,6 +123,8 @@ void ResponderJob::SendThroughSmtp(message::Message& msg) {
   smtp_->ConnectToHost(-1);
   try {
     smtp_->SendMessage(msg);
+    // The server took the message: recorded before anything else happens.
+    accepted();
   } catch (...) {
     smtp_->CloseConnection();
     throw;

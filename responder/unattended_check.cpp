@@ -7,6 +7,7 @@
 #include "core/exception.h"
 #include "responder/check_lock.h"
 #include "responder/job_view.h"
+#include "responder/journal.h"
 #include "responder/responder_job.h"
 #include "responder/settings_files.h"
 
@@ -39,6 +40,10 @@ class ConsoleView : public JobView {
     failed_ = true;
   }
 
+  void Notice(const std::string& text) override {
+    err_ << "replyvane: " << PrintableField(text) << std::endl;
+  }
+
   void ShowStatusText(const std::string& text) override {
     if (text == ResponderJob::kBusyText) {
       out_ << LocalTimeText() << "\tskipped: " << text << std::endl;
@@ -56,6 +61,7 @@ class ConsoleView : public JobView {
         if (!done.empty()) done += ", ";
         done += word;
       };
+      add(outcome.already_answered, "already answered");
       add(outcome.answered, "answered");
       add(outcome.forwarded, "forwarded");
       add(outcome.deleted, "deleted");
@@ -91,14 +97,15 @@ int RunUnattendedCheck(const std::string& folder, std::ostream& out,
     err << "replyvane: " << failure.what() << std::endl;
     return kExitNoSettings;
   }
-  std::string lock_path = folder;
-  if (lock_path.empty() || lock_path.back() != '/') lock_path += '/';
-  lock_path += kCheckLockName;
+  std::string folder_path = folder;
+  if (folder_path.empty() || folder_path.back() != '/') folder_path += '/';
+  const std::string lock_path = folder_path + kCheckLockName;
 
   ConsoleView view(std::move(settings), out, err);
   try {
     ResponderJob job(view);
     job.SetCheckLockPath(lock_path);
+    job.SetJournalPath(folder_path + kJournalName);
     job.Check();
   } catch (const std::exception& failure) {
     err << "replyvane: " << PrintableField(failure.what()) << std::endl;

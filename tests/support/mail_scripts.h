@@ -22,6 +22,17 @@ struct Incoming {
   // Extra header lines and a body that replace `body`, for a multipart one.
   std::vector<std::string> extra_headers;
   int size = 120;
+  // Its UIDL id; empty: "uid-" and its subject and sender.
+  std::string uid;
+
+  std::string UniqueId() const {
+    if (!uid.empty()) return uid;
+    std::string id = "uid-" + subject + "-" + from;
+    for (char& c : id) {
+      if (c < 0x21 || c > 0x7E) c = '_';
+    }
+    return id.substr(0, 70);
+  }
 
   std::vector<std::string> HeaderLines() const {
     std::vector<std::string> lines = {"From: " + from, "To: " + to,
@@ -39,7 +50,8 @@ inline Script& Pop3LogIn(Script& script, std::string_view user = "u",
   return script.Expect("PASS " + std::string(password)).SendLine("+OK");
 }
 
-// Log-in, STAT, LIST and TOP n 0 / LIST n for every message, in order.
+// Log-in, STAT, LIST, UIDL and TOP n 0 / LIST n for every message, in
+// order.
 inline Script Pop3Listing(const std::vector<Incoming>& mailbox) {
   Script script;
   Pop3LogIn(script);
@@ -53,6 +65,13 @@ inline Script Pop3Listing(const std::vector<Incoming>& mailbox) {
                     std::to_string(mailbox[i].size));
   }
   script.SendLine(".");
+  if (!mailbox.empty()) {
+    script.Expect("UIDL").SendLine("+OK");
+    for (size_t i = 0; i < mailbox.size(); ++i) {
+      script.SendLine(std::to_string(i + 1) + " " + mailbox[i].UniqueId());
+    }
+    script.SendLine(".");
+  }
   for (size_t i = 0; i < mailbox.size(); ++i) {
     const std::string n = std::to_string(i + 1);
     script.Expect("TOP " + n + " 0").SendLine("+OK");

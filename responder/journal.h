@@ -1,0 +1,77 @@
+// The answered-message journal (answered.dat beside the settings): which
+// messages were answered and forwarded, so that a message left on the
+// server by a failure after its response (a refused forward, a dropped
+// connection, a closed window, a crash) is never answered twice. Each
+// record is appended and flushed to disk (fsync) before the job takes its
+// next step; a check rewrites the file whole with one line per message,
+// dropping messages no longer on the server and entries older than 30
+// days. A damaged file is set aside as answered.dat.bad and reported once;
+// it never stops the responder. A record that cannot be written is
+// reported and the run goes on.
+//
+// A line: identity TAB sender TAB answered-at (seconds since 1970, UTC)
+// TAB forwarded (0 or 1). Later lines of the same identity replace earlier
+// ones.
+#ifndef REPLYVANE_RESPONDER_JOURNAL_H_
+#define REPLYVANE_RESPONDER_JOURNAL_H_
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+
+namespace replyvane::responder {
+
+inline constexpr char kJournalName[] = "answered.dat";
+inline constexpr int64_t kJournalKeepSeconds = 30 * 24 * 60 * 60;
+
+struct JournalEntry {
+  std::string sender;
+  int64_t answered_at = 0;
+  bool forwarded = false;
+};
+
+class AnsweredJournal {
+ public:
+  // Reads nothing yet; an empty path keeps the journal in memory only.
+  explicit AnsweredJournal(std::string path);
+
+  const std::string& Path() const { return path_; }
+
+  // Reads the file (a missing file is an empty journal). A damaged or
+  // unreadable file is renamed to Path() + ".bad" and the journal starts
+  // empty; the returned text says so. Empty when all went well.
+  std::string Load();
+
+  // The entry of `identity`, or nullptr.
+  const JournalEntry* Find(const std::string& identity) const;
+
+  // Records that `identity`'s message was answered (to `sender`) or its
+  // forward sent; on disk when this returns. Returns the text of a failure
+  // to write (the record is kept in memory all the same), empty on success.
+  std::string RecordAnswered(const std::string& identity,
+                             const std::string& sender, int64_t now);
+  std::string RecordForwarded(const std::string& identity, int64_t now);
+
+  // Keeps only the entries of `on_server` that are younger than
+  // kJournalKeepSeconds, and rewrites the file whole (temporary file,
+  // fsync, rename). Returns a failure text, empty on success.
+  std::string Prune(const std::set<std::string>& on_server, int64_t now);
+
+  size_t Size() const { return entries_.size(); }
+
+ private:
+  std::string Append(const std::string& identity, const JournalEntry& entry);
+
+  std::string path_;
+  std::map<std::string, JournalEntry> entries_;
+};
+
+// The identity of a message the server gives no unique id for: "sha256:"
+// and the SHA-256 (hex) of its Message-ID, Date, From and Subject as listed.
+std::string HashIdentity(const std::string& message_id, const std::string& date,
+                         const std::string& from, const std::string& subject);
+
+}  // namespace replyvane::responder
+
+#endif  // REPLYVANE_RESPONDER_JOURNAL_H_
