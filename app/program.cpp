@@ -9,7 +9,9 @@
 #include "app/responder_settings_window.h"
 #include "app/settings_store.h"
 #include "app/settings_window.h"
+#include "app/single_instance.h"
 #include "app/termination_close.h"
+#include "responder/instance_lock.h"
 #include "responder/settings_folder.h"
 
 namespace replyvane::app {
@@ -29,9 +31,17 @@ int RunProgram(const std::string& settings_folder) {
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());
   CatchTermination();
-  Program program(settings_folder.empty()
-                      ? responder::ChooseSettingsFolder(ExecutableDirectory())
-                      : settings_folder);
+  const std::string folder =
+      settings_folder.empty()
+          ? responder::ChooseSettingsFolder(ExecutableDirectory())
+          : settings_folder;
+  // Two programs beside the same settings would answer the same mail twice.
+  const responder::InstanceLock instance_lock(folder);
+  if (instance_lock.state() == responder::InstanceLock::State::kHeldByOther) {
+    return GiveWayToFirstInstance(folder);
+  }
+  Program program(folder);
+  const InstanceListener listener(folder, &program.frmMain());
   CloseOnTermination(&program.frmMain());
   program.frmMain().show();
   return QApplication::exec();
