@@ -9,6 +9,8 @@
 // raw text, and reading goes on to the terminator, so the connection stays
 // in step. Connection failures, the reception limits (core/reception_limits.h)
 // and local file failures end the read.
+#include <unistd.h>
+
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -248,6 +250,8 @@ void AddAttachment(Message& msg, const MessageDecoder& decoder,
   part.SetContentDisposition(headers.Value("Content-Disposition"));
   part.SetAttachmentName(decoder.PartFileName());
   part.SetStoredPath(path);
+  // The part owns the file from here on and removes it with itself.
+  part.SetIsTemporaryFile(true);
 }
 
 std::unique_ptr<MessageDecoder> StoreAttachmentPart(Message& msg,
@@ -260,10 +264,14 @@ std::unique_ptr<MessageDecoder> StoreAttachmentPart(Message& msg,
     next = decoder.ReadPartBody(*file, message_ended);
   } catch (const core::Exception& failure) {
     // The file is closed in any case. After a fault of the content the
-    // attachment holds what was decoded; after any other fault the file
-    // stays unnamed.
+    // attachment holds what was decoded; after any other fault no part
+    // names the file, so it goes at once.
     file.reset();
-    if (IsContentFailure(failure)) AddAttachment(msg, decoder, path);
+    if (IsContentFailure(failure)) {
+      AddAttachment(msg, decoder, path);
+    } else {
+      ::unlink(path.c_str());
+    }
     throw;
   }
   file.reset();

@@ -1,6 +1,8 @@
 // Text parts and attachments; their content fields live in Headers.
 #include "message/message_part.h"
 
+#include <unistd.h>
+
 #include "message/message_encoder.h"
 #include "message/message_parts.h"
 
@@ -55,6 +57,12 @@ Attachment::Attachment(MessageParts& collection, const std::string& path)
     : MessagePart(collection),
       stored_path_(path),
       attachment_name_(path.substr(path.rfind('/') + 1)) {}
+
+Attachment::~Attachment() {
+  if (is_temporary_file_ && !stored_path_.empty()) {
+    ::unlink(stored_path_.c_str());
+  }
+}
 
 std::string Attachment::ContentDisposition() const {
   return Headers().ValueOf(kContentDisposition);

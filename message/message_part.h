@@ -2,7 +2,8 @@
 // data lives in a file. The content fields are kept as lines of the part's
 // own header list, so what is set is what a writer finds there.
 // Attachment::EncodeToStream fails when the file cannot be read or the
-// destination cannot be written (the stream's errors propagate).
+// destination cannot be written (the stream's errors propagate). A received
+// attachment's file is temporary: the part removes it when it is destroyed.
 #ifndef REPLYVANE_MESSAGE_MESSAGE_PART_H_
 #define REPLYVANE_MESSAGE_MESSAGE_PART_H_
 
@@ -90,6 +91,8 @@ class Attachment : public MessagePart {
   // Made through MessageParts::AddAttachment. StoredPath is `path`,
   // AttachmentName its file name (the text after the last "/").
   Attachment(MessageParts& collection, const std::string& path);
+  // Removes the file StoredPath when IsTemporaryFile (failures ignored).
+  ~Attachment() override;
 
   // Full path of the file that holds the data.
   const std::string& StoredPath() const { return stored_path_; }
@@ -100,7 +103,9 @@ class Attachment : public MessagePart {
   // The "Content-Disposition" value of Headers; "" when absent.
   std::string ContentDisposition() const;
   void SetContentDisposition(const std::string& value);
-  // Nothing in the program sets it; the file is never deleted by the part.
+  // True for a file that the part owns: the reader's file of a received
+  // attachment, removed with the part (when its message is reset or
+  // freed). A file the user chose is never temporary.
   bool IsTemporaryFile() const { return is_temporary_file_; }
   void SetIsTemporaryFile(bool value) { is_temporary_file_ = value; }
 

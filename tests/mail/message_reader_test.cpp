@@ -29,14 +29,15 @@ std::string Block(message::MessageEncoder&& encoder, const std::string& data,
 }
 
 // The whole content of the file of an attachment, and a check that it is a
-// new "Vorn" file of the temporary directory, readable by the owner only.
+// new "Vorn" file of the temporary directory, readable by the owner only
+// and owned by the part.
 std::string Stored(const message::Attachment& part) {
   const std::string& path = part.StoredPath();
   EXPECT_EQ(path.rfind(TempDirectory() + "Vorn", 0), 0u) << path;
   struct stat info;
   EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
   EXPECT_EQ(info.st_mode & 0777, 0600u) << path;
-  EXPECT_FALSE(part.IsTemporaryFile());
+  EXPECT_TRUE(part.IsTemporaryFile());
   return core::ReadWholeFile(path);
 }
 
