@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,11 @@ class QuietView : public JobView {
   Settings settings;
   std::vector<MessageOutcome> outcomes;
   std::vector<std::string> statuses;
+  std::function<void()> on_pause;
   Settings CurrentSettings() override { return settings; }
+  void Pause() override {
+    if (on_pause) on_pause();
+  }
   void RowChanged(int, const ListedMessage& row) override {
     statuses.push_back(row.status);
   }
@@ -231,6 +236,48 @@ TEST(JournalRunTest, NoSecondResponseWhateverStepFailsAfterTheFirst) {
     EXPECT_EQ(view.statuses,
               std::vector<std::string>{"Already answered: deleting"});
   }
+}
+
+TEST(JournalRunTest, DisconnectAfterTheResponseUndoesOnlyTheDeletion) {
+  Incoming message;
+  message.subject = "question";
+  message.from = "ann@example.com";
+  TempDir dir("journal");
+  QuietView view;
+  view.settings.pop3_host = view.settings.smtp_host = "127.0.0.1";
+  view.settings.pop3_user = "u";
+  view.settings.pop3_password = "p";
+  view.settings.from_address = "me@example.com";
+  {
+    // The window closes while the box after the message is open: its
+    // Disconnect makes the server forget the DELE (RSET, then QUIT).
+    Script first = testing::Pop3Listing({message});
+    testing::Pop3Delete(first, 1);
+    ScriptedServer pop(first.Expect("RSET").SendLine("+OK").Expect("QUIT"));
+    ScriptedServer smtp(SmtpScript({"me@example.com", {"ann@example.com"}}));
+    view.settings.pop3_port = pop.Port();
+    view.settings.smtp_port = smtp.Port();
+    ResponderJob job(view);
+    job.SetJournalPath(dir.File(kJournalName));
+    view.on_pause = [&] { job.Disconnect(); };
+    job.Check();
+    view.on_pause = nullptr;
+    EXPECT_TRUE(pop.Played());
+    EXPECT_TRUE(smtp.Played());
+  }
+  Script second = testing::Pop3Listing({message});
+  testing::Pop3Delete(second, 1);
+  ScriptedServer pop(second.Expect("QUIT"));
+  ScriptedServer smtp(std::vector<Script>{});
+  view.settings.pop3_port = pop.Port();
+  view.settings.smtp_port = smtp.Port();
+  view.outcomes.clear();
+  ResponderJob job(view);
+  job.SetJournalPath(dir.File(kJournalName));
+  job.Check();
+  EXPECT_TRUE(pop.Played());
+  ASSERT_EQ(view.outcomes.size(), 1u);
+  EXPECT_TRUE(view.outcomes[0].already_answered);
 }
 
 TEST(JournalRunTest, WithoutUidlTheListedFieldsIdentifyTheMessage) {

@@ -3,6 +3,7 @@
 // folder, Dovecot and aiosmtpd on 127.0.0.1. What it prints, what it exits
 // with, and what the servers are left with.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -12,7 +13,9 @@
 #include <thread>
 
 #include "core/text.h"
+#include "tests/support/child_process.h"
 #include "tests/support/dovecot_server.h"
+#include "tests/support/scripted_server.h"
 #include "tests/support/smtp_server.h"
 #include "tests/support/temp_dir.h"
 
@@ -131,6 +134,70 @@ TEST_F(UnattendedCheckTest, RefusedLogInExitsOneAndSendsNothing) {
       << run.err;
   EXPECT_EQ(smtp.MessageCount(), 0u);
   EXPECT_EQ(pop.MessageCount(), 1);
+}
+
+TEST_F(UnattendedCheckTest, KilledRightAfterTheResponseNeverAnswersTwice) {
+  DovecotServer pop;
+  SmtpServer smtp;
+  pop.AddMessage(Message("Ann <ann@example.com>", "first"));
+  ASSERT_TRUE(pop.Start());
+  ASSERT_TRUE(smtp.Start());
+  // The first run's SMTP server takes the response and then holds the
+  // connection, so the program is killed between the response and all that
+  // follows it.
+  ScriptedServer holding(Script()
+                             .SendLine("220 smtp.test ready")
+                             .ExpectLine()
+                             .SendLine("250 smtp.test")
+                             .ExpectLine()  // RSET
+                             .SendLine("250 ok")
+                             .ExpectLine()  // MAIL
+                             .SendLine("250 ok")
+                             .ExpectLine()  // RCPT
+                             .SendLine("250 ok")
+                             .Expect("DATA")
+                             .SendLine("354 go")
+                             .ReceiveUntil()
+                             .SendLine("250 accepted")
+                             .Stall(std::chrono::milliseconds(30000)));
+  TempDir dir("check");
+  WriteSettings(dir.Path(), pop, smtp, pop.Password());
+  std::string ini = ReadFile(dir.File("Settings.ini"));
+  // No log-in on the holding server, whose EHLO announces none.
+  ini.replace(ini.find("10=1"), 4, "10=0");
+  WriteFile(dir.File("Settings.ini"),
+            ini.replace(ini.find("9=" + std::to_string(smtp.Port())),
+                        2 + std::to_string(smtp.Port()).size(),
+                        "9=" + std::to_string(holding.Port())));
+  ChildProcess first;
+  first.Start({kProgram, "--check", "--settings", dir.Path()},
+              dir.File("first.log"));
+  bool recorded = false;
+  for (int i = 0; i < 1500 && !recorded; ++i) {
+    recorded = ReadFile(dir.File("answered.dat")).find("ann@example.com") !=
+               std::string::npos;
+    if (!recorded) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(recorded) << ReadFile(dir.File("first.log"));
+  ::kill(first.Pid(), SIGKILL);
+  ASSERT_TRUE(first.Wait(std::chrono::milliseconds(10000)));
+
+  // Restarted against the real SMTP server: the message is still there,
+  // and only its forward goes out before it is deleted.
+  WriteSettings(dir.Path(), pop, smtp, pop.Password());
+  const RunResult run = RunProgram(dir, "--check --settings " + dir.Path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\talready answered, forwarded, deleted\t"),
+            std::string::npos)
+      << run.out;
+  ASSERT_TRUE(smtp.WaitForMessages(1));
+  const std::vector<SmtpServer::Message> sent = smtp.Messages();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].rcpt_tos, std::vector<std::string>{"fw@example.com"});
+  for (int i = 0; i < 500 && pop.MessageCount() != 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(pop.MessageCount(), 0);
 }
 
 TEST_F(UnattendedCheckTest, UnreadableSettingsExitTwo) {
