@@ -11,6 +11,7 @@
 #include "app/settings_window.h"
 #include "app/single_instance.h"
 #include "app/termination_close.h"
+#include "mail/temp_file.h"
 #include "responder/instance_lock.h"
 #include "responder/settings_folder.h"
 
@@ -31,6 +32,7 @@ int RunProgram(const std::string& settings_folder) {
   QApplication::setApplicationName(kApplicationTitle);
   QApplication::setWindowIcon(ApplicationIcon());
   CatchTermination();
+  mail::RemoveStaleTempFiles(mail::TempDirectory());
   const std::string folder =
       settings_folder.empty()
           ? responder::ChooseSettingsFolder(ExecutableDirectory())

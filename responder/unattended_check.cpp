@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "core/exception.h"
+#include "mail/temp_file.h"
 #include "responder/check_lock.h"
 #include "responder/job_view.h"
 #include "responder/journal.h"
@@ -90,6 +91,7 @@ std::string PrintableField(const std::string& text) {
 
 int RunUnattendedCheck(const std::string& folder, std::ostream& out,
                        std::ostream& err) {
+  mail::RemoveStaleTempFiles(mail::TempDirectory());
   Settings settings;
   try {
     settings = ReadSavedSettings(folder);
