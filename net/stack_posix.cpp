@@ -1,6 +1,7 @@
 // The socket calls of the stack on POSIX. Every failure leaves its Windows
 // Sockets code in the calling thread's last error; interrupted calls are
-// repeated. Sends never raise SIGPIPE, and sockets are close-on-exec.
+// repeated. Sends never raise SIGPIPE, and sockets are close-on-exec and
+// carry TCP keepalive (net/keep_alive.h).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -14,6 +15,7 @@
 #include <cstring>
 
 #include "net/exceptions.h"
+#include "net/keep_alive.h"
 #include "net/socket_errors.h"
 #include "net/stack.h"
 
@@ -85,7 +87,15 @@ void Stack::WSASetLastError(int32_t code) { t_last_error = code; }
 
 int32_t Stack::Socket(int32_t family, int32_t type, int32_t protocol) {
   int fd = ::socket(family, type | SOCK_CLOEXEC, protocol);
-  return fd == -1 ? Fail() : fd;
+  if (fd == -1) return Fail();
+  // Every stream socket of the program probes a silent peer.
+  if (type == SOCK_STREAM && EnableKeepAlive(*this, fd) == kSocketError) {
+    const int32_t code = t_last_error;
+    ::close(fd);
+    t_last_error = code;
+    return kSocketError;
+  }
+  return fd;
 }
 
 int32_t Stack::Bind(int32_t socket, int32_t port, const std::string& ip) {

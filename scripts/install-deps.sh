@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-dev
   dovecot-core dovecot-pop3d python3-aiosmtpd python3
   desktop-file-utils dpkg-dev file
+  iproute2
 )
 
 missing=()
