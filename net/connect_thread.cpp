@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -20,11 +22,23 @@ namespace replyvane::net {
 namespace {
 
 // What the thread shares with the waiting side. The message is read only
-// after `finished` is seen or after the thread was joined.
+// after `finished` is seen or after the thread was joined. The thread
+// signals `done` when it finishes, so the wait ends then and not at the end
+// of its step.
 struct ConnectState {
   std::atomic<bool> stop{false};
   std::atomic<bool> finished{false};
   std::string message;
+  std::mutex mutex;
+  std::condition_variable done;
+
+  // Waits up to `ms` for the thread to finish; true when it has.
+  bool WaitFinished(int32_t ms) {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (ms <= 0) return finished.load();
+    return done.wait_for(lock, std::chrono::milliseconds(ms),
+                         [this] { return finished.load(); });
+  }
 };
 
 void RunConnect(SocketHandle& handle, ConnectState& state) {
@@ -34,7 +48,13 @@ void RunConnect(SocketHandle& handle, ConnectState& state) {
     state.message = error.what();
     if (state.message.empty()) state.message = "Connect failed.";
   }
-  state.finished.store(true);
+  {
+    // Set under the lock, so a waiter between its check and its sleep
+    // cannot miss the signal.
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.finished.store(true);
+  }
+  state.done.notify_all();
 }
 
 // Stops and joins the thread on every way out of the wait, then releases
@@ -55,10 +75,6 @@ class ThreadJoiner {
   SocketHandle& handle_;
 };
 
-void Sleep(int32_t ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
 }  // namespace
 
 void ConnectWithThread(SocketHandle& handle, int32_t timeout) {
@@ -76,7 +92,9 @@ void ConnectWithThread(SocketHandle& handle, int32_t timeout) {
     }
     int32_t remaining = timeout == -2 ? step + 1 : timeout;
     while (remaining > step) {
-      Sleep(step);
+      // Only the rest of a step after the thread finished is skipped; the
+      // processing after the step still runs.
+      state.WaitFinished(step);
       remaining = timeout == -2 ? step + 1 : remaining - step;
       AntiFreezeBase::DoProcess(true);
       // A window handler may have closed the connection meanwhile.
@@ -89,7 +107,7 @@ void ConnectWithThread(SocketHandle& handle, int32_t timeout) {
         break;
       }
     }
-    if (!closed_meanwhile) Sleep(remaining);
+    if (!closed_meanwhile) state.WaitFinished(remaining);
     finished = state.finished.load();
   }
   if (closed_meanwhile) throw ClosedSocket();

@@ -1,8 +1,8 @@
 // A connect performed on a short-lived thread while the calling thread waits
 // in steps of 125 ms (or the anti-freeze's shorter IdleTimeOut), processing
-// window messages after each step. The thread connects non-blocking and
-// checks for a stop request, so giving up never leaves it blocked on a
-// closed descriptor.
+// window messages after each step; the step in which the thread finishes
+// ends at once. The thread connects non-blocking and checks for a stop
+// request, so giving up never leaves it blocked on a closed descriptor.
 #ifndef REPLYVANE_NET_CONNECT_THREAD_H_
 #define REPLYVANE_NET_CONNECT_THREAD_H_
 
