@@ -150,15 +150,19 @@ std::string MessageClient::TextCharset() const {
 }
 
 void MessageClient::WriteMessage(Message& msg, bool headers_only) {
+  // The lines leave in few large sends; all of them have left when this
+  // returns, and a failed send raises here as an unbuffered write would.
+  GatheredWrites gathered(*this);
   if (msg.NoEncode()) {
     WriteHeaderLines(msg.Headers().Lines());
     WriteDataText("");
     if (!headers_only) WriteBodyText(msg);
-    return;
+  } else {
+    WriteHeader(msg);
+    WriteDataText("");
+    if (!headers_only) WriteBody(msg);
   }
-  WriteHeader(msg);
-  WriteDataText("");
-  if (!headers_only) WriteBody(msg);
+  gathered.End();
 }
 
 void MessageClient::WriteHeader(Message& msg) {

@@ -2,6 +2,9 @@
 // Failures raise the layer's exceptions; closing never raises.
 #include "net/socket_handle.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
 #include <vector>
 
 #include "net/anti_freeze.h"
@@ -24,6 +27,12 @@ void SocketHandle::AllocateSocket() {
   CloseSocket();
   os_handle_ = TheStack().OpenSocketHandle(kSockStream, 0);
   is_allocated_ = true;
+  // Every write is a whole command or a full buffer, never a piece that
+  // should wait for more: without Nagle's algorithm the last short send of
+  // a message does not wait for the peer's delayed acknowledgement. A
+  // socket that refuses the option still works, only slower.
+  int32_t on = 1;
+  TheStack().SetSockOpt(os_handle_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
 }
 
 void SocketHandle::Bind() {

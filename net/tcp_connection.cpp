@@ -50,6 +50,9 @@ bool TCPConnection::IsConnected() {
 }
 
 void TCPConnection::CloseSocketOnly() {
+  // Gathered bytes are dropped, not sent: a close comes after a failure,
+  // from a window handler, or after a scope that sent them already.
+  output_.clear();
   if (!io_handler_) return;
   peer_closed_ = true;
   io_handler_->CloseHandler();

@@ -125,7 +125,8 @@ class TCPConnection : public Component {
   // Everything until the peer closes.
   virtual std::string ReadUntilClosed();
 
-  // --- Writing (unbuffered: the bytes are sent before each call returns) ---
+  // --- Writing (the bytes are sent before each call returns, except while
+  // writes are gathered, see GatheredWrites) ---
 
   // Raises NotConnected when not connected, ClosedSocket/SocketError when
   // the send fails.
@@ -145,6 +146,38 @@ class TCPConnection : public Component {
   // The whole file; FileNotFound when it does not exist. Returns its size.
   virtual int64_t WriteFileContents(const std::string& file_name,
                                     bool transmit = false);
+
+  // --- Gathered writes ---
+
+  static constexpr int32_t kOutputBufferSize = 65536;
+
+  // While one is open, writes collect in an output buffer of
+  // kOutputBufferSize bytes and leave in few large sends: when the next
+  // write would not fit (a write that fits is never split, so a command
+  // goes out whole), before any read (a reply is awaited), and at End of
+  // the outermost scope. A write of the buffer's size or more goes straight
+  // out after the buffer. A deferred send that fails raises, at that flush
+  // point, what the immediate send would have raised. Unsent bytes are
+  // dropped when the socket closes and when the outermost scope ends
+  // without End (an exception leaves): a message cut short is not sent in
+  // part later. Scopes nest; only the outermost one sends at End.
+  class GatheredWrites {
+   public:
+    explicit GatheredWrites(TCPConnection& connection);
+    ~GatheredWrites();
+    GatheredWrites(const GatheredWrites&) = delete;
+    GatheredWrites& operator=(const GatheredWrites&) = delete;
+    // Sends what is gathered when this is the outermost scope.
+    void End();
+
+   private:
+    TCPConnection& connection_;
+    bool ended_ = false;
+  };
+  // Sends what the output buffer holds; nothing when it is empty.
+  void FlushOutput();
+  // Bytes gathered and not yet sent.
+  int32_t PendingOutput() const { return int32_t(output_.size()); }
 
   // --- Command and reply ---
 
@@ -216,6 +249,9 @@ class TCPConnection : public Component {
   template <typename Sink>
   int32_t CollectInto(const Sink& sink, const std::string& delimiter,
                       bool unstuff_dots);
+  // Hands `count` bytes to the socket, running the anti-freeze after every
+  // send; `count_work` adds them to the write work.
+  void SendNow(const char* bytes, int32_t count, bool count_work);
 
   net::IOHandler* io_handler_ = nullptr;
   std::unique_ptr<net::IOHandler> owned_handler_;
@@ -233,6 +269,9 @@ class TCPConnection : public Component {
   bool last_line_split_ = false;
   bool last_line_timed_out_ = false;
   ManagedBuffer input_queue_;
+  // Gathered writes not yet sent; empty outside a GatheredWrites scope.
+  std::string output_;
+  int32_t gathering_ = 0;
 
   RFCReply last_reply_;
   RFCReply greeting_reply_;

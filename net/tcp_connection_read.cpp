@@ -14,6 +14,8 @@ int32_t TCPConnection::FillInputBuffer(bool raise_if_closed, int32_t timeout,
                                        bool raise_on_timeout) {
   if (timeout == -1) timeout = read_timeout_ == 0 ? -2 : read_timeout_;
   BusyScope busy(*this);
+  // A reply is awaited: gathered writes go out first.
+  if (!output_.empty()) FlushOutput();
   CheckForClose(raise_if_closed);
   if (!IsConnected()) {
     if (raise_if_closed) throw NotConnected();

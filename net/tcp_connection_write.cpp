@@ -1,10 +1,12 @@
-// Writing to a connection. Nothing is buffered: every operation hands its
-// bytes to the socket before it returns, and the anti-freeze runs after
+// Writing to a connection. Outside a GatheredWrites scope every operation
+// hands its bytes to the socket before it returns; inside one they collect
+// in the output buffer (see tcp_connection.h). The anti-freeze runs after
 // every send.
 #include <arpa/inet.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "core/file_stream.h"
@@ -19,8 +21,58 @@ void TCPConnection::WriteBytes(const void* buffer, int32_t count) {
   if (count <= 0 || buffer == nullptr) return;
   CheckForClose(true, true);
   if (!IsConnected()) throw NotConnected();
-  BusyScope busy(*this);
   const char* bytes = static_cast<const char*>(buffer);
+  if (gathering_ == 0) {
+    SendNow(bytes, count, true);
+    return;
+  }
+  if (output_.size() + size_t(count) > size_t(kOutputBufferSize)) {
+    FlushOutput();
+  }
+  if (count >= kOutputBufferSize) {
+    SendNow(bytes, count, true);
+    return;
+  }
+  if (output_.capacity() < size_t(kOutputBufferSize)) {
+    output_.reserve(size_t(kOutputBufferSize));
+  }
+  output_.append(bytes, size_t(count));
+  // Counted when written, so the work of a scope is whole when it ends.
+  AddWork(wmWrite, count);
+}
+
+void TCPConnection::FlushOutput() {
+  if (output_.empty()) return;
+  // Taken out first: a window handler run after a send may close the
+  // connection, which empties the buffer. On a failure the bytes are gone
+  // with the connection.
+  std::string pending;
+  pending.swap(output_);
+  CheckForClose(true, true);
+  if (!IsConnected()) throw NotConnected();
+  SendNow(pending.data(), int32_t(pending.size()), false);
+  // The allocation is used again for the next bytes.
+  pending.clear();
+  if (output_.empty()) output_.swap(pending);
+}
+
+TCPConnection::GatheredWrites::GatheredWrites(TCPConnection& connection)
+    : connection_(connection) {
+  ++connection_.gathering_;
+}
+
+TCPConnection::GatheredWrites::~GatheredWrites() {
+  if (--connection_.gathering_ == 0) connection_.output_.clear();
+}
+
+void TCPConnection::GatheredWrites::End() {
+  if (ended_) return;
+  ended_ = true;
+  if (connection_.gathering_ == 1) connection_.FlushOutput();
+}
+
+void TCPConnection::SendNow(const char* bytes, int32_t count, bool count_work) {
+  BusyScope busy(*this);
   int32_t sent = 0;
   do {
     // A window handler may have closed the connection after the last send.
@@ -39,7 +91,7 @@ void TCPConnection::WriteBytes(const void* buffer, int32_t count) {
       CloseSocketOnly();
       stack.ThrowSocketError(stack.LastSocketError());
     }
-    AddWork(wmWrite, n);
+    if (count_work) AddWork(wmWrite, n);
     sent += n;
   } while (sent < count);
 }
