@@ -83,7 +83,10 @@ void POP3::ConnectToHost(int32_t timeout) {
   MessageClient::ConnectToHost(timeout);
   try {
     ReadReply({kOK});
-    LogIn();
+    // APOP's timestamp is in the greeting, which STLS does not repeat.
+    const std::string greeting = FirstTextLine(LastReply());
+    if (TLSMode() == net::TLSMode::kStartTLS) StartEncryption();
+    LogIn(greeting);
   } catch (...) {
     // The failure that ended the log-in is the one to report, not a
     // failure to say QUIT on a connection the server may have dropped.
@@ -95,13 +98,22 @@ void POP3::ConnectToHost(int32_t timeout) {
   }
 }
 
-void POP3::LogIn() {
+void POP3::StartEncryption() {
+  if (SendCommand("STLS", {}) != kOK) {
+    throw net::TLSError(
+        core::Format("The POP3 server %s does not offer STLS: %s",
+                     Host().c_str(), FirstTextLine(LastReply()).c_str()));
+  }
+  StartTLS();
+}
+
+void POP3::LogIn(const std::string& greeting) {
   if (!apop_) {
     SendCommand("USER " + username_, {kOK});
     SendCommand("PASS " + password_, {kOK});
     return;
   }
-  std::string timestamp = ApopTimestamp(FirstTextLine(LastReply()));
+  std::string timestamp = ApopTimestamp(greeting);
   if (timestamp.empty()) {
     throw core::Exception("Server do not support APOP (no timestamp)");
   }
@@ -113,7 +125,7 @@ void POP3::CloseConnection() {
   // The base close runs even when QUIT cannot be written; the write
   // failure then follows it out.
   try {
-    if (IsConnected()) WriteTextLine("QUIT");
+    if (IsConnected() && ClearOrEncrypted()) WriteTextLine("QUIT");
   } catch (...) {
     MessageClient::CloseConnection();
     throw;

@@ -33,7 +33,8 @@ class POP3 : public MessageClient {
   bool APOP() const { return apop_; }
   void SetAPOP(bool value) { apop_ = value; }
 
-  // Connects, reads the greeting and logs in. On any failure after the
+  // Connects, reads the greeting, with TLSMode kStartTLS says STLS and
+  // starts TLS (RFC 2595), and logs in. On any failure after the
   // socket opened, QUIT is written (if still possible), the connection is
   // closed and the failure raised again.
   void ConnectToHost(int32_t timeout = -1) override;
@@ -80,7 +81,10 @@ class POP3 : public MessageClient {
                       const std::vector<int16_t>& allowed) override;
 
  private:
-  void LogIn();
+  // STLS, then the TLS handshake; a refusal or a failed handshake raises
+  // net::TLSError (nothing is ever sent in the clear after that).
+  void StartEncryption();
+  void LogIn(const std::string& greeting);
 
   std::string username_;
   std::string password_;

@@ -24,7 +24,9 @@ void SMTP::SetUseEhlo(bool value) {
 }
 
 void SMTP::Assign(const SMTP& source) {
-  auth_type_ = source.auth_type_;
+  SetAuthenticationType(source.auth_type_);
+  SetTLSMode(source.TLSMode());
+  SetTLSFingerprint(source.TLSFingerprint());
   SetHost(source.Host());
   mail_agent_ = source.mail_agent_;
   password_ = source.password_;
@@ -57,11 +59,41 @@ void SMTP::Greet() {
   ReadReply({220});
   supported_auth_schemes_.clear();
   std::string name = helo_name_.empty() ? LocalHostName() : helo_name_;
-  if (use_ehlo_ && SendCommand("EHLO " + name, {}) == 250) {
+  // STARTTLS is announced only by EHLO.
+  const bool starttls = TLSMode() == net::TLSMode::kStartTLS;
+  if ((use_ehlo_ || starttls) && SendCommand("EHLO " + name, {}) == 250) {
+    if (starttls) {
+      StartEncryption();
+      // What the server offers is read again under TLS (RFC 3207).
+      SendCommand("EHLO " + name, {250});
+    }
     ReadAuthSchemes();
     return;
   }
+  if (starttls) RaiseNoStartTLS();
   SendCommand("HELO " + name, {250});
+}
+
+void SMTP::StartEncryption() {
+  const std::vector<std::string>& lines = LastReply().Text();
+  const bool offered = std::any_of(lines.begin() + (lines.empty() ? 0 : 1),
+                                   lines.end(), [](const std::string& line) {
+                                     std::string word =
+                                         core::UpperCase(core::Trim(line));
+                                     return word == "STARTTLS";
+                                   });
+  if (!offered) RaiseNoStartTLS();
+  if (SendCommand("STARTTLS", {}) != 220) {
+    throw net::TLSError(core::Format(
+        "The SMTP server %s refused STARTTLS: %d %s", Host().c_str(),
+        LastReply().NumericCode(), LastReplyMessage().c_str()));
+  }
+  StartTLS();
+}
+
+void SMTP::RaiseNoStartTLS() {
+  throw net::TLSError(core::Format(
+      "The SMTP server %s does not offer STARTTLS.", Host().c_str()));
 }
 
 // "AUTH LOGIN PLAIN" and the older "AUTH=LOGIN" both announce mechanisms.
@@ -87,7 +119,7 @@ void SMTP::ReadAuthSchemes() {
 
 void SMTP::CloseConnection() {
   try {
-    if (IsConnected()) WriteTextLine("QUIT");
+    if (IsConnected() && ClearOrEncrypted()) WriteTextLine("QUIT");
   } catch (...) {
     MessageClient::CloseConnection();
     authentication_done_ = false;
@@ -97,23 +129,45 @@ void SMTP::CloseConnection() {
   authentication_done_ = false;
 }
 
-bool SMTP::IsAuthSchemeAvailable(mail::AuthenticationType type) const {
-  if (type != mail::AuthenticationType::atLogin) return false;
+bool SMTP::Announced(const std::string& scheme) const {
   return std::any_of(supported_auth_schemes_.begin(),
                      supported_auth_schemes_.end(),
-                     [](const std::string& scheme) {
-                       return core::SameText(scheme, "LOGIN");
+                     [&scheme](const std::string& known) {
+                       return core::SameText(known, scheme);
                      });
+}
+
+bool SMTP::IsAuthSchemeAvailable(mail::AuthenticationType type) const {
+  if (type != mail::AuthenticationType::atLogin) return false;
+  return Announced("LOGIN") || Announced("PLAIN");
 }
 
 bool SMTP::Authenticate() {
   bool ran = false;
   if (auth_type_ == mail::AuthenticationType::atLogin) {
-    SendCommand("AUTH LOGIN", {334});
-    SendCommand(message::EncodeTextOnce<message::EncoderMIME>(username_),
-                {334});
-    SendCommand(message::EncodeTextOnce<message::EncoderMIME>(password_),
-                {235});
+    if (Announced("LOGIN")) {
+      SendCommand("AUTH LOGIN", {334});
+      SendCommand(message::EncodeTextOnce<message::EncoderMIME>(username_),
+                  {334});
+      SendCommand(message::EncodeTextOnce<message::EncoderMIME>(password_),
+                  {235});
+    } else if (Announced("PLAIN")) {
+      // RFC 4616: no authorization identity, the user, the password.
+      const std::string response =
+          std::string(1, '\0') + username_ + std::string(1, '\0') + password_;
+      SendCommand("AUTH PLAIN " +
+                      message::EncodeTextOnce<message::EncoderMIME>(response),
+                  {235});
+    } else {
+      std::string offered;
+      for (const std::string& scheme : supported_auth_schemes_) {
+        offered += (offered.empty() ? "" : " ") + scheme;
+      }
+      throw core::Exception(
+          "The SMTP server offers no log-in method that Replyvane knows: " +
+          (offered.empty() ? std::string("it announces none")
+                           : "it announces " + offered));
+    }
     ran = true;
   }
   authentication_done_ = true;
@@ -135,8 +189,9 @@ void SMTP::SendMessage(message::Message& msg) {
   CheckCommandLine(sender);
 
   SendCommand("RSET", {});
-  if (auth_type_ != mail::AuthenticationType::atNone &&
-      IsAuthSchemeAvailable(auth_type_) && !authentication_done_) {
+  // A log-in that cannot happen ends the send; the mail never goes out
+  // without it.
+  if (auth_type_ != mail::AuthenticationType::atNone && !authentication_done_) {
     Authenticate();
   }
   SendCommand(sender, {250});

@@ -48,20 +48,25 @@ class SMTP : public MessageClient {
   // True once Authenticate ran on this connection.
   bool AuthenticationDone() const { return authentication_done_; }
 
-  // Copies AuthenticationType, Host, MailAgent, Password, Port, Username.
+  // Copies AuthenticationType (with its rule for UseEhlo), Host,
+  // MailAgent, Password, Port, Username, TLSMode and TLSFingerprint.
   void Assign(const SMTP& source);
 
-  // Connects, reads the 220 greeting and sends EHLO or HELO. On failure
+  // Connects, reads the 220 greeting and sends EHLO or HELO; with TLSMode
+  // kStartTLS, EHLO, STARTTLS, the TLS handshake and EHLO again (RFC 3207),
+  // and a server that does not offer it raises net::TLSError. On failure
   // QUIT is written if possible, the connection closed, the error raised.
   void ConnectToHost(int32_t timeout = -1) override;
   // Writes QUIT when connected (reply not read), closes, and forgets that
   // this connection was authenticated, also when the write fails.
   void CloseConnection() override;
 
-  // True for atLogin when the server announced LOGIN; false otherwise.
+  // True for atLogin when the server announced LOGIN or PLAIN.
   virtual bool IsAuthSchemeAvailable(mail::AuthenticationType type) const;
-  // Runs AUTH LOGIN for atLogin (true), nothing otherwise (false). Marks
-  // the connection authenticated only when it returns.
+  // For atLogin: AUTH LOGIN when announced, else AUTH PLAIN (RFC 4616) when
+  // announced (true); neither raises core::Exception ("The SMTP server
+  // offers no log-in method that Replyvane knows: …"). Nothing for atNone
+  // (false). Marks the connection authenticated only when it returns.
   virtual bool Authenticate();
   // One mail transaction for `msg`. Stores MailAgent as X-Mailer in the
   // message's extra headers (the message keeps it).
@@ -79,7 +84,12 @@ class SMTP : public MessageClient {
 
  private:
   void Greet();
+  // After an EHLO: STARTTLS when announced and the handshake; else
+  // net::TLSError.
+  void StartEncryption();
+  [[noreturn]] void RaiseNoStartTLS();
   void ReadAuthSchemes();
+  bool Announced(const std::string& scheme) const;
 
   std::string username_;
   std::string password_;

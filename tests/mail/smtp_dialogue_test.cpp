@@ -160,25 +160,47 @@ TEST(SmtpDialogueTest, AuthenticatesOncePerConnectionAndSendsEveryRecipient) {
   EXPECT_EQ(msg.Body(), (Lines{"Hi", ".dot"}));
 }
 
-TEST(SmtpDialogueTest, LoginIsSkippedWhenTheServerDoesNotOfferIt) {
-  ScriptedServer server(
-      Transcript({"S: 220 hi", "C: EHLO client.test", "S: 500 unknown",
-                  "C: HELO client.test", "S: 250 ok",  //
-                  "C: RSET", "S: 250 ok",              //
-                  "C: MAIL FROM:<me@example.org>", "S: 250 ok",
-                  "C: RCPT TO:<to@example.org>", "S: 250 ok",  //
-                  "C: DATA", "S: 354 go", "B:", "S: 250 queued", "C: QUIT"}));
-  auto client = ClientOf(server);
-  client->SetAuthenticationType(AuthenticationType::atLogin);
-  client->ConnectToHost();
-  EXPECT_TRUE(client->SupportedAuthSchemes().empty());
-  message::Message msg;
-  msg.From().SetAddress("me@example.org");
-  msg.Recipients().SetAddressesText("to@example.org");
-  client->SendMessage(msg);
-  EXPECT_FALSE(client->AuthenticationDone());
-  client->CloseConnection();
-  EXPECT_TRUE(server.Played());
+TEST(SmtpDialogueTest, SimpleLoginUsesWhatTheServerOffersOrSendsNothing) {
+  struct Row {
+    const char* name;
+    Script script;
+    const char* outcome;
+  } rows[] = {
+      {"PLAIN alone gets PLAIN",
+       Transcript({"S: 220 hi", "C: EHLO client.test", "S: 250-test.invalid",
+                   "S: 250 AUTH PLAIN CRAM-MD5", "C: RSET", "S: 250 ok",
+                   "C: AUTH PLAIN AGFsaWNlAHNlY3JldA==", "S: 235 ok",
+                   "C: MAIL FROM:<me@example.org>", "S: 250 ok",
+                   "C: RCPT TO:<to@example.org>", "S: 250 ok", "C: DATA",
+                   "S: 354 go", "B:", "S: 250 queued", "C: QUIT"}),
+       ""},
+      {"no known mechanism",
+       Transcript({"S: 220 hi", "C: EHLO client.test", "S: 250-test.invalid",
+                   "S: 250 AUTH CRAM-MD5 XOAUTH2", "C: RSET", "S: 250 ok",
+                   "C: QUIT"}),
+       "error: The SMTP server offers no log-in method that Replyvane knows: "
+       "it announces CRAM-MD5 XOAUTH2"},
+      {"none announced after HELO",
+       Transcript({"S: 220 hi", "C: EHLO client.test", "S: 500 unknown",
+                   "C: HELO client.test", "S: 250 ok", "C: RSET", "S: 250 ok",
+                   "C: QUIT"}),
+       "error: The SMTP server offers no log-in method that Replyvane knows: "
+       "it announces none"},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedServer server(row.script);
+    auto client = ClientOf(server);
+    client->SetAuthenticationType(AuthenticationType::atLogin);
+    client->ConnectToHost();
+    message::Message msg;
+    msg.From().SetAddress("me@example.org");
+    msg.Recipients().SetAddressesText("to@example.org");
+    EXPECT_EQ(Outcome([&] { client->SendMessage(msg); }), row.outcome);
+    EXPECT_EQ(client->AuthenticationDone(), row.outcome[0] == '\0');
+    client->CloseConnection();
+    EXPECT_TRUE(server.Played());
+  }
 }
 
 // Greeted, then RSET and a successful AUTH LOGIN, then `rest`.
@@ -324,6 +346,17 @@ TEST(SmtpDialogueTest, SettingsAreCoupledAndCloseForgetsTheLogin) {
   EXPECT_EQ(copy.MailAgent(), "m");
   EXPECT_EQ(copy.HeloName(), "");
   EXPECT_EQ(copy.AuthenticationType(), AuthenticationType::atLogin);
+
+  // The copy keeps the rule: logging in needs EHLO. The encryption is
+  // copied with the rest.
+  SMTP without_ehlo;
+  without_ehlo.SetUseEhlo(false);
+  client.SetTLSMode(net::TLSMode::kImplicit);
+  client.SetTLSFingerprint("AB");
+  without_ehlo.Assign(client);
+  EXPECT_TRUE(without_ehlo.UseEhlo());
+  EXPECT_EQ(without_ehlo.TLSMode(), net::TLSMode::kImplicit);
+  EXPECT_EQ(without_ehlo.TLSFingerprint(), "AB");
 }
 
 TEST(SmtpDialogueTest, VerifyAndExpandReadTheReplyText) {

@@ -11,9 +11,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <thread>
+
+#include "tests/support/socket_util.h"
 
 namespace replyvane::testing {
 namespace {
@@ -54,6 +57,19 @@ DovecotServer::DovecotServer(Options options)
     }
   }
   WritePasswd();
+}
+
+std::unique_ptr<DovecotServer> DovecotServer::UnderTmp(Options options) {
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  setenv("TMPDIR", "/tmp", 1);
+  auto server = std::make_unique<DovecotServer>(std::move(options));
+  if (old) {
+    setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  return server;
 }
 
 std::string DovecotServer::MissingReason() {
@@ -118,9 +134,7 @@ std::string DovecotServer::Config() const {
                        dir + "/run\n" + "state_dir = " + dir + "/state\n" +
                        "log_path = " + dir + "/log/dovecot.log\n" +
                        "info_log_path = " + dir + "/log/dovecot.log\n" +
-                       "ssl = no\n"
-                       "disable_plaintext_auth = no\n"
-                       "auth_mechanisms = plain login" +
+                       TlsConfig() + "auth_mechanisms = plain login" +
                        (options_.apop ? " apop" : "") + "\n" +
                        "mail_location = maildir:~/Maildir\n"
                        "auth_failure_delay = 0\n"
@@ -148,13 +162,31 @@ std::string DovecotServer::Config() const {
       "service pop3-login {\n"
       "  inet_listener pop3 {\n    address = 127.0.0.1\n"
       "    port = " +
-      port + "\n  }\n" + "  inet_listener pop3s {\n    port = 0\n  }\n" +
-      login_chroot + "}\n" + "service anvil {\n" + login_chroot +
+      port + "\n  }\n" + "  inet_listener pop3s {\n" +
+      (options_.tls ? "    address = 127.0.0.1\n    port = " +
+                          std::to_string(tls_port_) + "\n    ssl = yes\n"
+                    : "    port = 0\n") +
+      "  }\n" + login_chroot + "}\n" + "service anvil {\n" + login_chroot +
       "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
   return config;
 }
 
+std::string DovecotServer::TlsConfig() const {
+  if (!options_.tls) return "ssl = no\ndisable_plaintext_auth = no\n";
+  return std::string(options_.tls_required
+                         ? "ssl = required\ndisable_plaintext_auth = yes\n"
+                         : "ssl = yes\ndisable_plaintext_auth = no\n") +
+         "ssl_cert = <" + options_.tls->certificate + "\n" + "ssl_key = <" +
+         options_.tls->key + "\n" + "ssl_min_protocol = TLSv1.2\n";
+}
+
 std::vector<std::string> DovecotServer::Prepare() {
+  tls_port_ = 0;
+  if (options_.tls) {
+    do {
+      tls_port_ = FreeHighPort();
+    } while (tls_port_ == Port());
+  }
   std::string config_path = dir_.File("dovecot.conf");
   WriteFile(config_path, Config());
   return {kProgram, "-F", "-c", config_path};

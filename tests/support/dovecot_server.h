@@ -17,11 +17,14 @@
 #define REPLYVANE_TESTS_SUPPORT_DOVECOT_SERVER_H_
 
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tests/support/server_process.h"
+#include "tests/support/test_certificates.h"
 
 namespace replyvane::testing {
 
@@ -34,12 +37,22 @@ class DovecotServer : public ServerProcess {
     bool apop = true;
     // Longest wait from the start to the first greeting.
     std::chrono::milliseconds start_timeout{10000};
+    // With a certificate, TLS: STLS offered on Port() and TLS from the
+    // first byte on TlsPort(); with `tls_required` (ssl = required) no
+    // log-in before STLS on Port().
+    std::optional<CertificateFiles> tls;
+    bool tls_required = true;
   };
 
   // Creates the directory tree and an empty Maildir; the server is not
   // running yet. Throws std::system_error when the directory cannot be made.
   DovecotServer() : DovecotServer(Options()) {}
   explicit DovecotServer(Options options);
+
+  // A server whose directory is made under /tmp whatever private $TMPDIR
+  // the test program chose: Dovecot's own processes run as other users and
+  // must reach it.
+  static std::unique_ptr<DovecotServer> UnderTmp(Options options);
 
   // Empty when the server program is installed; else the reason to skip,
   // naming the packages that provide it.
@@ -50,6 +63,8 @@ class DovecotServer : public ServerProcess {
   // the log otherwise), Stop(), Running(), Port(), Greeting() (the start
   // probe's greeting; the APOP timestamp differs per connection), Dir().
 
+  // The port of TLS from the first byte (0 without Options::tls).
+  int TlsPort() const { return tls_port_; }
   const std::string& User() const { return options_.user; }
   const std::string& Password() const { return options_.password; }
   // Changes the mailbox password for the next log-in. On a running server
@@ -72,11 +87,13 @@ class DovecotServer : public ServerProcess {
  private:
   std::vector<std::string> Prepare() override;
   std::string Config() const;
+  std::string TlsConfig() const;
   void WritePasswd();
   void GiveToMailUser(const std::string& path) const;
 
   Options options_;
   int added_ = 0;
+  int tls_port_ = 0;
   bool root_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "tests/support/flat_json.h"
+#include "tests/support/socket_util.h"
 
 namespace replyvane::testing {
 namespace {
@@ -84,6 +85,19 @@ std::vector<std::string> SmtpServer::Prepare() {
       "--password", options_.password};
   if (options_.auth_required) argv.push_back("--auth-required");
   if (!options_.store_messages) argv.push_back("--no-store");
+  tls_port_ = 0;
+  if (options_.tls) {
+    do {
+      tls_port_ = FreeHighPort();
+    } while (tls_port_ == Port());
+    for (const std::string& part :
+         {std::string("--cert"), options_.tls->certificate,
+          std::string("--key"), options_.tls->key, std::string("--tls-port"),
+          std::to_string(tls_port_)}) {
+      argv.push_back(part);
+    }
+    if (options_.require_starttls) argv.push_back("--require-starttls");
+  }
   return argv;
 }
 

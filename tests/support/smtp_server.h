@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "tests/support/server_process.h"
+#include "tests/support/test_certificates.h"
 
 namespace replyvane::testing {
 
@@ -41,6 +42,11 @@ class SmtpServer : public ServerProcess {
     bool store_messages = true;
     // Longest wait from the start to the first greeting.
     std::chrono::milliseconds start_timeout{10000};
+    // With a certificate, TLS: STARTTLS offered on Port() (AUTH announced
+    // only after it) and TLS from the first byte on TlsPort().
+    std::optional<CertificateFiles> tls;
+    // MAIL before STARTTLS is refused.
+    bool require_starttls = false;
   };
 
   // One received message.
@@ -66,6 +72,8 @@ class SmtpServer : public ServerProcess {
   // otherwise), Stop() (stored messages stay readable), Running(), Port(),
   // Greeting(), Dir().
 
+  // The port of TLS from the first byte (0 without Options::tls).
+  int TlsPort() const { return tls_port_; }
   const std::string& User() const { return options_.user; }
   const std::string& Password() const { return options_.password; }
 
@@ -90,6 +98,7 @@ class SmtpServer : public ServerProcess {
   std::vector<std::string> Prepare() override;
 
   Options options_;
+  int tls_port_ = 0;
 };
 
 }  // namespace replyvane::testing

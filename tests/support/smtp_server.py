@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/ usr / bin / python3
 """A real SMTP server for the tests, on 127.0.0.1 only, built on aiosmtpd.
 
 It announces AUTH LOGIN (and PLAIN) without TLS, prompts "Username:" and
@@ -8,6 +8,9 @@ NNNN.json (the envelope). The .json file is written last, through a rename,
 so its presence means the message is complete. It prints "ready" on stdout
 once it listens and stops cleanly on SIGTERM or SIGINT.
 
+With --cert and --key it offers STARTTLS (and AUTH only after it) on --port
+and speaks TLS from the first byte on --tls-port.
+
 Run with Debian's /usr/bin/python3, which sees the python3-aiosmtpd package.
 """
 
@@ -16,6 +19,7 @@ import json
 import logging
 import os
 import signal
+import ssl
 import sys
 import threading
 import warnings
@@ -88,31 +92,52 @@ def main():
     parser.add_argument("--auth-required", action="store_true")
     parser.add_argument("--no-store", action="store_true",
                         help="write only the envelopes, not the message bytes")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    parser.add_argument("--tls-port", type=int)
+    parser.add_argument("--require-starttls", action="store_true")
     args = parser.parse_args()
-    # AUTH without TLS is the point here; keep the log free of that advice.
+#AUTH without TLS is the point here; keep the log free of that advice.
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.ERROR)
 
     os.makedirs(args.dir, exist_ok=True)
-    controller = PromptingController(
-        Store(args.dir, keep=not args.no_store),
+    store = Store(args.dir, keep=not args.no_store)
+    common = dict(
         hostname="127.0.0.1",
-        port=args.port,
         server_hostname="test.invalid",
         authenticator=make_authenticator(
             args.user.encode("utf-8", "surrogateescape"),
             args.password.encode("utf-8", "surrogateescape")),
-        auth_require_tls=False,
         auth_required=args.auth_required)
+    controllers = []
+    if args.cert:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(args.cert, args.key)
+        controllers.append(PromptingController(
+            store, port=args.port, tls_context=context,
+            require_starttls=args.require_starttls, auth_require_tls=True,
+            **common))
+#aiosmtpd does not count TLS from the first byte for AUTH.
+        controllers.append(PromptingController(
+            store, port=args.tls_port, ssl_context=context,
+            auth_require_tls=False, **common))
+    else:
+        controllers.append(PromptingController(
+            store, port=args.port, auth_require_tls=False, **common))
 
     stop = threading.Event()
     for signum in (signal.SIGTERM, signal.SIGINT):
         signal.signal(signum, lambda *unused: stop.set())
-    controller.start()
+    # The listener on --port last: the fixture's start probe greets there,
+    # and everything must listen by then.
+    for controller in reversed(controllers):
+        controller.start()
     print("ready", flush=True)
     while not stop.wait(0.5):
         pass
-    controller.stop()
+    for controller in controllers:
+        controller.stop()
     return 0
 
 
