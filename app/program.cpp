@@ -39,9 +39,7 @@ int RunProgram(const std::string& settings_folder) {
           : settings_folder;
   // Two programs beside the same settings would answer the same mail twice.
   const responder::InstanceLock instance_lock(folder);
-  if (instance_lock.state() == responder::InstanceLock::State::kHeldByOther) {
-    return GiveWayToFirstInstance(folder);
-  }
+  if (!instance_lock.Held()) return GiveWayToFirstInstance(folder);
   Program program(folder);
   const InstanceListener listener(folder, &program.frmMain());
   CloseOnTermination(&program.frmMain());

@@ -1,12 +1,9 @@
 #include "responder/instance_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cinttypes>
-#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -31,24 +28,8 @@ uint64_t Hash(const std::string& text) {
 
 }  // namespace
 
-InstanceLock::InstanceLock(const std::string& settings_folder) {
-  const std::string path = WithSlash(settings_folder) + kInstanceLockName;
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd_ < 0) return;
-  int rc;
-  do {
-    rc = ::flock(fd_, LOCK_EX | LOCK_NB);
-  } while (rc != 0 && errno == EINTR);
-  if (rc == 0) {
-    state_ = State::kHeld;
-  } else if (errno == EWOULDBLOCK) {
-    state_ = State::kHeldByOther;
-  }
-}
-
-InstanceLock::~InstanceLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-}
+InstanceLock::InstanceLock(const std::string& settings_folder)
+    : CheckLock(WithSlash(settings_folder) + kInstanceLockName) {}
 
 std::string InstanceChannelName(const std::string& settings_folder) {
   std::string folder = settings_folder;

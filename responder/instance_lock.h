@@ -1,37 +1,27 @@
 // Keeps a second window program from starting beside the same settings: the
 // first holds an exclusive flock on a file in the settings folder for as
-// long as it runs. The kernel drops the lock with the process, so the lock of
-// a crashed program never blocks a start. A lock file that cannot be made (a
-// read-only folder) does not stop a start either.
+// long as it runs (the same kind of lock as CheckLock, on a file of its
+// own, so a window between checks still holds it). The kernel drops the lock
+// with the process, so the lock of a crashed program never blocks a start; a
+// lock file that cannot be made (a read-only folder) does not stop a start
+// either.
 #ifndef REPLYVANE_RESPONDER_INSTANCE_LOCK_H_
 #define REPLYVANE_RESPONDER_INSTANCE_LOCK_H_
 
 #include <string>
+
+#include "responder/check_lock.h"
 
 namespace replyvane::responder {
 
 // The lock file's name in the settings folder.
 inline constexpr char kInstanceLockName[] = ".replyvane.lock";
 
-class InstanceLock {
+class InstanceLock : public CheckLock {
  public:
-  enum class State {
-    kHeld,         // this object holds the lock
-    kHeldByOther,  // another program runs beside these settings
-    kUnavailable,  // no lock file could be made; nothing is known
-  };
-
-  // Tries once, without waiting, to lock the file in `settings_folder`.
+  // Tries once, without waiting, to lock the file in `settings_folder`;
+  // Held() is false only when another program runs beside these settings.
   explicit InstanceLock(const std::string& settings_folder);
-  ~InstanceLock();
-  InstanceLock(const InstanceLock&) = delete;
-  InstanceLock& operator=(const InstanceLock&) = delete;
-
-  State state() const { return state_; }
-
- private:
-  int fd_ = -1;
-  State state_ = State::kUnavailable;
 };
 
 // The name the first program answers later starts under (see

@@ -20,25 +20,24 @@ namespace {
 using replyvane::testing::ReadFile;
 using replyvane::testing::TempDir;
 using replyvane::testing::WriteFile;
-using State = InstanceLock::State;
 
 TEST(InstanceLockTest, TheSecondFindsTheFirstUntilItEnds) {
   TempDir dir("instance");
   {
     InstanceLock first(dir.Path());
-    EXPECT_EQ(first.state(), State::kHeld);
+    EXPECT_TRUE(first.Held());
     // flock conflicts between two open files even in one process.
     InstanceLock second(dir.Path() + "/");
-    EXPECT_EQ(second.state(), State::kHeldByOther);
+    EXPECT_FALSE(second.Held());
   }
   InstanceLock after(dir.Path());
-  EXPECT_EQ(after.state(), State::kHeld);
+  EXPECT_TRUE(after.Held());
   EXPECT_EQ(ReadFile(dir.File(kInstanceLockName)), "");
 
   // A lock file that cannot be made leaves the start free to go on.
   WriteFile(dir.File("file"), "");
-  EXPECT_EQ(InstanceLock(dir.File("file")).state(), State::kUnavailable);
-  EXPECT_EQ(InstanceLock(dir.File("missing")).state(), State::kUnavailable);
+  EXPECT_TRUE(InstanceLock(dir.File("file")).Held());
+  EXPECT_TRUE(InstanceLock(dir.File("missing")).Held());
 }
 
 TEST(InstanceLockTest, AKilledHolderNeverBlocksAStart) {
@@ -48,7 +47,7 @@ TEST(InstanceLockTest, AKilledHolderNeverBlocksAStart) {
   pid_t child = ::fork();
   if (child == 0) {
     InstanceLock held(dir.Path());
-    char state = held.state() == State::kHeld ? 'y' : 'n';
+    char state = held.Held() ? 'y' : 'n';
     if (::write(ready[1], &state, 1) != 1) _exit(1);
     for (;;) ::pause();
   }
@@ -59,11 +58,11 @@ TEST(InstanceLockTest, AKilledHolderNeverBlocksAStart) {
   ASSERT_EQ(::read(ready[0], &state, 1), 1);
   ::close(ready[0]);
   EXPECT_EQ(state, 'y');
-  EXPECT_EQ(InstanceLock(dir.Path()).state(), State::kHeldByOther);
+  EXPECT_FALSE(InstanceLock(dir.Path()).Held());
   ::kill(child, SIGKILL);
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_EQ(InstanceLock(dir.Path()).state(), State::kHeld);
+  EXPECT_TRUE(InstanceLock(dir.Path()).Held());
 }
 
 TEST(InstanceLockTest, OneFolderOneChannelName) {
