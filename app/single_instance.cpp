@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 
 #include "app/message_boxes.h"
 #include "responder/instance_lock.h"
