@@ -184,6 +184,7 @@ class MainWindow : public QWidget, private responder::JobView {
   void RowRemoved(int index) override;
   void RowChanged(int index, const responder::ListedMessage& row) override;
   void Pause() override;
+  void RunFinished(int answered, int not_answered) override;
   // Connects `signal` of `sender` to `slot`, run inside ReportFailures.
   template <typename Sender, typename Signal>
   void ConnectReported(Sender* sender, Signal signal,

@@ -79,6 +79,8 @@ responder::Settings MainWindow::CurrentSettings() {
   settings.subject = ToBytes(form2_->Edit3()->text());
   settings.forward = form2_->CheckBox1()->isChecked();
   settings.forward_address = ToBytes(form2_->Edit4()->text());
+  settings.auto_reply_rules = form2_->AutoReplyRules()->isChecked();
+  settings.once_per_sender_days = form2_->OncePerSender()->Value();
   return settings;
 }
 
@@ -134,5 +136,11 @@ void MainWindow::RowChanged(int index, const responder::ListedMessage& row) {
 }
 
 void MainWindow::Pause() { ShowMessage("1"); }
+
+void MainWindow::RunFinished(int answered, int not_answered) {
+  SetPanelText(2, QString("Answered: %1, not answered: %2")
+                      .arg(answered)
+                      .arg(not_answered));
+}
 
 }  // namespace replyvane::app

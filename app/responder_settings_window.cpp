@@ -15,16 +15,20 @@
 #include <memory>
 
 #include "app/message_boxes.h"
+#include "app/numeric_box.h"
 #include "app/pictures.h"
 #include "app/settings_store.h"
 #include "app/window_helpers.h"
+#include "responder/settings_files.h"
 
 namespace replyvane::app {
 
 namespace {
 
 constexpr int kContentWidth = 578;
-constexpr int kContentHeight = 457;
+// The specified controls end at 457; the rules for automatic replies sit
+// in a strip below them.
+constexpr int kContentHeight = 509;
 
 }  // namespace
 
@@ -44,7 +48,7 @@ ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
           &ResponderSettingsWindow::BitBtn2Click);
 
   SetTabOrder({edit1_, edit2_, memo1_, list_box1_, bit_btn1_, bit_btn2_, edit3_,
-               check_box1_, edit4_});
+               check_box1_, edit4_, auto_reply_rules_, once_per_sender_});
   FormCreate(form1, store);
 }
 
@@ -77,6 +81,21 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
   memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo1_->setTabChangesFocus(true);
   memo1_->setGeometry(8, 192, 561, 257);
+
+  auto_reply_rules_ = new QCheckBox(content);
+  auto_reply_rules_->setObjectName("AutoReplyRules");
+  auto_reply_rules_->setGeometry(8, 460, 15, 17);
+  auto_reply_rules_->setChecked(true);
+  AddLabel(content, "Follow the rules for automatic replies (RFC 3834)", 24,
+           462);
+  AddLabel(content, "Answer each sender at most once every", 8, 486);
+  once_per_sender_ = new NumericBox(content);
+  once_per_sender_->setObjectName("OncePerSender");
+  once_per_sender_->SetMinValue(0);
+  once_per_sender_->SetMaxValue(responder::kMaxOncePerSenderDays);
+  once_per_sender_->setGeometry(232, 482, 49, kEditHeight);
+  once_per_sender_->setText("0");
+  AddLabel(content, "days", 288, 486);
 }
 
 void ResponderSettingsWindow::FormCreate(SettingsWindow& form1,

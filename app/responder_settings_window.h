@@ -19,6 +19,7 @@ class QTextEdit;
 namespace replyvane::app {
 
 class SettingsStore;
+class NumericBox;
 class SettingsWindow;
 
 class ResponderSettingsWindow : public QWidget {
@@ -46,6 +47,10 @@ class ResponderSettingsWindow : public QWidget {
   QLineEdit* Edit3() const { return edit3_; }           // subject
   QLineEdit* Edit4() const { return edit4_; }           // forward address
   QCheckBox* CheckBox1() const { return check_box1_; }  // forward switch
+  // "Follow the rules for automatic replies (RFC 3834)", ticked by default.
+  QCheckBox* AutoReplyRules() const { return auto_reply_rules_; }
+  // "Answer each sender at most once every N days"; 0: every message.
+  NumericBox* OncePerSender() const { return once_per_sender_; }
   QListWidget* ListBox1() const { return list_box1_; }  // attachment paths
   QTextEdit* Memo1() const { return memo1_; }           // response text
   QPushButton* BitBtn1() const { return bit_btn1_; }    // "Add"
@@ -65,6 +70,8 @@ class ResponderSettingsWindow : public QWidget {
   QLineEdit* edit3_ = nullptr;
   QLineEdit* edit4_ = nullptr;
   QCheckBox* check_box1_ = nullptr;
+  QCheckBox* auto_reply_rules_ = nullptr;
+  NumericBox* once_per_sender_ = nullptr;
   QListWidget* list_box1_ = nullptr;
   QTextEdit* memo1_ = nullptr;
   QPushButton* bit_btn1_ = nullptr;

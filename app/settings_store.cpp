@@ -13,6 +13,7 @@
 #include "app/numeric_box.h"
 #include "app/responder_settings_window.h"
 #include "app/settings_window.h"
+#include "responder/settings_files.h"
 #include "responder/data_files.h"
 #include "responder/ini_file.h"
 
@@ -96,6 +97,10 @@ void SettingsStore::Load(SettingsWindow& form1,
     form2.Edit3()->setText(text("3"));
     form2.CheckBox1()->setChecked(ini.ReadBool(kResponder, "4", true));
     form2.Edit4()->setText(text("5"));
+    form2.AutoReplyRules()->setChecked(ini.ReadBool(
+        responder::kAutoRepliesSection, responder::kFollowRulesKey, true));
+    form2.OncePerSender()->setText(FromBytes(ini.ReadString(
+        responder::kAutoRepliesSection, responder::kOncePerSenderKey, "0")));
   }
   if (auto text = ReadResponseFile(ResponseFileName())) {
     QString memo = FromBytes(*text);
@@ -137,6 +142,20 @@ void SettingsStore::Save(const SettingsWindow& form1,
   text("3", form2.Edit3());
   ini.WriteBool(kResponder, "4", form2.CheckBox1()->isChecked());
   text("5", form2.Edit4());
+  // A file that never had them stays as it was: the keys of the automatic-
+  // reply rules are written once they differ from their defaults.
+  auto unless_default = [&](const char* key, const std::string& value,
+                            const std::string& default_value) {
+    const bool present =
+        ini.ReadString(responder::kAutoRepliesSection, key, "\x01") != "\x01";
+    if (present || value != default_value) {
+      ini.WriteString(responder::kAutoRepliesSection, key, value);
+    }
+  };
+  unless_default(responder::kFollowRulesKey,
+                 form2.AutoReplyRules()->isChecked() ? "1" : "0", "1");
+  unless_default(responder::kOncePerSenderKey,
+                 std::to_string(form2.OncePerSender()->Value()), "0");
   ini.UpdateFile();
 }
 

@@ -49,6 +49,9 @@ class JobView {
                            const MessageOutcome& /*outcome*/) {}
   // The pause after each answered message; returns when the run may go on.
   virtual void Pause() {}
+  // The run is over: how many messages it answered and how many it did not
+  // answer (for the rules, or for want of a sender).
+  virtual void RunFinished(int /*answered*/, int /*not_answered*/) {}
 };
 
 }  // namespace replyvane::responder

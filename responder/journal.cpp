@@ -45,6 +45,10 @@ std::vector<std::string_view> SplitTabs(std::string_view line) {
   return fields;
 }
 
+// Sender entries share the file with message entries, whose identities
+// begin with "uidl:" or "sha256:".
+constexpr char kSenderPrefix[] = "sender:";
+
 std::string ErrnoText(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + ::strerror(errno);
 }
@@ -178,11 +182,27 @@ std::string AnsweredJournal::Append(const std::string& identity,
   return failure;
 }
 
+std::string AnsweredJournal::RecordSender(const std::string& address,
+                                          int64_t now) {
+  const std::string identity = kSenderPrefix + core::LowerCase(address);
+  JournalEntry& entry = entries_[identity];
+  entry.sender = core::LowerCase(address);
+  entry.answered_at = now;
+  return Append(identity, entry);
+}
+
+int64_t AnsweredJournal::LastAnswered(const std::string& address) const {
+  const JournalEntry* entry = Find(kSenderPrefix + core::LowerCase(address));
+  return entry == nullptr ? 0 : entry->answered_at;
+}
+
 std::string AnsweredJournal::Prune(const std::set<std::string>& on_server,
-                                   int64_t now) {
+                                   int64_t now, int64_t sender_keep_seconds) {
   for (auto it = entries_.begin(); it != entries_.end();) {
-    const bool gone = on_server.count(it->first) == 0;
-    const bool old = now - it->second.answered_at > kJournalKeepSeconds;
+    const bool sender = it->first.starts_with(kSenderPrefix);
+    const bool gone = !sender && on_server.count(it->first) == 0;
+    const bool old = now - it->second.answered_at >
+                     (sender ? sender_keep_seconds : kJournalKeepSeconds);
     it = gone || old ? entries_.erase(it) : std::next(it);
   }
   if (path_.empty()) return "";

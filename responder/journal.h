@@ -53,10 +53,18 @@ class AnsweredJournal {
                              const std::string& sender, int64_t now);
   std::string RecordForwarded(const std::string& identity, int64_t now);
 
-  // Keeps only the entries of `on_server` that are younger than
-  // kJournalKeepSeconds, and rewrites the file whole (temporary file,
+  // Records that `address` (any case) was answered now, for the once-per-
+  // sender rule; on disk when this returns. Returns a failure text.
+  std::string RecordSender(const std::string& address, int64_t now);
+  // When `address` (any case) was last answered; 0 when never.
+  int64_t LastAnswered(const std::string& address) const;
+
+  // Keeps only the message entries of `on_server` that are younger than
+  // kJournalKeepSeconds, and the sender entries younger than
+  // `sender_keep_seconds`, and rewrites the file whole (temporary file,
   // fsync, rename). Returns a failure text, empty on success.
-  std::string Prune(const std::set<std::string>& on_server, int64_t now);
+  std::string Prune(const std::set<std::string>& on_server, int64_t now,
+                    int64_t sender_keep_seconds = kJournalKeepSeconds);
 
   size_t Size() const { return entries_.size(); }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "message/date_time.h"
+#include "responder/auto_reply_rules.h"
 
 namespace replyvane::responder {
 
@@ -22,6 +23,10 @@ struct ListedMessage {
   std::string status = "n/a";
   // Who it is across checks: its UIDL, or a hash of its listed fields.
   std::string identity;
+  // Its best reply address alone (message::BestSenderAddress).
+  std::string sender_address;
+  // What the rules for automatic replies read off its header block.
+  MessageKind kind;
 };
 
 // What the run did with one message.

@@ -4,6 +4,7 @@
 // connection and the rows as they are.
 #include <time.h>
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <set>
@@ -111,7 +112,10 @@ void ResponderJob::CheckMailbox() {
       ListHeaders(message_count_);
       std::set<std::string> on_server;
       for (const ListedMessage& row : rows_) on_server.insert(row.identity);
-      Notice(journal_.Prune(on_server, ::time(nullptr)));
+      const int64_t days = view_.CurrentSettings().once_per_sender_days;
+      Notice(journal_.Prune(
+          on_server, ::time(nullptr),
+          std::max<int64_t>(days * 24 * 60 * 60, kJournalKeepSeconds)));
       view_.MailboxListed();
     }
   }
@@ -156,6 +160,8 @@ void ResponderJob::ListHeaders(int32_t count) {
     row.size = pop_->GetMessageSize(n);
     row.reply_to = message::ReplyRecipient(*msg_);
     row.identity = Identity(n, *msg_);
+    row.sender_address = message::BestSenderAddress(*msg_);
+    row.kind = ClassifyMessage(msg_->Headers(), row.sender_address);
     rows_.push_back(row);
     view_.RowAdded(rows_.back());
   }

@@ -112,6 +112,8 @@ class ResponderJob {
   // The identities of the listed messages, from UIDL or, where the server
   // gives none, from the listed header fields.
   std::string Identity(int32_t number, const message::Message& listed);
+  // Why the rules keep `listed` from being answered now; empty: answer it.
+  std::string WhyNotAnswered(const ListedMessage& listed);
   // Reports a journal failure (once per text) to the view.
   void Notice(const std::string& text);
 
@@ -122,6 +124,8 @@ class ResponderJob {
   // ids are asked message by message.
   std::optional<std::map<int, std::string>> unique_ids_;
   bool uidl_per_message_ = false;
+  int answered_count_ = 0;
+  int not_answered_count_ = 0;
   std::string last_notice_;
   bool checking_ = false;
   int32_t message_count_ = 0;

@@ -34,11 +34,39 @@ namespace {
 }  // namespace
 
 void ResponderJob::ProcessMessages() {
+  answered_count_ = 0;
+  not_answered_count_ = 0;
   for (int row = int(rows_.size()) - 1; row >= 0; --row) {
     if (!ProcessRow(row)) break;
   }
   pop_->CloseConnection();
   view_.SetConnected(false);
+  if (view_.CurrentSettings().auto_reply_rules) {
+    view_.RunFinished(answered_count_, not_answered_count_);
+  }
+}
+
+std::string ResponderJob::WhyNotAnswered(const ListedMessage& listed) {
+  const Settings settings = view_.CurrentSettings();
+  if (settings.auto_reply_rules) {
+    std::string reason = NotAnsweredReason(listed.kind, listed.sender_address,
+                                           settings.from_address);
+    if (!reason.empty()) return reason;
+  }
+  if (settings.once_per_sender_days > 0) {
+    const int64_t last = journal_.LastAnswered(listed.sender_address);
+    const int64_t now = ::time(nullptr);
+    if (last > 0 &&
+        now - last < int64_t(settings.once_per_sender_days) * 24 * 60 * 60) {
+      char date[16];
+      const time_t when = time_t(last);
+      struct tm local;
+      ::localtime_r(&when, &local);
+      ::strftime(date, sizeof(date), "%Y-%m-%d", &local);
+      return std::string("answered on ") + date;
+    }
+  }
+  return "";
 }
 
 bool ResponderJob::ProcessRow(int row) {
@@ -54,6 +82,7 @@ bool ResponderJob::ProcessRow(int row) {
     view_.RowChanged(row, rows_[size_t(row)]);
     MessageOutcome outcome;
     outcome.not_answered = "no sender address";
+    ++not_answered_count_;
     view_.MessageDone(rows_[size_t(row)], outcome);
     return true;
   }
@@ -68,13 +97,26 @@ bool ResponderJob::ProcessRow(int row) {
     outcome.already_answered = true;
     rows_[size_t(row)].status = kAlreadyAnsweredText;
     view_.RowChanged(row, rows_[size_t(row)]);
+  } else if (std::string why = WhyNotAnswered(listed); !why.empty()) {
+    // Still forwarded and deleted, so the owner sees it.
+    outcome.not_answered = why;
+    ++not_answered_count_;
+    rows_[size_t(row)].status = "Not answered: " + why;
+    view_.RowChanged(row, rows_[size_t(row)]);
   } else {
     ComposeResponse(*msg_send_, ReadResponseText(), listed.reply_to);
+    if (view_.CurrentSettings().auto_reply_rules) {
+      for (const std::string& line : ResponseHeaders(listed.kind)) {
+        msg_send_->ExtraHeaders().Add(line);
+      }
+    }
     SendThroughSmtp(*msg_send_, [&] {
-      Notice(journal_.RecordAnswered(listed.identity, listed.reply_to,
-                                     ::time(nullptr)));
+      const int64_t now = ::time(nullptr);
+      Notice(journal_.RecordAnswered(listed.identity, listed.reply_to, now));
+      Notice(journal_.RecordSender(listed.sender_address, now));
     });
     outcome.answered = true;
+    ++answered_count_;
   }
   if (view_.CurrentSettings().forward && !forwarded_before) {
     msg_send_->ResetMessage();
@@ -85,6 +127,9 @@ bool ResponderJob::ProcessRow(int row) {
     const Settings settings = view_.CurrentSettings();
     ComposeForward(*forward_msg_, *msg_send_, listed.from,
                    settings.forward_address, settings.from_address);
+    if (settings.auto_reply_rules) {
+      forward_msg_->ExtraHeaders().Add(kForwardHeader);
+    }
     SendThroughSmtp(*forward_msg_, [&] {
       Notice(journal_.RecordForwarded(listed.identity, ::time(nullptr)));
     });

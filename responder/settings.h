@@ -33,6 +33,12 @@ struct Settings {
   std::string subject;                        // the response's subject
   bool forward = false;
   std::string forward_address;
+
+  // The rules for automatic replies (auto_reply_rules.h); off, the
+  // responses are exactly what they were before the rules.
+  bool auto_reply_rules = true;
+  // Each sender answered at most once in this many days; 0: every message.
+  int32_t once_per_sender_days = 0;
 };
 
 }  // namespace replyvane::responder

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "core/text.h"
 #include "responder/data_files.h"
 #include "responder/ini_file.h"
@@ -61,6 +63,11 @@ Settings ReadSavedSettings(const std::string& folder) {
   settings.subject = ini.ReadString(kResponderSection, "3", "");
   settings.forward = ini.ReadBool(kResponderSection, "4", true);
   settings.forward_address = ini.ReadString(kResponderSection, "5", "");
+  settings.auto_reply_rules =
+      ini.ReadBool(kAutoRepliesSection, kFollowRulesKey, true);
+  settings.once_per_sender_days = std::clamp(
+      ini.ReadInteger(kAutoRepliesSection, kOncePerSenderKey, 0), 0,
+      kMaxOncePerSenderDays);
   if (auto text = ReadResponseFile(response_path)) {
     settings.response_body = core::SplitLines(*text);
   }

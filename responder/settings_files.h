@@ -20,6 +20,13 @@ inline constexpr char kResponseFileName[] = "response.dat";
 inline constexpr char kAttachFileName[] = "attach.dat";
 inline constexpr char kOptionsSection[] = "Options";
 inline constexpr char kResponderSection[] = "Reponder";
+// The rules for automatic replies, written only when they differ from their
+// defaults (on, and every message answered).
+inline constexpr char kAutoRepliesSection[] = "AutoReplies";
+inline constexpr char kFollowRulesKey[] = "FollowRules";
+inline constexpr char kOncePerSenderKey[] = "OncePerSenderDays";
+// The longest once-per-sender period the settings take, in days.
+inline constexpr int32_t kMaxOncePerSenderDays = 3650;
 
 // The settings cannot be read: no Settings.ini, or a file that exists but
 // cannot be opened.

@@ -175,6 +175,10 @@ void CorpusTest::WholeMailboxAnsweredForwardedOrKept() {
   responder.SetSmtp(smtp.Port());
   responder.SetResponse(kFrom, "Thank you", "Thanks for your mail.");
   responder.SetForward(true, kForward);
+  // The corpus holds newsletters, list posts and bounces that the rules
+  // for automatic replies would leave unanswered: this run is about
+  // reading whatever strangers send.
+  responder.Form2().AutoReplyRules()->setChecked(false);
   QElapsedTimer clock;
   clock.start();
   responder.Check();

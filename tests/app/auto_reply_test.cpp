@@ -1,0 +1,185 @@
+// The rules for automatic replies through the real windows against scripted
+// servers: a mailbox mixing person-to-person mail with every kind of
+// automatic message; exactly the person-to-person ones are answered, all
+// are forwarded and deleted, the rows say why, the status bar counts; and
+// the switch in the settings window gives back the plain responses.
+#include <QCheckBox>
+#include <QTreeWidget>
+#include <QtTest>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/app/mail_scripts.h"
+#include "tests/app/responder_harness.h"
+#include "tests/support/scripted_server.h"
+
+namespace replyvane::testing {
+namespace {
+
+const char kFrom[] = "me@example.com";
+const char kForward[] = "fw@example.com";
+
+struct Case {
+  Incoming message;
+  QString status;  // "" when answered
+};
+
+Case Make(const std::string& subject, const std::string& from,
+          std::vector<std::string> headers, const QString& status) {
+  Case c;
+  c.message.subject = subject;
+  c.message.from = from;
+  c.message.extra_headers = std::move(headers);
+  c.status = status;
+  return c;
+}
+
+std::vector<Case> MixedMailbox() {
+  return {
+      Make("person", "Ann <ann@example.com>",
+           {"Message-ID: <p1@example.com>", "References: <p0@example.com>"},
+           ""),
+      Make("vacation", "bob@example.com", {"Auto-Submitted: auto-replied"},
+           "Not answered: automatic message"),
+      Make("explicitly a person", "cat@example.com", {"Auto-Submitted: no"},
+           ""),
+      Make("newsletter", "news@example.com", {"Precedence: BULK"},
+           "Not answered: mailing list"),
+      Make("first class", "dan@example.com", {"Precedence: first-class"}, ""),
+      Make("list post", "eve@example.com",
+           {"List-Id: The list", " <list.example.com>"},
+           "Not answered: mailing list"),
+      Make("bounce", "=?UTF-8?Q?Mail_Delivery?= <MAILER-DAEMON@mx.example.com>",
+           {}, "Not answered: automatic message"),
+      Make("ourselves", "Me <ME@example.com>", {},
+           "Not answered: our own address"),
+      Make("null return path", "fay@example.com", {"Return-Path: <>"},
+           "Not answered: automatic message"),
+      Make("shop", "NoReply@shop.example", {},
+           "Not answered: automatic message"),
+      Make("loop", "gus@example.com", {"X-Loop: me@example.com"},
+           "Not answered: our own address"),
+  };
+}
+
+// The address of a From text.
+std::string AddressOf(const std::string& from) {
+  const size_t open = from.find('<');
+  if (open == std::string::npos) return from;
+  return from.substr(open + 1, from.find('>') - open - 1);
+}
+
+}  // namespace
+
+class AutoReplyTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void OnlyPeopleAreAnsweredAndEveryoneIsForwarded();
+  void SwitchedOffEveryMessageIsAnsweredAsBefore();
+};
+
+void AutoReplyTest::OnlyPeopleAreAnsweredAndEveryoneIsForwarded() {
+  const std::vector<Case> cases = MixedMailbox();
+  std::vector<Incoming> mailbox;
+  for (const Case& c : cases) mailbox.push_back(c.message);
+  Script pop_script = Pop3Listing(mailbox);
+  std::vector<Script> smtp_scripts;
+  for (size_t i = mailbox.size(); i > 0; --i) {
+    const Case& c = cases[i - 1];
+    if (c.status.isEmpty()) {
+      smtp_scripts.push_back(SmtpScript({kFrom, {AddressOf(c.message.from)}}));
+    }
+    Pop3Retrieve(pop_script, int(i), c.message);
+    smtp_scripts.push_back(SmtpScript({kFrom, {kForward}}));
+    Pop3Delete(pop_script, int(i));
+  }
+  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer smtp(std::move(smtp_scripts));
+  Responder responder;
+  responder.SetPop3(pop.Port());
+  responder.SetSmtp(smtp.Port());
+  responder.SetResponse(kFrom, "Away", "I am away.");
+  responder.SetForward(true, kForward);
+  QVERIFY(responder.Form2().AutoReplyRules()->isChecked());  // the default
+  // The rows are gone by the end: their statuses are caught as they change.
+  std::map<QString, QString> statuses;
+  QObject::connect(responder.Main().lvHeaders(), &QTreeWidget::itemChanged,
+                   [&](QTreeWidgetItem* item, int column) {
+                     if (column == 5) statuses[item->text(0)] = item->text(5);
+                   });
+  responder.Check();
+
+  QVERIFY2(pop.Played(), pop.Report().c_str());
+  QVERIFY2(smtp.Played(), smtp.Report().c_str());
+  QCOMPARE(responder.Rows(), 0);
+  for (const Case& c : cases) {
+    const QString subject = QString::fromStdString(c.message.subject);
+    // Answered rows keep the listing's "n/a".
+    QCOMPARE(statuses[subject], c.status.isEmpty() ? QString("n/a") : c.status);
+  }
+  QCOMPARE(responder.Main().PanelText(2),
+           QString("Answered: 3, not answered: 8"));
+  // Responses carry the rules' headers after all others; forwards say they
+  // are automatic.
+  const std::vector<std::string> bodies = smtp.Bodies();
+  size_t next = 0;
+  for (size_t i = cases.size(); i > 0; --i) {
+    const Case& c = cases[i - 1];
+    if (c.status.isEmpty()) {
+      const std::string header = HeaderBlock(DotUnstuffed(bodies.at(next++)));
+      QVERIFY2(
+          header.find("\r\nX-Library: Vorn 9.00.10\r\n"
+                      "Auto-Submitted: auto-replied\r\n") != std::string::npos,
+          header.c_str());
+      if (c.message.subject == "person") {
+        QVERIFY2(header.ends_with(
+                     "Auto-Submitted: auto-replied\r\n"
+                     "In-Reply-To: <p1@example.com>\r\n"
+                     "References: <p0@example.com> <p1@example.com>\r\n"),
+                 header.c_str());
+      }
+    }
+    const std::string forward = DotUnstuffed(bodies.at(next++));
+    QCOMPARE(HeaderValue(forward, "Auto-Submitted"),
+             std::string("auto-forwarded"));
+  }
+  QCOMPARE(next, bodies.size());
+}
+
+void AutoReplyTest::SwitchedOffEveryMessageIsAnsweredAsBefore() {
+  const std::vector<Case> cases = MixedMailbox();
+  std::vector<Incoming> mailbox;
+  for (const Case& c : cases) mailbox.push_back(c.message);
+  Script pop_script = Pop3Listing(mailbox);
+  std::vector<Script> smtp_scripts;
+  for (size_t i = mailbox.size(); i > 0; --i) {
+    smtp_scripts.push_back(
+        SmtpScript({kFrom, {AddressOf(cases[i - 1].message.from)}}));
+    Pop3Delete(pop_script, int(i));
+  }
+  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer smtp(std::move(smtp_scripts));
+  Responder responder;
+  responder.SetPop3(pop.Port());
+  responder.SetSmtp(smtp.Port());
+  responder.SetResponse(kFrom, "Away", "I am away.");
+  responder.Form2().AutoReplyRules()->setChecked(false);
+  responder.Check();
+
+  QVERIFY2(pop.Played(), pop.Report().c_str());
+  QVERIFY2(smtp.Played(), smtp.Report().c_str());
+  QCOMPARE(responder.Main().PanelText(2), QString());
+  for (const std::string& body : smtp.Bodies()) {
+    // The block ends as it always did.
+    const std::string header = HeaderBlock(DotUnstuffed(body));
+    QVERIFY2(header.ends_with("X-Priority: 3\r\nX-Library: Vorn 9.00.10\r\n"),
+             header.c_str());
+  }
+}
+
+}  // namespace replyvane::testing
+
+QTEST_MAIN(replyvane::testing::AutoReplyTest)
+#include "auto_reply_test.moc"
