@@ -4,6 +4,7 @@
 // are forwarded and deleted, the rows say why, the status bar counts; and
 // the switch in the settings window gives back the plain responses.
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QTreeWidget>
 #include <QtTest>
 #include <map>
@@ -13,6 +14,7 @@
 #include "tests/app/mail_scripts.h"
 #include "tests/app/responder_harness.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace replyvane::testing {
 namespace {
@@ -78,6 +80,7 @@ class AutoReplyTest : public QObject {
  private slots:
   void OnlyPeopleAreAnsweredAndEveryoneIsForwarded();
   void SwitchedOffEveryMessageIsAnsweredAsBefore();
+  void SettingsAreWrittenOnlyWhenTheyDifferFromTheDefaults();
 };
 
 void AutoReplyTest::OnlyPeopleAreAnsweredAndEveryoneIsForwarded() {
@@ -177,6 +180,30 @@ void AutoReplyTest::SwitchedOffEveryMessageIsAnsweredAsBefore() {
     QVERIFY2(header.ends_with("X-Priority: 3\r\nX-Library: Vorn 9.00.10\r\n"),
              header.c_str());
   }
+}
+
+void AutoReplyTest::SettingsAreWrittenOnlyWhenTheyDifferFromTheDefaults() {
+  TempDir dir("rules");
+  const std::string ini = dir.File("Settings.ini");
+  {
+    app::Program program(dir.Path());
+    QVERIFY(program.frmMain().close());
+  }
+  QVERIFY(ReadFile(ini).find("AutoReplies") == std::string::npos);
+  {
+    app::Program program(dir.Path());
+    QVERIFY(program.Form2().AutoReplyRules()->isChecked());
+    QCOMPARE(program.Form2().OncePerSender()->text(), QString("0"));
+    program.Form2().AutoReplyRules()->setChecked(false);
+    program.Form2().OncePerSender()->setText("3");
+    QVERIFY(program.frmMain().close());
+  }
+  QVERIFY2(ReadFile(ini).ends_with(
+               "[AutoReplies]\r\nFollowRules=0\r\nOncePerSenderDays=3\r\n"),
+           ReadFile(ini).c_str());
+  app::Program program(dir.Path());
+  QVERIFY(!program.Form2().AutoReplyRules()->isChecked());
+  QCOMPARE(program.Form2().OncePerSender()->Value(), 3);
 }
 
 }  // namespace replyvane::testing
