@@ -15,7 +15,8 @@
 //   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release
 //         -DREPLYVANE_BUILD_BENCH=ON
 //   cmake --build build/bench --target response_run_bench -j2
-//   build/bench/bench/response_run_bench [sizes...]
+//   build/bench/bench/response_run_bench [--runs=N] [--only=ours] [sizes...]
+// With --runs, every figure is the median of N runs (clients interleaved).
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/resource.h>
@@ -23,6 +24,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -496,13 +498,33 @@ Result Measure(Client client, int count, bool forward, const Attachments& files,
   return result;
 }
 
+// The run of median time (its memory and listing time with it).
+Result Median(std::vector<Result> results) {
+  if (results.empty()) return Result{1e-9, 0, 0, true};
+  std::sort(
+      results.begin(), results.end(),
+      [](const Result& a, const Result& b) { return a.seconds < b.seconds; });
+  return results[results.size() / 2];
+}
+
 }  // namespace
 }  // namespace replyvane
 
 int main(int argc, char* argv[]) {
   using namespace replyvane;
   std::vector<int> sizes;
-  for (int i = 1; i < argc; ++i) sizes.push_back(std::stoi(argv[i]));
+  int runs = 1;
+  std::string only;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--runs=", 0) == 0) {
+      runs = std::max(1, std::stoi(arg.substr(7)));
+    } else if (arg.rfind("--only=", 0) == 0) {
+      only = arg.substr(7);
+    } else {
+      sizes.push_back(std::stoi(arg));
+    }
+  }
   if (sizes.empty()) sizes = {10, 100, 1000};
   if (!DovecotServer::MissingReason().empty() ||
       !SmtpServer::MissingReason().empty()) {
@@ -522,11 +544,17 @@ int main(int argc, char* argv[]) {
   bool ok = true;
   for (int count : sizes) {
     for (bool forward : {false, true}) {
-      Result r[3];
-      for (Client client : {Client::kOurs, Client::kPython, Client::kFloor}) {
-        r[int(client)] = Measure(client, count, forward, files, capture);
-        ok = ok && r[int(client)].ok;
+      std::vector<Result> all[3];
+      for (int run = 0; run < runs; ++run) {
+        for (Client client : {Client::kOurs, Client::kPython, Client::kFloor}) {
+          if (!only.empty() && only != Name(client)) continue;
+          all[int(client)].push_back(
+              Measure(client, count, forward, files, capture));
+          ok = ok && all[int(client)].back().ok;
+        }
       }
+      Result r[3];
+      for (int c = 0; c < 3; ++c) r[c] = Median(all[c]);
       auto per = [&](const Result& x) { return x.seconds * 1000 / count; };
       std::printf(
           "%6d %4s | %9.2f %9.2f %9.2f | %7.2f %7.2f | %8ld %8ld %8ld | "
