@@ -55,6 +55,17 @@ const TextPart* FirstTextPart(const MessageParts& parts,
   return nullptr;
 }
 
+const TextPart* FirstPartWithText(const MessageParts& parts) {
+  for (int i = 0; i < parts.Count(); ++i) {
+    const TextPart* text = parts[i].AsText();
+    if (text == nullptr) continue;
+    for (const std::string& line : text->Body()) {
+      if (!core::Trim(line).empty()) return text;
+    }
+  }
+  return nullptr;
+}
+
 std::string CharsetOf(const MessagePart& part) {
   return ParameterValue(part.ContentType(), "CHARSET=");
 }
@@ -127,6 +138,10 @@ std::vector<std::string> ForwardTextLines(const Message& fetched) {
     lines = LinesToSystemCodeset(plain->Body(), CharsetOf(*plain));
   } else if (const TextPart* html = FirstTextPart(parts, "html")) {
     lines = HtmlPartLines(*html);
+  } else if (const TextPart* other = FirstPartWithText(parts)) {
+    // A part that is not what it claims (a multipart whose boundary never
+    // comes): its raw lines are the text there is.
+    lines = LinesToSystemCodeset(other->Body(), CharsetOf(*other));
   } else {
     lines = LinesToSystemCodeset(fetched.Body(), fetched.CharSet());
   }

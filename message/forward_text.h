@@ -2,7 +2,9 @@
 // names of its attachments. A message without parts gives its body lines
 // (converted from its declared charset when they hold 8-bit text); a
 // message with parts gives the first text/plain part, else the first
-// text/html part as plain text, else its body lines, then one line
+// text/html part as plain text, else the first other part that holds text
+// (raw text that could not be read as the part claims), else its body
+// lines, then one line
 // "Attachment: name (size bytes)" per attachment. Text comes out in the
 // system codeset. Nothing here fails: text that does not convert is kept
 // as well as it can be read.

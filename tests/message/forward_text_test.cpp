@@ -68,6 +68,16 @@ TEST(ForwardTextTest, HtmlPartWhenThereIsNoPlainOne) {
                                           "", "next!"}));
 }
 
+TEST(ForwardTextTest, RawTextOfAPartThatIsNotWhatItClaims) {
+  ScopedCodeset utf8("UTF-8");
+  Message msg;
+  TextPart& inner = msg.MessageParts().AddTextPart(
+      {"--xx", "Content-Type: text/plain", "", "Inner text."});
+  inner.SetContentType("multipart/alternative; boundary=\"wi\"");
+  EXPECT_EQ(ForwardTextLines(msg),
+            (Lines{"--xx", "Content-Type: text/plain", "", "Inner text."}));
+}
+
 TEST(HtmlTextTest, MarkupToLines) {
   struct Row {
     std::string html;
