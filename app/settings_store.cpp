@@ -7,15 +7,17 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTextEdit>
+#include <algorithm>
 #include <vector>
 
 #include "app/local_text.h"
 #include "app/numeric_box.h"
 #include "app/responder_settings_window.h"
 #include "app/settings_window.h"
-#include "responder/settings_files.h"
 #include "responder/data_files.h"
+#include "responder/encryption_settings.h"
 #include "responder/ini_file.h"
+#include "responder/settings_files.h"
 
 namespace replyvane::app {
 
@@ -54,6 +56,19 @@ int32_t SelectedAuthentication(const QComboBox* box) {
                        Qt::MatchFixedString | Qt::MatchCaseSensitive);
 }
 
+// The encryption controls of one server.
+struct EncryptionControls {
+  responder::Server server;
+  QComboBox* mode;
+  QLineEdit* fingerprint;
+};
+
+std::vector<EncryptionControls> Encryption(const SettingsWindow& form1) {
+  return {
+      {responder::Server::kPop3, form1.Pop3Mode(), form1.Pop3Fingerprint()},
+      {responder::Server::kSmtp, form1.SmtpMode(), form1.SmtpFingerprint()}};
+}
+
 }  // namespace
 
 std::string ExecutableDirectory() {
@@ -89,6 +104,12 @@ void SettingsStore::Load(SettingsWindow& form1,
           FromBytes(ini.ReadString(kOptions, std::to_string(i + 1), "")));
     }
     SelectAuthentication(form1.ComboBox1(), ini.ReadInteger(kOptions, "10", 0));
+    for (const EncryptionControls& controls : Encryption(form1)) {
+      const responder::ServerEncryption value =
+          responder::ReadEncryption(ini, controls.server);
+      controls.mode->setCurrentIndex(static_cast<int>(value.mode));
+      controls.fingerprint->setText(FromBytes(value.fingerprint));
+    }
     auto text = [&](const char* key) {
       return FromBytes(ini.ReadString(kResponder, key, ""));
     };
@@ -156,6 +177,12 @@ void SettingsStore::Save(const SettingsWindow& form1,
                  form2.AutoReplyRules()->isChecked() ? "1" : "0", "1");
   unless_default(responder::kOncePerSenderKey,
                  std::to_string(form2.OncePerSender()->Value()), "0");
+  for (const EncryptionControls& controls : Encryption(form1)) {
+    responder::WriteEncryption(
+        ini, controls.server,
+        {static_cast<net::TLSMode>(std::max(controls.mode->currentIndex(), 0)),
+         ToBytes(controls.fingerprint->text().trimmed())});
+  }
   ini.UpdateFile();
 }
 

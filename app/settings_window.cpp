@@ -8,16 +8,21 @@
 #include "app/numeric_box.h"
 #include "app/pictures.h"
 #include "app/window_helpers.h"
+#include "responder/encryption_settings.h"
 
 namespace replyvane::app {
 
 namespace {
 
 constexpr int kContentWidth = 545;
-// The specified window's contents, then a line for the settings folder.
+// The specified window's contents, the encryption of each server below
+// them, then a line for the settings folder.
 constexpr int kSpecifiedHeight = 201;
+constexpr int kEncryptionTop = kSpecifiedHeight;
+constexpr int kEncryptionHeight = 84;
+constexpr int kFolderLineTop = kEncryptionTop + kEncryptionHeight;
 constexpr int kFolderLineHeight = 20;
-constexpr int kContentHeight = kSpecifiedHeight + kFolderLineHeight;
+constexpr int kContentHeight = kFolderLineTop + kFolderLineHeight;
 
 NumericBox* AddNumericBox(QWidget* parent, const char* name, int x, int y,
                           int width, int min_value, int max_value) {
@@ -27,6 +32,32 @@ NumericBox* AddNumericBox(QWidget* parent, const char* name, int x, int y,
   box->SetMinValue(min_value);
   box->SetMaxValue(max_value);
   return box;
+}
+
+// The choice of a server's encryption, in the order of net::TLSMode.
+QComboBox* AddModeBox(QWidget* parent, const char* name, int x, int y) {
+  auto* box = new QComboBox(parent);
+  box->setObjectName(name);
+  for (net::TLSMode mode : {net::TLSMode::kNone, net::TLSMode::kStartTLS,
+                            net::TLSMode::kImplicit}) {
+    box->addItem(responder::TLSModeText(mode));
+  }
+  box->setGeometry(x, y, 97, kEditHeight);
+  return box;
+}
+
+// A new mode proposes its usual port while the box holds the usual port of
+// another mode; a port the user chose stays.
+void ProposePort(NumericBox* port, responder::Server server, int index) {
+  const auto mode = static_cast<net::TLSMode>(index);
+  const int32_t current = port->Value();
+  for (net::TLSMode other : {net::TLSMode::kNone, net::TLSMode::kStartTLS,
+                             net::TLSMode::kImplicit}) {
+    if (other != mode && current == responder::UsualPort(server, other)) {
+      port->SetValue(responder::UsualPort(server, mode));
+      return;
+    }
+  }
 }
 
 }  // namespace
@@ -39,23 +70,25 @@ SettingsWindow::SettingsWindow() {
   AddFrame(content, 272, 8, 265, 153);
   BuildPop3Side(content);
   BuildSmtpSide(content);
+  BuildEncryption(content);
   button1_ = AddButton(content, "Button1", "Close", 448, 172, 91, 25);
   connect(button1_, &QPushButton::clicked, this, &SettingsWindow::Button1Click);
   settings_folder_ = new QLabel(content);
   settings_folder_->setObjectName("SettingsFolder");
-  settings_folder_->setGeometry(8, kSpecifiedHeight, kContentWidth - 16,
+  settings_folder_->setGeometry(8, kFolderLineTop, kContentWidth - 16,
                                 kFolderLineHeight - 4);
   // Selectable, so the path can be copied.
   settings_folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   SetTabOrder({edit5_, edit1_, edit2_, edit3_, spin_edit1_, edit4_, edit6_,
-               spin_edit2_, spin_edit3_, button1_, combo_box1_});
+               spin_edit2_, spin_edit3_, button1_, combo_box1_, pop3_mode_,
+               pop3_fingerprint_, smtp_mode_, smtp_fingerprint_});
 }
 
 void SettingsWindow::BuildPop3Side(QWidget* content) {
   AddLabel(content, "Pop3 Server:", 16, 22);
   edit1_ = AddEdit(content, "Edit1", 88, 20, 161);
   AddLabel(content, "Server Port:", 16, 50);
-  spin_edit2_ = AddNumericBox(content, "SpinEdit2", 88, 48, 57, 1, 200);
+  spin_edit2_ = AddNumericBox(content, "SpinEdit2", 88, 48, 57, 1, 65535);
   AddLabel(content, "Username:", 16, 79);
   edit2_ = AddEdit(content, "Edit2", 88, 76, 161);
   AddLabel(content, "Password:", 18, 108);
@@ -69,7 +102,7 @@ void SettingsWindow::BuildSmtpSide(QWidget* content) {
   AddLabel(content, "Smtp server:", 289, 24);
   edit5_ = AddEdit(content, "Edit5", 368, 20, 161);
   AddLabel(content, "Server Port:", 289, 52);
-  spin_edit3_ = AddNumericBox(content, "SpinEdit3", 369, 48, 57, 1, 200);
+  spin_edit3_ = AddNumericBox(content, "SpinEdit3", 369, 48, 57, 1, 65535);
   AddLabel(content, "Authentication:", 289, 81);
   combo_box1_ = new QComboBox(content);
   combo_box1_->setObjectName("ComboBox1");
@@ -83,6 +116,27 @@ void SettingsWindow::BuildSmtpSide(QWidget* content) {
   edit4_ = AddEdit(content, "Edit4", 368, 105, 161);
   AddLabel(content, "Password:", 289, 138);
   edit6_ = AddEdit(content, "Edit6", 368, 134, 161);
+}
+
+void SettingsWindow::BuildEncryption(QWidget* content) {
+  const int top = kEncryptionTop;
+  AddFrame(content, 8, top, 257, kEncryptionHeight - 8);
+  AddFrame(content, 272, top, 265, kEncryptionHeight - 8);
+  AddLabel(content, "Encryption:", 16, top + 10);
+  pop3_mode_ = AddModeBox(content, "Pop3Mode", 88, top + 7);
+  AddLabel(content, "Trusted certificate (SHA-256 fingerprint):", 16, top + 33);
+  pop3_fingerprint_ = AddEdit(content, "Pop3Fingerprint", 16, top + 49, 233);
+  AddLabel(content, "Encryption:", 289, top + 10);
+  smtp_mode_ = AddModeBox(content, "SmtpMode", 368, top + 7);
+  AddLabel(content, "Trusted certificate (SHA-256 fingerprint):", 289,
+           top + 33);
+  smtp_fingerprint_ = AddEdit(content, "SmtpFingerprint", 289, top + 49, 240);
+  connect(pop3_mode_, &QComboBox::activated, this, [this](int index) {
+    ProposePort(spin_edit2_, responder::Server::kPop3, index);
+  });
+  connect(smtp_mode_, &QComboBox::activated, this, [this](int index) {
+    ProposePort(spin_edit3_, responder::Server::kSmtp, index);
+  });
 }
 
 void SettingsWindow::ShowAndRaise() { app::ShowAndRaise(this); }

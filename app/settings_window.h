@@ -39,6 +39,13 @@ class SettingsWindow : public QWidget {
   QComboBox* ComboBox1() const { return combo_box1_; }   // authentication
   QPushButton* Button1() const { return button1_; }      // "Close"
   QLabel* SettingsFolder() const { return settings_folder_; }
+  // Below the specified controls: each server's encryption ("None",
+  // "STARTTLS", "SSL/TLS"; choosing one proposes its usual port) and its
+  // pinned certificate.
+  QComboBox* Pop3Mode() const { return pop3_mode_; }
+  QLineEdit* Pop3Fingerprint() const { return pop3_fingerprint_; }
+  QComboBox* SmtpMode() const { return smtp_mode_; }
+  QLineEdit* SmtpFingerprint() const { return smtp_fingerprint_; }
 
  public slots:
   void Button1Click();
@@ -46,6 +53,7 @@ class SettingsWindow : public QWidget {
  private:
   void BuildPop3Side(QWidget* content);
   void BuildSmtpSide(QWidget* content);
+  void BuildEncryption(QWidget* content);
 
   QLineEdit* edit1_ = nullptr;
   QLineEdit* edit2_ = nullptr;
@@ -59,6 +67,10 @@ class SettingsWindow : public QWidget {
   QComboBox* combo_box1_ = nullptr;
   QPushButton* button1_ = nullptr;
   QLabel* settings_folder_ = nullptr;
+  QComboBox* pop3_mode_ = nullptr;
+  QLineEdit* pop3_fingerprint_ = nullptr;
+  QComboBox* smtp_mode_ = nullptr;
+  QLineEdit* smtp_fingerprint_ = nullptr;
 };
 
 }  // namespace replyvane::app

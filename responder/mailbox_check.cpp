@@ -130,16 +130,25 @@ bool ResponderJob::ConnectPop3() {
   pop_->SetPort(settings.pop3_port);
   pop_->SetUsername(settings.pop3_user);
   pop_->SetPassword(settings.pop3_password);
-  try {
-    pop_->ConnectToHost(-1);
-    return true;
-  } catch (const std::exception&) {
-    // The host is read again: the settings may have changed in the wait.
+  pop_->SetTLSMode(settings.pop3_encryption.mode);
+  pop_->SetTLSFingerprint(settings.pop3_encryption.fingerprint);
+  // The host is read again: the settings may have changed in the wait.
+  auto failed = [this](const std::string& reason) {
     view_.ConnectFailed(
         "Could not connect with \"" + view_.CurrentSettings().pop3_host +
         "\", check you are on the internet and your settings, username and "
-        "password are correct");
+        "password are correct" +
+        reason);
     return false;
+  };
+  try {
+    pop_->ConnectToHost(-1);
+    return true;
+  } catch (const net::TLSError& error) {
+    // A refused encryption says why (with the fingerprint to pin).
+    return failed(std::string("\r\n\r\n") + error.what());
+  } catch (const std::exception&) {
+    return failed("");
   }
 }
 

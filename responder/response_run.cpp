@@ -165,6 +165,8 @@ void ResponderJob::SendThroughSmtp(message::Message& msg,
   smtp_->SetPassword(settings.smtp_password);
   smtp_->SetHost(settings.smtp_host);
   smtp_->SetPort(settings.smtp_port);
+  smtp_->SetTLSMode(settings.smtp_encryption.mode);
+  smtp_->SetTLSFingerprint(settings.smtp_encryption.fingerprint);
   smtp_->ConnectToHost(-1);
   try {
     smtp_->SendMessage(msg);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mail/smtp.h"
+#include "responder/encryption_settings.h"
 
 namespace replyvane::responder {
 
@@ -26,6 +27,8 @@ struct Settings {
       mail::AuthenticationType::atNone;
   std::string smtp_user;
   std::string smtp_password;
+  ServerEncryption pop3_encryption;
+  ServerEncryption smtp_encryption;
 
   std::vector<std::string> attachment_paths;  // one part each, in order
   std::vector<std::string> response_body;     // the response's lines

@@ -6,6 +6,7 @@
 
 #include "core/text.h"
 #include "responder/data_files.h"
+#include "responder/encryption_settings.h"
 #include "responder/ini_file.h"
 #include "responder/integer_text.h"
 
@@ -59,15 +60,17 @@ Settings ReadSavedSettings(const std::string& folder) {
   settings.smtp_authentication = ini.ReadInteger(kOptionsSection, "10", 0) == 0
                                      ? mail::AuthenticationType::atNone
                                      : mail::AuthenticationType::atLogin;
+  settings.pop3_encryption = ReadEncryption(ini, Server::kPop3);
+  settings.smtp_encryption = ReadEncryption(ini, Server::kSmtp);
   settings.from_address = ini.ReadString(kResponderSection, "2", "");
   settings.subject = ini.ReadString(kResponderSection, "3", "");
   settings.forward = ini.ReadBool(kResponderSection, "4", true);
   settings.forward_address = ini.ReadString(kResponderSection, "5", "");
   settings.auto_reply_rules =
       ini.ReadBool(kAutoRepliesSection, kFollowRulesKey, true);
-  settings.once_per_sender_days = std::clamp(
-      ini.ReadInteger(kAutoRepliesSection, kOncePerSenderKey, 0), 0,
-      kMaxOncePerSenderDays);
+  settings.once_per_sender_days =
+      std::clamp(ini.ReadInteger(kAutoRepliesSection, kOncePerSenderKey, 0), 0,
+                 kMaxOncePerSenderDays);
   if (auto text = ReadResponseFile(response_path)) {
     settings.response_body = core::SplitLines(*text);
   }

@@ -236,9 +236,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(form2.windowTitle(), QString("Responder Settings"));
 
     QCOMPARE(form1.SpinEdit2()->MinValue(), 1);
-    QCOMPARE(form1.SpinEdit2()->MaxValue(), 200);
+    // The port boxes take every TCP port (465, 587, 995 included).
+    QCOMPARE(form1.SpinEdit2()->MaxValue(), 65535);
     QCOMPARE(form1.SpinEdit1()->MaxValue(), 120);
-    QCOMPARE(form1.SpinEdit3()->MaxValue(), 200);
+    QCOMPARE(form1.SpinEdit3()->MaxValue(), 65535);
     QCOMPARE(form1.ComboBox1()->count(), 2);
     QCOMPARE(form1.ComboBox1()->itemText(1), QString("Simple Login"));
     QCOMPARE(form2.BitBtn1()->text(), QString("Add"));

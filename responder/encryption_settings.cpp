@@ -1,0 +1,83 @@
+// Encryption settings in Settings.ini; see encryption_settings.h.
+#include "responder/encryption_settings.h"
+
+#include "core/text.h"
+#include "responder/ini_file.h"
+
+namespace replyvane::responder {
+
+namespace {
+
+const char* ModeKey(Server server) {
+  return server == Server::kPop3 ? "Pop3Mode" : "SmtpMode";
+}
+
+const char* FingerprintKey(Server server) {
+  return server == Server::kPop3 ? "Pop3Fingerprint" : "SmtpFingerprint";
+}
+
+// Written when it differs from the default, or to replace what is there.
+void WriteUnlessDefault(IniFile& ini, const char* key, const std::string& value,
+                        const std::string& default_value) {
+  const bool present =
+      ini.ReadString(kEncryptionSection, key, "\x01") != "\x01";
+  if (present || value != default_value) {
+    ini.WriteString(kEncryptionSection, key, value);
+  }
+}
+
+}  // namespace
+
+const char* TLSModeText(net::TLSMode mode) {
+  switch (mode) {
+    case net::TLSMode::kStartTLS:
+      return "STARTTLS";
+    case net::TLSMode::kImplicit:
+      return "SSL/TLS";
+    case net::TLSMode::kNone:
+      break;
+  }
+  return "None";
+}
+
+net::TLSMode TLSModeFromText(std::string_view text) {
+  const std::string name(text);
+  if (core::SameText(name, "STARTTLS")) return net::TLSMode::kStartTLS;
+  if (core::SameText(name, "SSL/TLS") || core::SameText(name, "TLS") ||
+      core::SameText(name, "SSL")) {
+    return net::TLSMode::kImplicit;
+  }
+  return net::TLSMode::kNone;
+}
+
+int32_t UsualPort(Server server, net::TLSMode mode) {
+  if (server == Server::kPop3) {
+    return mode == net::TLSMode::kImplicit ? 995 : 110;
+  }
+  switch (mode) {
+    case net::TLSMode::kStartTLS:
+      return 587;
+    case net::TLSMode::kImplicit:
+      return 465;
+    case net::TLSMode::kNone:
+      break;
+  }
+  return 25;
+}
+
+ServerEncryption ReadEncryption(IniFile& ini, Server server) {
+  ServerEncryption value;
+  value.mode =
+      TLSModeFromText(ini.ReadString(kEncryptionSection, ModeKey(server), ""));
+  value.fingerprint =
+      ini.ReadString(kEncryptionSection, FingerprintKey(server), "");
+  return value;
+}
+
+void WriteEncryption(IniFile& ini, Server server,
+                     const ServerEncryption& value) {
+  WriteUnlessDefault(ini, ModeKey(server), TLSModeText(value.mode), "None");
+  WriteUnlessDefault(ini, FingerprintKey(server), value.fingerprint, "");
+}
+
+}  // namespace replyvane::responder
