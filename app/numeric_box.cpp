@@ -88,6 +88,14 @@ void NumericBox::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Enter:
       QApplication::beep();
       return;
+    case Qt::Key_Delete:
+      // On X11 and Wayland its text is U+007F, which the filter below would
+      // refuse; with or without Shift it deletes, as Backspace does.
+      if (!(event->modifiers() & Qt::ControlModifier)) {
+        del();
+        return;
+      }
+      break;
     default:
       break;
   }

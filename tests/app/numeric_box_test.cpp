@@ -64,6 +64,17 @@ class NumericBoxTest : public QObject {
     QCOMPARE(returns.count(), 0);
     QTest::keyClick(box.get(), Qt::Key_Backspace);
     QCOMPARE(box->text(), QString("1"));
+    // Delete and Shift+Delete as X11 and Wayland report them (text U+007F).
+    for (Qt::KeyboardModifiers modifiers :
+         {Qt::KeyboardModifiers(Qt::NoModifier),
+          Qt::KeyboardModifiers(Qt::ShiftModifier)}) {
+      auto digits = PortBox("123");
+      digits->setCursorPosition(1);
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, modifiers,
+                      QString(QChar(0x7F)));
+      QApplication::sendEvent(digits.get(), &press);
+      QCOMPARE(digits->text(), QString("13"));
+    }
     // Pasting is not filtered.
     QApplication::clipboard()->setText("x9");
     QTest::keyClick(box.get(), Qt::Key_V, Qt::ControlModifier);
@@ -131,10 +142,12 @@ class NumericBoxTest : public QObject {
       NumericBox* box;
       const char* typed;
       const char* after;
-    } rows[] = {
-        {form1.SpinEdit2(), "250", "200"}, {form1.SpinEdit3(), "abc", "abc"},
-        {form1.SpinEdit1(), "0", "1"},     {form1.SpinEdit1(), "-3", "1"},
-        {form1.SpinEdit2(), "995", "200"}, {form1.SpinEdit3(), "25", "25"}};
+    } rows[] = {{form1.SpinEdit2(), "70000", "65535"},
+                {form1.SpinEdit3(), "abc", "abc"},
+                {form1.SpinEdit1(), "0", "1"},
+                {form1.SpinEdit1(), "-3", "1"},
+                {form1.SpinEdit2(), "995", "995"},
+                {form1.SpinEdit3(), "25", "25"}};
     for (const auto& row : rows) {
       row.box->setFocus();
       row.box->setText(row.typed);
