@@ -30,6 +30,7 @@
 #include <string_view>
 
 #include "core/exception.h"
+#include "fuzz/memory_message_client.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
 #include "message/message.h"
@@ -42,24 +43,7 @@ namespace {
 using replyvane::mail::MessageClient;
 using replyvane::message::Message;
 
-// Serves the input in chunks of `chunk` bytes, then reports the peer gone.
-class MemoryReader : public MessageClient {
- public:
-  MemoryReader(std::string_view data, size_t chunk)
-      : data_(data), chunk_(chunk) {}
-
-  int32_t FillInputBuffer(bool, int32_t, bool) override {
-    if (data_.empty()) throw replyvane::net::ConnClosedGracefully();
-    size_t n = std::min(data_.size(), chunk_);
-    InputQueue().Append(data_.substr(0, n));
-    data_.remove_prefix(n);
-    return int32_t(n);
-  }
-
- private:
-  std::string_view data_;
-  size_t chunk_;
-};
+using replyvane::fuzz::MemoryMessageClient;
 
 // An open connection that keeps what is sent and never has data to read.
 class WireRecorder : public replyvane::net::IOHandler {
@@ -255,7 +239,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const size_t end = wire.find("\r\n\r\n");
     const std::string header =
         end == std::string::npos ? wire : wire.substr(0, end + 4) + ".\r\n";
-    MemoryReader reader(header, chunk);
+    MemoryMessageClient reader(header, chunk);
     Message msg;
     try {
       reader.ReadHeader(msg, ".");
@@ -266,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
 
   // As the response run reads it: the whole message (RETR n).
-  MemoryReader reader(wire, chunk);
+  MemoryMessageClient reader(wire, chunk);
   Message fetched;
   bool read = true;
   try {

@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "core/exception.h"
+#include "fuzz/memory_message_client.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
 #include "message/message.h"
@@ -29,26 +30,8 @@
 
 namespace {
 
-using replyvane::mail::MessageClient;
 
-// Serves the input in chunks of `chunk` bytes, then reports the peer gone.
-class MemoryMessageClient : public MessageClient {
- public:
-  MemoryMessageClient(std::string_view data, size_t chunk)
-      : data_(data), chunk_(chunk) {}
-
-  int32_t FillInputBuffer(bool, int32_t, bool) override {
-    if (data_.empty()) throw replyvane::net::ConnClosedGracefully();
-    size_t n = std::min(data_.size(), chunk_);
-    InputQueue().Append(data_.substr(0, n));
-    data_.remove_prefix(n);
-    return int32_t(n);
-  }
-
- private:
-  std::string_view data_;
-  size_t chunk_;
-};
+using replyvane::fuzz::MemoryMessageClient;
 
 std::string temp_dir;
 int free_fd = -1;
