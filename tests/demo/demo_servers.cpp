@@ -1,7 +1,10 @@
 // The servers behind scripts/demo.sh: the test fixtures' private Dovecot
 // POP3 server with a handful of sample messages and the aiosmtpd SMTP
-// server, both on 127.0.0.1. Writes their ports and log-in to
-// <demo dir>/servers.env, runs until SIGTERM or SIGINT, then copies the
+// server, both on 127.0.0.1 and both with TLS: a test authority made at the
+// start signs their certificate (POP3 over TLS from the first byte, SMTP
+// with STARTTLS and AUTH after it; the clear ports work too). Writes their
+// ports, log-ins and the authority's file to <demo dir>/servers.env, runs
+// until SIGTERM or SIGINT, then copies the
 // received messages to <demo dir>/sent and stops both servers. Exits 1
 // when a server cannot start (its log goes to standard error).
 #include <signal.h>
@@ -13,11 +16,13 @@
 
 #include "tests/support/dovecot_server.h"
 #include "tests/support/smtp_server.h"
+#include "tests/support/test_certificates.h"
 
 namespace {
 
 using replyvane::testing::DovecotServer;
 using replyvane::testing::SmtpServer;
+using replyvane::testing::TestCertificates;
 
 struct Sample {
   const char* from;
@@ -77,8 +82,13 @@ int main(int argc, char* argv[]) {
   sigaddset(&stop, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
 
-  DovecotServer pop(DovecotServer::Options{.apop = false});
-  SmtpServer smtp;
+  const TestCertificates certificates;
+  const auto files =
+      certificates.Server(replyvane::testing::CertificateKind::kGood);
+  auto pop_server = DovecotServer::UnderTmp(DovecotServer::Options{
+      .apop = false, .tls = files, .tls_required = false});
+  DovecotServer& pop = *pop_server;
+  SmtpServer smtp(SmtpServer::Options{.tls = files});
   for (int i = 0; i < int(std::size(kSamples)); ++i) {
     pop.AddMessage(MessageText(kSamples[i], i));
   }
@@ -94,7 +104,9 @@ int main(int argc, char* argv[]) {
     std::ofstream env(dir / "servers.env.part");
     env << "POP3_PORT=" << pop.Port() << "\nPOP3_USER=" << pop.User()
         << "\nPOP3_PASSWORD=" << pop.Password() << "\nSMTP_PORT=" << smtp.Port()
-        << "\n";
+        << "\nPOP3_TLS_PORT=" << pop.TlsPort() << "\nSMTP_USER=" << smtp.User()
+        << "\nSMTP_PASSWORD=" << smtp.Password()
+        << "\nCA_FILE=" << certificates.CaFile() << "\n";
   }
   std::filesystem::rename(dir / "servers.env.part", dir / "servers.env");
   std::cout << "POP3 server on 127.0.0.1:" << pop.Port() << " with "
