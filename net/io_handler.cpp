@@ -73,7 +73,10 @@ void IOHandlerSocket::StartTLS(const std::string& host,
   if (tls_active_)
     throw TLSError("The connection to " + host + " is encrypted already.");
   if (!transport_) transport_ = std::make_unique<SocketTransport>(*this);
-  tls_ = std::make_unique<TLSSession>(*transport_, host, pinned_fingerprint);
+  tls_ = std::make_unique<TLSSession>(
+      *transport_, host, pinned_fingerprint,
+      socket_handle_->RemoteIP() + ':' +
+          std::to_string(socket_handle_->RemotePort()));
   tls_->Handshake(timeout);
   tls_active_ = true;
 }

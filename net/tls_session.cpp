@@ -44,10 +44,11 @@ struct TLSSession::BusyMark {
 };
 
 TLSSession::TLSSession(TLSTransport& transport, std::string host,
-                       std::string pinned_fingerprint)
+                       std::string pinned_fingerprint, std::string resume_key)
     : transport_(transport),
       host_(std::move(host)),
       pinned_(std::move(pinned_fingerprint)),
+      resume_key_(std::move(resume_key)),
       raw_(kRawBlock) {
   Configure();
 }

@@ -53,9 +53,11 @@ class TLSSession {
  public:
   // `host` is what the certificate must name (a dotted IPv4 address is
   // matched as an address); `pinned_fingerprint`, when not empty, is the
-  // SHA-256 fingerprint of the only certificate accepted.
+  // SHA-256 fingerprint of the only certificate accepted. `resume_key`
+  // names the server's address and port: a session kept from an earlier
+  // connection to the same server, host and pin is resumed; empty: never.
   TLSSession(TLSTransport& transport, std::string host,
-             std::string pinned_fingerprint);
+             std::string pinned_fingerprint, std::string resume_key = "");
   ~TLSSession();
   TLSSession(const TLSSession&) = delete;
   TLSSession& operator=(const TLSSession&) = delete;
@@ -95,6 +97,7 @@ class TLSSession {
   TLSTransport& transport_;
   std::string host_;
   std::string pinned_;
+  std::string resume_key_;
   SSL* ssl_ = nullptr;
   BIO* input_ = nullptr;   // ciphertext received, for OpenSSL to read
   BIO* output_ = nullptr;  // ciphertext OpenSSL wrote, to be sent

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 
 #include "core/text.h"
@@ -22,28 +23,82 @@ std::string Environment(const char* name) {
   return value ? value : "";
 }
 
-// One context for every session; made again when the trusted certificates
-// are pointed elsewhere. Returns a reference the caller frees.
+// The process's client context and the sessions it may resume, by server
+// (host, address, port and pin), so a connection to a server verified
+// before skips the certificate exchange. Made again, with no sessions, when
+// the trusted certificates are pointed elsewhere.
+struct Shared {
+  std::mutex mutex;
+  SSL_CTX* context = nullptr;
+  std::string made_for;
+  std::map<std::string, SSL_SESSION*> sessions;
+};
+
+// Never destroyed: sessions may be taken until the very end.
+Shared& TheShared() {
+  static Shared& shared = *new Shared;
+  return shared;
+}
+
+void ForgetSessions(Shared& shared) {
+  for (auto& [key, session] : shared.sessions) SSL_SESSION_free(session);
+  shared.sessions.clear();
+}
+
+// Where a session object keeps its resume key.
+int ResumeKeyIndex() {
+  static const int index =
+      SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+  return index;
+}
+
+// A session (ticket) the server issued: kept for the next connect.
+int KeepSession(SSL* ssl, SSL_SESSION* session) {
+  const std::string* key =
+      static_cast<const std::string*>(SSL_get_ex_data(ssl, ResumeKeyIndex()));
+  if (!key || key->empty()) return 0;
+  Shared& shared = TheShared();
+  std::lock_guard<std::mutex> lock(shared.mutex);
+  SSL_SESSION*& kept = shared.sessions[*key];
+  if (kept) SSL_SESSION_free(kept);
+  kept = session;
+  return 1;
+}
+
+// Returns a reference on the context that the caller frees.
 SSL_CTX* SharedContext() {
-  static std::mutex mutex;
-  static SSL_CTX* context = nullptr;
-  static std::string made_for;
-  std::lock_guard<std::mutex> lock(mutex);
+  Shared& shared = TheShared();
+  std::lock_guard<std::mutex> lock(shared.mutex);
   std::string wanted =
       Environment("SSL_CERT_FILE") + '\n' + Environment("SSL_CERT_DIR");
-  if (!context || wanted != made_for) {
+  if (!shared.context || wanted != shared.made_for) {
     SSL_CTX* fresh = SSL_CTX_new(TLS_client_method());
     if (!fresh) throw TLSError("TLS is not available: " + wanted);
     SSL_CTX_set_min_proto_version(fresh, TLS1_2_VERSION);
     // Without trusted certificates every verification fails, with a clear
     // reason; that is the right outcome.
     SSL_CTX_set_default_verify_paths(fresh);
-    if (context) SSL_CTX_free(context);
-    context = fresh;
-    made_for = wanted;
+    SSL_CTX_set_session_cache_mode(
+        fresh, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(fresh, &KeepSession);
+    if (shared.context) SSL_CTX_free(shared.context);
+    ForgetSessions(shared);
+    shared.context = fresh;
+    shared.made_for = wanted;
   }
-  SSL_CTX_up_ref(context);
-  return context;
+  SSL_CTX_up_ref(shared.context);
+  return shared.context;
+}
+
+// Takes the kept session for `key` (one use: the server sends new ones).
+SSL_SESSION* TakeSession(const std::string& key) {
+  Shared& shared = TheShared();
+  std::lock_guard<std::mutex> lock(shared.mutex);
+  auto found = shared.sessions.find(key);
+  if (found == shared.sessions.end()) return nullptr;
+  SSL_SESSION* session = found->second;
+  shared.sessions.erase(found);
+  return session;
 }
 
 std::string Fingerprint(X509* certificate) {
@@ -126,6 +181,14 @@ void TLSSession::Configure() {
   SSL_set_bio(ssl_, input_, output_);
   SSL_set_connect_state(ssl_);
   SSL_set_app_data(ssl_, this);
+  if (!resume_key_.empty()) {
+    resume_key_ += '|' + host_ + '|' + pinned_;
+    SSL_set_ex_data(ssl_, ResumeKeyIndex(), &resume_key_);
+    if (SSL_SESSION* session = TakeSession(resume_key_)) {
+      SSL_set_session(ssl_, session);
+      SSL_SESSION_free(session);
+    }
+  }
   SSL_set_verify(ssl_, SSL_VERIFY_PEER, &TLSSession::VerifyPeer);
   SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
   if (Stack::LooksLikeIPAddress(host_)) {
