@@ -200,8 +200,12 @@ void SMTP::SendMessage(message::Message& msg) {
   }
   SendCommand("DATA", {354});
   msg.ExtraHeaders().StoreValue("X-Mailer", mail_agent_);
+  // The final "." goes out with the message's last bytes (the reply's read
+  // sends what is gathered), not in a short send of its own.
+  GatheredWrites gathered(*this);
   WriteMessage(msg, false);
   SendCommand(".", {250});
+  gathered.End();
 }
 
 void SMTP::ExpandAddress(const std::string& text) {
