@@ -35,6 +35,7 @@ constexpr int kPanelWidths[MainWindow::kPanelCount] = {220, 160, 170, 160};
 }  // namespace
 
 MainWindow::MainWindow() {
+  setFont(LayoutFont());
   setWindowTitle(kApplicationTitle);
   setWindowIcon(ApplicationIcon());
   resize(kWidth, kHeight);

@@ -1,6 +1,7 @@
 #include "app/window_helpers.h"
 
 #include <QEvent>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,12 +38,34 @@ class FirstShowCentring : public QObject {
 
 }  // namespace
 
+QFont LayoutFont() {
+  struct Face {
+    const char* family;
+    int pixel_size;
+  };
+  // Each fits every text of the windows at its size.
+  static constexpr Face kFaces[] = {{"DejaVu Sans Condensed", 11},
+                                    {"DejaVu Sans", 10}};
+  QFont font("Sans Serif");
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(10);
+  for (const Face& face : kFaces) {
+    if (QFontDatabase::hasFamily(face.family)) {
+      font.setFamily(face.family);
+      font.setPixelSize(face.pixel_size);
+      break;
+    }
+  }
+  return font;
+}
+
 void CentreOnFirstShow(QWidget* window) { new FirstShowCentring(window); }
 
 QWidget* SetUpSettingsWindow(QWidget* window, const char* name,
                              const char* caption, int width, int height,
                              const QPixmap& background) {
   window->setObjectName(name);
+  window->setFont(LayoutFont());
   window->setWindowTitle(caption);
   window->setWindowIcon(ApplicationIcon());
   // Only the main window ends the program when closed.

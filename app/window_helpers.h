@@ -3,6 +3,7 @@
 #ifndef REPLYVANE_APP_WINDOW_HELPERS_H_
 #define REPLYVANE_APP_WINDOW_HELPERS_H_
 
+#include <QFont>
 #include <QPixmap>
 #include <initializer_list>
 
@@ -17,6 +18,12 @@ namespace replyvane::app {
 inline constexpr int kBorderWidth = 5;
 inline constexpr int kEditHeight = 21;
 inline constexpr int kNumericBoxHeight = 22;
+
+// The font of every window: its fixed positions were drawn for a small
+// 8-point sans-serif, which a desktop's usual font outgrows. A condensed
+// face at that size (11 px at 96 dpi) when installed, else the plain face
+// or the desktop's sans-serif a pixel smaller.
+QFont LayoutFont();
 
 // Centres `window` on its screen the first time it is shown; later showings
 // keep wherever the user moved it.
