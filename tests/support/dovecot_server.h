@@ -40,7 +40,7 @@ class DovecotServer : public ServerProcess {
     // With a certificate, TLS: STLS offered on Port() and TLS from the
     // first byte on TlsPort(); with `tls_required` (ssl = required) no
     // log-in before STLS on Port().
-    std::optional<CertificateFiles> tls;
+    std::optional<CertificateFiles> tls = std::nullopt;
     bool tls_required = true;
   };
 

@@ -44,7 +44,7 @@ class SmtpServer : public ServerProcess {
     std::chrono::milliseconds start_timeout{10000};
     // With a certificate, TLS: STARTTLS offered on Port() (AUTH announced
     // only after it) and TLS from the first byte on TlsPort().
-    std::optional<CertificateFiles> tls;
+    std::optional<CertificateFiles> tls = std::nullopt;
     // MAIL before STARTTLS is refused.
     bool require_starttls = false;
   };
