@@ -30,6 +30,7 @@
 #include <string_view>
 
 #include "core/exception.h"
+#include "fuzz/attachment_files.h"
 #include "fuzz/memory_message_client.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
@@ -206,23 +207,10 @@ void CheckWritten(Message& msg, const char* what) {
   }
 }
 
-void RemoveAttachmentFiles() {
-  if (DIR* dir = ::opendir(temp_dir.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name.rfind("Vorn", 0) == 0) ::unlink((temp_dir + name).c_str());
-    }
-    ::closedir(dir);
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/hostile_message_fuzzer_XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) ::abort();
-  ::setenv("TMPDIR", pattern, 1);
-  temp_dir = replyvane::mail::TempDirectory();
+  temp_dir = replyvane::fuzz::UsePrivateTempFolder("hostile_message_fuzzer");
   return 0;
 }
 
@@ -271,6 +259,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       CheckWritten(response, "response");
     }
   }
-  RemoveAttachmentFiles();
+  replyvane::fuzz::RemoveAttachmentFiles(temp_dir);
   return 0;
 }

@@ -22,6 +22,7 @@
 #include <string_view>
 
 #include "core/exception.h"
+#include "fuzz/attachment_files.h"
 #include "fuzz/memory_message_client.h"
 #include "mail/message_client.h"
 #include "mail/temp_file.h"
@@ -29,7 +30,6 @@
 #include "net/exceptions.h"
 
 namespace {
-
 
 using replyvane::fuzz::MemoryMessageClient;
 
@@ -61,23 +61,10 @@ bool AttachmentFileOpen() {
   return open;
 }
 
-void RemoveAttachmentFiles() {
-  if (DIR* dir = ::opendir(temp_dir.c_str())) {
-    while (dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name.rfind("Vorn", 0) == 0) ::unlink((temp_dir + name).c_str());
-    }
-    ::closedir(dir);
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/message_reception_fuzzer_XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) ::abort();
-  ::setenv("TMPDIR", pattern, 1);
-  temp_dir = replyvane::mail::TempDirectory();
+  temp_dir = replyvane::fuzz::UsePrivateTempFolder("message_reception_fuzzer");
   free_fd = LowestFreeFd();
   return 0;
 }
@@ -111,6 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (AttachmentFileOpen()) ::abort();
     free_fd = fd;
   }
-  RemoveAttachmentFiles();
+  replyvane::fuzz::RemoveAttachmentFiles(temp_dir);
   return 0;
 }
