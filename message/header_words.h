@@ -40,6 +40,10 @@ std::string EncodeHeaderWords(std::string_view text, std::string_view specials,
 // for "=xy" with non-hexadecimal x or y in a Q word.
 std::string DecodeHeaderWords(std::string_view text);
 
+// DecodeHeaderWords for received headers, which never fails: a text whose
+// words do not decode stays as received, with CR, LF and NUL made blanks.
+std::string DecodeReceivedHeaderWords(std::string_view text);
+
 // The header form of one address: the bare address when there is no name,
 // else the name (quoted, or encoded when it has bytes outside 0x20..0x7E
 // and `encoding` is not '8'), a blank and the address in angle brackets.

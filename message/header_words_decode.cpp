@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/exception.h"
 #include "core/text.h"
 #include "message/code_page.h"
 #include "message/header_words.h"
@@ -156,6 +157,14 @@ std::string DecodeHeaderWords(std::string_view text) {
   // Decoded text goes into lines of its own (a forward's body, a reply's
   // headers): a decoded line end must not end them.
   return core::BlankLineBreaks(out);
+}
+
+std::string DecodeReceivedHeaderWords(std::string_view text) {
+  try {
+    return DecodeHeaderWords(text);
+  } catch (const core::Exception&) {
+    return core::BlankLineBreaks(text);
+  }
 }
 
 }  // namespace replyvane::message

@@ -55,16 +55,6 @@ std::vector<std::string> SplitNewsGroups(const std::string& value) {
   return groups;
 }
 
-// A header value with its encoded words decoded; one whose words do not
-// decode stays as received. Neither holds a line break.
-std::string DecodeReceivedText(std::string_view value) {
-  try {
-    return core::BlankLineBreaks(DecodeHeaderWords(value));
-  } catch (const core::Exception&) {
-    return core::BlankLineBreaks(value);
-  }
-}
-
 // Parses a received address into `item`; a fault leaves it with what was
 // read before it. Encoded words are decoded in the name only after the
 // parse, so that what they hold can never become an address or a second
@@ -74,14 +64,14 @@ void ReadAddressItem(EMailAddressItem& item, std::string_view text) {
     item.SetText(text);
   } catch (const EmailParseError&) {
   }
-  item.SetName(DecodeReceivedText(item.Name()));
+  item.SetName(DecodeReceivedHeaderWords(item.Name()));
   item.SetAddress(core::BlankLineBreaks(item.Address()));
 }
 
 void ReadAddressList(EMailAddressList& list, std::string_view text) {
   list.ReadAddressesText(text);
   for (int i = 0; i < list.Count(); ++i) {
-    list[i].SetName(DecodeReceivedText(list[i].Name()));
+    list[i].SetName(DecodeReceivedHeaderWords(list[i].Name()));
     list[i].SetAddress(core::BlankLineBreaks(list[i].Address()));
   }
 }
@@ -184,7 +174,7 @@ void Message::ApplyHeaderBlock() {
   char_set_ = core::UpperCase(ParameterValue(content_type_, "CHARSET="));
   content_transfer_encoding_ = h.ValueOf("Content-Transfer-Encoding");
   content_disposition_ = h.ValueOf("Content-Disposition");
-  subject_ = DecodeReceivedText(h.ValueOf("Subject"));
+  subject_ = DecodeReceivedHeaderWords(h.ValueOf("Subject"));
   ReadAddressItem(from_, h.ValueOf("From"));
   msg_id_ = h.ValueOf("Message-Id");
   news_groups_ = SplitNewsGroups(h.ValueOf("Newsgroups"));

@@ -12,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/exception.h"
 #include "core/text.h"
+#include "responder/private_file.h"
 
 namespace replyvane::responder {
 
@@ -210,23 +212,11 @@ std::string AnsweredJournal::Prune(const std::set<std::string>& on_server,
   for (const auto& [identity, entry] : entries_) {
     text += LineOf(identity, entry);
   }
-  const std::string temporary = path_ + ".new";
-  const int fd =
-      ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return ErrnoText("Cannot write", temporary);
-  const bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-  const std::string failure = ok ? "" : ErrnoText("Cannot write", temporary);
-  ::close(fd);
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    return failure;
+  try {
+    WritePrivateFile(path_, text);
+  } catch (const core::Exception& failure) {
+    return failure.what();
   }
-  if (::rename(temporary.c_str(), path_.c_str()) != 0) {
-    const std::string rename_failure = ErrnoText("Cannot replace", path_);
-    ::unlink(temporary.c_str());
-    return rename_failure;
-  }
-  SyncFolder(path_);
   return "";
 }
 

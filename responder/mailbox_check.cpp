@@ -27,12 +27,7 @@ namespace {
 // From text as received, so that the row shows what could be read.
 std::string ListedSender(const message::Message& msg) {
   if (message::FromParsedSoundly(msg)) return msg.From().Text();
-  std::string raw = msg.Headers().ValueOf("From");
-  try {
-    raw = message::DecodeHeaderWords(raw);
-  } catch (const core::Exception&) {
-  }
-  return core::BlankLineBreaks(raw);
+  return message::DecodeReceivedHeaderWords(msg.Headers().ValueOf("From"));
 }
 
 }  // namespace

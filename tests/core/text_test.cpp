@@ -95,8 +95,7 @@ TEST(SplitLinesTest, SplitsAtEveryLineEndForm) {
 }
 
 TEST(BlankLineBreaksTest, OnlyCrLfAndNulBecomeBlanks) {
-  EXPECT_EQ(BlankLineBreaks(std::string("a\r\nb\0c\rd\ne", 10)),
-            "a  b c d e");
+  EXPECT_EQ(BlankLineBreaks(std::string("a\r\nb\0c\rd\ne", 10)), "a  b c d e");
   EXPECT_EQ(BlankLineBreaks("\t\x7f\xc3\x84."), "\t\x7f\xc3\x84.");
 }
 
