@@ -72,6 +72,59 @@ std::string AddressOf(const std::string& from) {
   return from.substr(open + 1, from.find('>') - open - 1);
 }
 
+// What the program sent before the rules existed (captured from it), with
+// the Date line left out: a response with an attachment and a forward.
+const char kOriginalResponse[] =
+    "From: me@example.com\r\n"
+    "Subject: Re: away\r\n"
+    "To: \"Ann Example\" <ann@example.com>\r\n"
+    "Content-Type: multipart/mixed; "
+    "boundary=\"=_NextPart_2rfkvornsadvnqw3nerasdf\"\r\n"
+    "MIME-Version: 1.0\r\n"
+    "Reply-To: me@example.com\r\n"
+    "X-Priority: 3\r\n"
+    "X-Library: Vorn 9.00.10\r\n"
+    "\r\n"
+    "This is a multi-part message in MIME format\r\n"
+    "\r\n"
+    "--=_NextPart_2rfkvornsadvnqw3nerasdf\r\n"
+    "Content-Type: text/plain\r\n"
+    "Content-Transfer-Encoding: 7bit\r\n"
+    "\r\n"
+    "Thanks.\r\n"
+    "Bye.\r\n"
+    "\r\n"
+    "--=_NextPart_2rfkvornsadvnqw3nerasdf\r\n"
+    "Content-Type: application/octet-stream;\r\n"
+    "        name=\"note.txt\"\r\n"
+    "Content-Transfer-Encoding: base64\r\n"
+    "Content-Disposition: attachment;\r\n"
+    "        filename=\"note.txt\"\r\n"
+    "\r\n"
+    "bm90ZQ0K\r\n"
+    "\r\n"
+    "--=_NextPart_2rfkvornsadvnqw3nerasdf--\r\n";
+const char kOriginalForward[] =
+    "From: me@example.com\r\n"
+    "Subject: question about the offer\r\n"
+    "To: fw@example.com\r\n"
+    "Reply-To: me@example.com\r\n"
+    "X-Priority: 3\r\n"
+    "X-Library: Vorn 9.00.10\r\n"
+    "\r\n"
+    "From: Ann Example <ann@example.com>\r\n"
+    "Hello.\r\n"
+    "..dot line\r\n"
+    "Bye.\r\n";
+
+// `body` without its Date header line.
+std::string WithoutDate(const std::string& body) {
+  const size_t start = body.find("\r\nDate: ");
+  if (start == std::string::npos) return body;
+  const size_t end = body.find("\r\n", start + 2);
+  return body.substr(0, start) + body.substr(end);
+}
+
 }  // namespace
 
 class AutoReplyTest : public QObject {
@@ -81,6 +134,7 @@ class AutoReplyTest : public QObject {
   void OnlyPeopleAreAnsweredAndEveryoneIsForwarded();
   void SwitchedOffEveryMessageIsAnsweredAsBefore();
   void SettingsAreWrittenOnlyWhenTheyDifferFromTheDefaults();
+  void SwitchedOffTheResponseAndForwardAreTheOriginalBytes();
 };
 
 void AutoReplyTest::OnlyPeopleAreAnsweredAndEveryoneIsForwarded() {
@@ -204,6 +258,37 @@ void AutoReplyTest::SettingsAreWrittenOnlyWhenTheyDifferFromTheDefaults() {
   app::Program program(dir.Path());
   QVERIFY(!program.Form2().AutoReplyRules()->isChecked());
   QCOMPARE(program.Form2().OncePerSender()->Value(), 3);
+}
+
+void AutoReplyTest::SwitchedOffTheResponseAndForwardAreTheOriginalBytes() {
+  Incoming m;
+  m.subject = "question about the offer";
+  m.from = "Ann Example <ann@example.com>";
+  m.extra_headers = {"Message-ID: <m1@example.com>"};
+  m.body = {"Hello.", "..dot line", "Bye."};
+  Script pop_script = Pop3Listing({m});
+  Pop3Retrieve(pop_script, 1, m);
+  Pop3Delete(pop_script, 1);
+  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer smtp({SmtpScript({kFrom, {"ann@example.com"}}),
+                       SmtpScript({kFrom, {kForward}})});
+  Responder responder;
+  const std::string note = responder.Dir().File("note.txt");
+  WriteFile(note, "note\r\n");
+  responder.SetPop3(pop.Port());
+  responder.SetSmtp(smtp.Port());
+  responder.SetResponse(kFrom, "Re: away", "Thanks.\nBye.", {Q(note)});
+  responder.SetForward(true, kForward);
+  // Every other new setting stays at its default (no encryption).
+  responder.Form2().AutoReplyRules()->setChecked(false);
+  responder.Check();
+
+  QVERIFY2(pop.Played(), pop.Report().c_str());
+  QVERIFY2(smtp.Played(), smtp.Report().c_str());
+  const std::vector<std::string> bodies = smtp.Bodies();
+  QCOMPARE(bodies.size(), size_t(2));
+  QCOMPARE(WithoutDate(bodies[0]), std::string(kOriginalResponse));
+  QCOMPARE(WithoutDate(bodies[1]), std::string(kOriginalForward));
 }
 
 }  // namespace replyvane::testing
