@@ -101,7 +101,8 @@ class ResponderJob {
   // False when the row is gone: the list was emptied while pending input
   // was served.
   bool ProcessRow(int row);
-  ResponseText ReadResponseText();
+  // The response's parts of `settings`, moved out of it.
+  static ResponseText TakeResponseText(Settings& settings);
   // Configures SMTP from the current settings, connects, sends `msg`, calls
   // `accepted` as soon as the server took it, and closes; the close also
   // when the send fails.
@@ -113,7 +114,8 @@ class ResponderJob {
   // gives none, from the listed header fields.
   std::string Identity(int32_t number, const message::Message& listed);
   // Why the rules keep `listed` from being answered now; empty: answer it.
-  std::string WhyNotAnswered(const ListedMessage& listed);
+  std::string WhyNotAnswered(const ListedMessage& listed,
+                             const Settings& settings);
   // Reports a journal failure (once per text) to the view.
   void Notice(const std::string& text);
 

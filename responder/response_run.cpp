@@ -46,8 +46,8 @@ void ResponderJob::ProcessMessages() {
   }
 }
 
-std::string ResponderJob::WhyNotAnswered(const ListedMessage& listed) {
-  const Settings settings = view_.CurrentSettings();
+std::string ResponderJob::WhyNotAnswered(const ListedMessage& listed,
+                                         const Settings& settings) {
   if (settings.auto_reply_rules) {
     std::string reason = NotAnsweredReason(listed.kind, listed.sender_address,
                                            settings.from_address);
@@ -89,6 +89,8 @@ bool ResponderJob::ProcessRow(int row) {
   view_.WritePanel(0, "Processing " + listed.subject);
   view_.ShowBusy(true);
   MessageOutcome outcome;
+  // One reading of the settings serves the rules and the response.
+  Settings settings = view_.CurrentSettings();
   const JournalEntry* answered = journal_.Find(listed.identity);
   const bool forwarded_before = answered != nullptr && answered->forwarded;
   if (answered != nullptr) {
@@ -97,15 +99,16 @@ bool ResponderJob::ProcessRow(int row) {
     outcome.already_answered = true;
     rows_[size_t(row)].status = kAlreadyAnsweredText;
     view_.RowChanged(row, rows_[size_t(row)]);
-  } else if (std::string why = WhyNotAnswered(listed); !why.empty()) {
+  } else if (std::string why = WhyNotAnswered(listed, settings); !why.empty()) {
     // Still forwarded and deleted, so the owner sees it.
     outcome.not_answered = why;
     ++not_answered_count_;
     rows_[size_t(row)].status = "Not answered: " + why;
     view_.RowChanged(row, rows_[size_t(row)]);
   } else {
-    ComposeResponse(*msg_send_, ReadResponseText(), listed.reply_to);
-    if (view_.CurrentSettings().auto_reply_rules) {
+    const bool rules = settings.auto_reply_rules;
+    ComposeResponse(*msg_send_, TakeResponseText(settings), listed.reply_to);
+    if (rules) {
       for (const std::string& line : ResponseHeaders(listed.kind)) {
         msg_send_->ExtraHeaders().Add(line);
       }
@@ -124,7 +127,7 @@ bool ResponderJob::ProcessRow(int row) {
     if (!pop_->FetchMessage(number, *msg_send_)) {
       RaiseForwardFetchFailure(*pop_, number);
     }
-    const Settings settings = view_.CurrentSettings();
+    settings = view_.CurrentSettings();
     ComposeForward(*forward_msg_, *msg_send_, listed.from,
                    settings.forward_address, settings.from_address);
     if (settings.auto_reply_rules) {
@@ -147,8 +150,7 @@ bool ResponderJob::ProcessRow(int row) {
   return true;
 }
 
-ResponseText ResponderJob::ReadResponseText() {
-  Settings settings = view_.CurrentSettings();
+ResponseText ResponderJob::TakeResponseText(Settings& settings) {
   ResponseText response;
   response.attachment_paths = std::move(settings.attachment_paths);
   response.body = std::move(settings.response_body);
