@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace replyvane::message {
@@ -59,23 +60,54 @@ constexpr std::array<int8_t, 256> kHexValues = [] {
 // Characters looked at per step of the fast decoding loop.
 constexpr ptrdiff_t kWindow = 64;
 
-// Bit i set where window[i] is "=", for 64 characters.
-uint64_t EqualsMask(const unsigned char* window) {
+// Bit i set where at[i] is "=", for 8 characters: exact high bits (no
+// borrow between bytes) gathered into one byte.
+uint64_t EqualsByte(const unsigned char* at) {
   constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
   constexpr uint64_t kEquals = 0x3D3D3D3D3D3D3D3Dull;
-  uint64_t mask = 0;
-  for (int i = 0; i < 8; ++i) {
-    uint64_t word;
-    std::memcpy(&word, window + 8 * i, 8);
-    uint64_t x = word ^ kEquals;
-    // The high bit of each byte that was "=", exactly (no borrow between
-    // bytes).
-    uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
-    // Gathers the eight high bits into one byte.
-    uint64_t bits = (zero >> 7) * 0x0102040810204080ull >> 56;
-    mask |= bits << (8 * i);
-  }
-  return mask;
+  uint64_t word;
+  std::memcpy(&word, at, 8);
+  uint64_t x = word ^ kEquals;
+  uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);
+  return (zero >> 7) * 0x0102040810204080ull >> 56;
+}
+
+// Bit i set where window[i] is "=", for 64 characters; written out so that
+// no build leaves it a loop.
+uint64_t EqualsMask(const unsigned char* window) {
+  return EqualsByte(window) | EqualsByte(window + 8) << 8 |
+         EqualsByte(window + 16) << 16 | EqualsByte(window + 24) << 24 |
+         EqualsByte(window + 32) << 32 | EqualsByte(window + 40) << 40 |
+         EqualsByte(window + 48) << 48 | EqualsByte(window + 56) << 56;
+}
+
+// What the two characters after an "=" give, looked up as one
+// little-endian 16-bit number: the byte in the low 8 bits, kWrites when it
+// is written, and in the top two bits how many characters the "=" takes:
+// 3 for an escape and for the soft break CR LF, 1 for anything the plain
+// loop must look at ("=20" may precede a line end that it changes). Taking
+// 1 keeps the next "=" of a window after the previous one.
+static_assert(std::endian::native == std::endian::little,
+              "the two characters are looked up little-endian");
+constexpr uint16_t kWrites = 0x100;
+constexpr uint16_t kUsual = 0xC000;
+constexpr uint16_t kUnusual = 0x4000;
+
+const uint16_t* EscapePairs() {
+  static const std::unique_ptr<uint16_t[]> pairs = [] {
+    auto table = std::make_unique<uint16_t[]>(65536);
+    for (int i = 0; i < 65536; ++i) {
+      int high = kHexValues[i & 0xFF];
+      int low = kHexValues[i >> 8];
+      int value = high << 4 | low;
+      table[i] = (high | low) >= 0 && value != ' '
+                     ? uint16_t(kUsual | kWrites | value)
+                 : i == ('\r' | '\n' << 8) ? kUsual
+                                           : kUnusual;
+    }
+    return table;
+  }();
+  return pairs.get();
 }
 
 // Copies `size` bytes a word at a time: reads and writes up to 7 bytes past
@@ -87,7 +119,42 @@ void CopyRun(const unsigned char* from, size_t size, char* to) {
   }
 }
 
+// CopyRun for runs that are mostly short, as between the escapes of binary
+// data.
+void CopyShortRun(const unsigned char* from, size_t size, char* to) {
+  std::memcpy(to, from, 8);
+  if (size > 8) [[unlikely]] {
+    CopyRun(from + 8, size - 8, to + 8);
+  }
+}
+
 bool IsLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
+
+// Decodes the window's escapes and the plain text between them at `out`
+// up to the first "=" that is "=20" or not followed by two hex digits (a
+// soft break too); returns the characters taken, 64 when there is none.
+size_t DecodeWindowUpToUnusual(const unsigned char* window, uint64_t equals,
+                               char*& out) {
+  size_t done = 0;
+  for (; equals != 0; equals &= equals - 1) {
+    size_t p = size_t(std::countr_zero(equals));
+    CopyRun(window + done, p - done, out);
+    out += p - done;
+    done = p;
+    int high = kHexValues[window[p + 1]];
+    int low = kHexValues[window[p + 2]];
+    int value = high << 4 | low;
+    if (((high | low) < 0) | (value == ' ')) return done;
+    *out++ = char(value);
+    done = p + 3;
+  }
+  if (done < size_t(kWindow)) {
+    CopyRun(window + done, size_t(kWindow) - done, out);
+    out += size_t(kWindow) - done;
+    done = size_t(kWindow);
+  }
+  return done;
+}
 
 // Encodes `size` bytes at `out`, which has room for 6 characters per byte
 // and 1 more. `in[size]` must be readable: it is the byte after the last
@@ -180,6 +247,7 @@ void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
     text = trimmed;
   }
 
+  const uint16_t* const pairs = EscapePairs();
   // Decoded a block at a time into a buffer that stays in cache; nothing
   // decodes to more bytes than it has characters.
   char buffer[kDecodeBlockSize];
@@ -202,38 +270,41 @@ void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
       destination.WriteBuffer(buffer, size_t(out - buffer));
       out = buffer;
     }
-    // 64 characters at a time while every "=" in them starts a whole escape
-    // other than "=20": then the text between two "=" is plain, and is
-    // copied a word at a time.
+    // 64 characters at a time while every "=" in them starts an escape or
+    // a soft break CR LF: the text between two "=" is plain and copied a
+    // word at a time. The digits of an escape are never "=", so every bit
+    // of the mask is the start of one.
     while (stop - in >= kWindow + 8 && buffer_end - out >= kWindow + 8) {
       const auto* window = reinterpret_cast<const unsigned char*>(in);
-      uint64_t equals = EqualsMask(window);
+      const uint64_t mask = EqualsMask(window);
+      char* const start = out;
       size_t done = 0;
-      bool stopped = false;
-      // The digits of an escape are never "=", so every bit is an escape.
-      while (equals != 0) {
+      unsigned usual = kUsual;
+      for (uint64_t equals = mask; equals != 0; equals &= equals - 1) {
         size_t p = size_t(std::countr_zero(equals));
-        equals &= equals - 1;
-        CopyRun(window + done, p - done, out);
+        CopyShortRun(window + done, p - done, out);
         out += p - done;
-        done = p;
-        int high = kHexValues[window[p + 1]];
-        int low = kHexValues[window[p + 2]];
-        int value = high << 4 | low;
-        if (((high | low) < 0) | (value == ' ')) {
-          stopped = true;
-          break;
-        }
-        *out++ = char(value);
-        done = p + 3;
+        uint16_t digits;
+        std::memcpy(&digits, window + p + 1, 2);
+        unsigned pair = pairs[digits];
+        usual &= pair;
+        *out = char(pair);
+        out += pair >> 8 & 1;
+        done = p + (pair >> 14);
       }
-      if (!stopped && done < size_t(kWindow)) {
+      if (usual != kUsual) {
+        // Again with a check per "=", up to the first unusual one.
+        out = start;
+        done = DecodeWindowUpToUnusual(window, mask, out);
+        in += done;
+        break;
+      }
+      if (done < size_t(kWindow)) {
         CopyRun(window + done, size_t(kWindow) - done, out);
         out += size_t(kWindow) - done;
         done = size_t(kWindow);
       }
       in += done;
-      if (stopped) break;
     }
     if (in >= stop) break;
     // Whatever the loop above leaves: soft breaks, short escapes, "=20" and
