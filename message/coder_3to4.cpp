@@ -6,6 +6,7 @@
 
 #include "message/group_kernels.h"
 #include "message/mime_coder.h"
+#include "message/read_memory_stream.h"
 #include "message/uue_coder.h"
 
 namespace replyvane::message {
@@ -101,12 +102,38 @@ void Encoder3to4::EncodeAppend(core::Stream& source, int64_t count,
   AppendGroups(source, count, out);
 }
 
+char* Encoder3to4::EncodeLines(const unsigned char* in, size_t size,
+                               size_t line_bytes, char* out) {
+  const uint16_t* pairs = Pairs().pairs;
+  size_t whole_lines = size - size % line_bytes;
+  out = EncodeLinesWithPairs(in, whole_lines, line_bytes, pairs, out);
+  if (whole_lines == size) return out;
+  in += whole_lines;
+  size_t rest = size - whole_lines;
+  size_t whole = rest - rest % 3;
+  out = EncodeGroupsWithPairs(in, whole, pairs, out);
+  if (whole < rest) {
+    out = EncodeTail(in + whole, rest - whole, coding_table_.data(), fill_char_,
+                     out);
+  }
+  std::memcpy(out, "\r\n", 2);
+  return out + 2;
+}
+
 int64_t Encoder3to4::AppendGroups(core::Stream& source, int64_t count,
                                   std::string& out) {
   if (count != kWholeStream && count % 3 != 0) {
     throw core::Exception("Uneven size in Encode.");
   }
   if (count <= 0) return 0;
+  // Text in memory is encoded where it lies, without a copy.
+  if (auto* memory = dynamic_cast<ReadMemoryStream*>(&source)) {
+    std::string_view text = memory->Unread();
+    size_t n = size_t(std::min<int64_t>(count, int64_t(text.size())));
+    AppendText(text, n, out);
+    memory->Seek(int64_t(n), core::SeekOrigin::kCurrent);
+    return int64_t(n);
+  }
   int64_t left = BytesLeft(source);
   int64_t n = left >= 0 ? std::min(count, left) : count;
   if (n == 0) return 0;
@@ -121,24 +148,45 @@ int64_t Encoder3to4::AppendGroups(core::Stream& source, int64_t count,
     size_t got = ReadUpTo(source, buffer.data(), want);
     if (got == 0) break;
     done += int64_t(got);
-    size_t whole = got - got % 3;
-    size_t start = out.size();
-    out.resize(start + (got + 2) / 3 * 4);
-    char* o = out.data() + start;
-    if (whole >= kPairTableThreshold) {
-      o = EncodeGroupsWithPairs(buffer.data(), whole, Pairs().pairs, o);
-    } else {
-      o = EncodeGroups(buffer.data(), whole, coding_table_.data(), o);
-    }
-    if (whole < got) {
-      // A short group only ever comes last.
-      EncodeTail(buffer.data() + whole, got - whole, coding_table_.data(),
-                 fill_char_, o);
-      break;
-    }
+    AppendText(
+        std::string_view(reinterpret_cast<char*>(buffer.data()), got + 2), got,
+        out);
     if (got < want) break;
   }
   return done;
+}
+
+void Encoder3to4::AppendText(std::string_view text, size_t size,
+                             std::string& out) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  out.reserve(out.size() + (size + 2) / 3 * 4);
+  // Whole groups a piece at a time, so that the text grows while the piece
+  // is in cache; the pair kernel reads 2 bytes past its groups.
+  const size_t whole = size - size % 3;
+  const size_t paired = whole + 2 <= text.size() ? whole
+                        : whole >= 3             ? whole - 3
+                                                 : 0;
+  const bool use_pairs = whole >= kPairTableThreshold;
+  for (size_t at = 0; at < whole;) {
+    size_t piece = std::min(whole - at, kEncodeChunk);
+    size_t start = out.size();
+    out.resize(start + piece / 3 * 4);
+    char* o = out.data() + start;
+    size_t by_pairs =
+        use_pairs ? std::min(piece, paired - std::min(paired, at)) : 0;
+    if (by_pairs > 0) {
+      o = EncodeGroupsWithPairs(in + at, by_pairs, Pairs().pairs, o);
+    }
+    EncodeGroups(in + at + by_pairs, piece - by_pairs, coding_table_.data(), o);
+    at += piece;
+  }
+  if (whole < size) {
+    // A short group only ever comes last.
+    size_t start = out.size();
+    out.resize(start + 4);
+    EncodeTail(in + whole, size - whole, coding_table_.data(), fill_char_,
+               out.data() + start);
+  }
 }
 
 Decoder4to3::Decoder4to3(const DecodeTable& table, char fill_char)

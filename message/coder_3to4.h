@@ -55,6 +55,14 @@ class Encoder3to4 : public Encoder {
   void EncodeAppend(core::Stream& source, int64_t count,
                     std::string& out) override;
 
+  // Writes the characters of `size` bytes at `out` as lines of the
+  // characters of `line_bytes` bytes (an odd multiple of 3), each ended by
+  // CR LF; the last line may be shorter and padded with FillChar. Returns
+  // the end. `in` must be readable 2 bytes past `size`; `out` needs 4
+  // characters per started group of 3 bytes and 2 per started line.
+  char* EncodeLines(const unsigned char* in, size_t size, size_t line_bytes,
+                    char* out);
+
   const std::string& CodingTable() const { return coding_table_; }
   void SetCodingTable(std::string_view value);
   char FillChar() const { return fill_char_; }
@@ -66,6 +74,10 @@ class Encoder3to4 : public Encoder {
   int64_t AppendGroups(core::Stream& source, int64_t count, std::string& out);
 
  private:
+  // Appends the encoding of the first `size` bytes of `text`; the bytes
+  // after them up to the text's end may be read but do not count.
+  void AppendText(std::string_view text, size_t size, std::string& out);
+
   struct PairTable;
   const PairTable& Pairs();
 

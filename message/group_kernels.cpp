@@ -52,6 +52,17 @@ char* EncodeGroupsWithPairs(const unsigned char* in, size_t size,
   return out;
 }
 
+char* EncodeLinesWithPairs(const unsigned char* in, size_t size,
+                           size_t line_bytes, const uint16_t* pairs,
+                           char* out) {
+  for (const unsigned char* end = in + size; in < end; in += line_bytes) {
+    out = EncodeGroupsWithPairs(in, line_bytes, pairs, out);
+    std::memcpy(out, "\r\n", 2);
+    out += 2;
+  }
+  return out;
+}
+
 char* EncodeGroups(const unsigned char* in, size_t size, const char* table,
                    char* out) {
   for (const unsigned char* end = in + size; in < end; in += 3, out += 4) {

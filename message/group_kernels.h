@@ -16,6 +16,11 @@ namespace replyvane::message {
 // characters for every 12-bit value.
 char* EncodeGroupsWithPairs(const unsigned char* in, size_t size,
                             const uint16_t* pairs, char* out);
+// Lines: the characters of each `line_bytes` bytes followed by CR LF, for
+// `size` bytes, a multiple of `line_bytes`. With `line_bytes` an odd
+// multiple of 3 (57 for base64 lines) nothing past `size` is read.
+char* EncodeLinesWithPairs(const unsigned char* in, size_t size,
+                           size_t line_bytes, const uint16_t* pairs, char* out);
 // The same, one character at a time from a 64-character table.
 char* EncodeGroups(const unsigned char* in, size_t size, const char* table,
                    char* out);

@@ -3,6 +3,7 @@
 // any size passes through a fixed amount of memory.
 #include "message/message_encoder.h"
 
+#include <memory>
 #include <vector>
 
 #include "core/file_stream.h"
@@ -16,6 +17,18 @@ namespace {
 
 constexpr size_t kLinesPerBlock = 1024;
 
+// Reads until `size` bytes are in or the source has no more; returns how
+// many were read.
+size_t ReadBlock(core::Stream& source, char* block, size_t size) {
+  size_t filled = 0;
+  while (filled < size) {
+    size_t n = source.Read(block + filled, size - filled);
+    if (n == 0) break;
+    filled += n;
+  }
+  return filled;
+}
+
 // Reads the source from its start in blocks of `block_size` bytes (the last
 // may be shorter) and writes what `encode_block` appends to its text for
 // each of them.
@@ -26,12 +39,7 @@ void EncodeBlocks(core::Stream& source, core::Stream& destination,
   std::vector<char> block(block_size);
   std::string out;
   for (;;) {
-    size_t filled = 0;
-    while (filled < block.size()) {
-      size_t n = source.Read(block.data() + filled, block.size() - filled);
-      if (n == 0) break;
-      filled += n;
-    }
+    size_t filled = ReadBlock(source, block.data(), block.size());
     if (filled == 0) return;
     out.clear();
     encode_block(std::string_view(block.data(), filled), out);
@@ -50,17 +58,25 @@ void MessageEncoder::EncodeFile(const std::string& path,
 
 void MessageEncoderMIME::EncodePart(core::Stream& source,
                                     core::Stream& destination) {
-  // 57 bytes make exactly 76 characters, so a block of whole lines is
-  // encoded at once and cut into lines afterwards.
+  // 57 bytes make exactly 76 characters: a block of whole lines is encoded
+  // straight into its lines.
+  constexpr size_t kLineBytes = 57;
+  constexpr size_t kBlockSize = kLineBytes * kLinesPerBlock;
   EncoderMIME encoder;
-  EncodeBlocks(source, destination, 57 * kLinesPerBlock,
-               [&](std::string_view block, std::string& out) {
-                 std::string text = encoder.EncodeText(block);
-                 for (size_t at = 0; at < text.size(); at += 76) {
-                   out.append(text, at, 76);
-                   out += "\r\n";
-                 }
-               });
+  source.SetPosition(0);
+  // Two spare bytes: the encoder loads words.
+  auto block = std::make_unique<char[]>(kBlockSize + 2);
+  auto lines =
+      std::make_unique<char[]>((kLineBytes / 3 * 4 + 2) * kLinesPerBlock);
+  for (;;) {
+    size_t filled = ReadBlock(source, block.get(), kBlockSize);
+    if (filled == 0) return;
+    char* end =
+        encoder.EncodeLines(reinterpret_cast<const unsigned char*>(block.get()),
+                            filled, kLineBytes, lines.get());
+    destination.WriteBuffer(lines.get(), size_t(end - lines.get()));
+    if (filled < kBlockSize) return;
+  }
 }
 
 void MessageEncoderUUEBase::EncodePart(core::Stream& source,

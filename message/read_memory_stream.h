@@ -10,7 +10,7 @@
 
 namespace replyvane::message {
 
-class ReadMemoryStream : public core::Stream {
+class ReadMemoryStream final : public core::Stream {
  public:
   explicit ReadMemoryStream(std::string_view text) : text_(text) {}
 
@@ -22,6 +22,10 @@ class ReadMemoryStream : public core::Stream {
   int64_t Seek(int64_t offset, core::SeekOrigin origin) override;
   const char* ClassName() const override { return "ReadMemoryStream"; }
   int64_t Size() override { return int64_t(text_.size()); }
+
+  // The text from the position to the end, for readers that can take it in
+  // place; they move the position past what they used with Seek.
+  std::string_view Unread() const { return text_.substr(position_); }
 
  private:
   std::string_view text_;

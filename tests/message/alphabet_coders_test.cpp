@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 
 #include "core/exception.h"
@@ -53,6 +55,53 @@ TEST(Base64Test, LargeInputsEncodeLikeManySmallCalls) {
       pieces += line;
     }
     EXPECT_EQ(EncodeTextOnce<EncoderMIME>(bytes), pieces) << "size " << size;
+  }
+}
+
+TEST(Base64Test, EncodesLikeThePlainRulesFromEverySource) {
+  // Sizes about the edges of the word-wide kernel, of the pair table and of
+  // the steps a stream is read in.
+  const size_t sizes[] = {0,    1,         2,     3,     4,     5,     6,
+                          7,    8,         9,     10,    1535,  1536,  1537,
+                          1538, 3 * 16384, 49153, 49154, 49155, 98306, 100'000};
+  std::string url_safe(kBase64Alphabet);
+  url_safe[62] = '-';
+  url_safe[63] = '_';
+  for (size_t size : sizes) {
+    const std::string bytes = RandomBytes(size, uint32_t(size));
+    // In memory of exactly the text's size, so that a read past its end
+    // is caught.
+    auto exact = std::make_unique<char[]>(std::max<size_t>(size, 1));
+    std::copy(bytes.begin(), bytes.end(), exact.get());
+    const std::string_view text(exact.get(), size);
+    for (size_t offset : {0, 1, 2}) {
+      if (offset > size) continue;
+      const std::string row =
+          "size " + std::to_string(size) + " offset " + std::to_string(offset);
+      const std::string_view rest = text.substr(offset);
+      EncoderMIME encoder;
+      ReadMemoryStream memory(text);
+      memory.SetPosition(int64_t(offset));
+      EXPECT_EQ(encoder.Encode(memory), PlainBase64(rest)) << row;
+      EXPECT_EQ(memory.Position(), int64_t(size)) << row;
+
+      // A count of whole groups stops short of the end; the rest follows.
+      const size_t count = rest.size() / 2 / 3 * 3;
+      memory.SetPosition(int64_t(offset));
+      std::string halves = encoder.Encode(memory, int64_t(count));
+      EXPECT_EQ(memory.Position(), int64_t(offset + count)) << row;
+      halves += encoder.Encode(memory);
+      EXPECT_EQ(halves, PlainBase64(rest)) << row;
+
+      core::MemoryStream stream{std::string(rest)};
+      EXPECT_EQ(encoder.Encode(stream), PlainBase64(rest)) << row;
+      TrickleStream pipe{std::string(rest)};
+      EXPECT_EQ(encoder.Encode(pipe), PlainBase64(rest)) << row;
+
+      encoder.SetCodingTable(url_safe);
+      memory.SetPosition(int64_t(offset));
+      EXPECT_EQ(encoder.Encode(memory), PlainBase64(rest, url_safe)) << row;
+    }
   }
 }
 

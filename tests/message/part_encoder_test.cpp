@@ -9,6 +9,7 @@
 #include "core/memory_stream.h"
 #include "message/coder_registry.h"
 #include "part_reading.h"
+#include "tests/message/coder_test_util.h"
 
 namespace replyvane::message {
 namespace {
@@ -37,6 +38,34 @@ TEST(PartEncoderTest, WritesBase64LinesOf76Characters) {
   EXPECT_EQ(Encode(encoder, "abc"), "YWJj\r\n");
 }
 
+TEST(PartEncoderTest, Base64LinesFollowThePlainRulesAtEveryBlockEdge) {
+  // Blocks hold 1024 lines of 57 bytes; sources that read in other steps.
+  const size_t sizes[] = {0,
+                          1,
+                          56,
+                          57,
+                          58,
+                          114,
+                          57 * 1024 - 1,
+                          57 * 1024,
+                          57 * 1024 + 1,
+                          57 * 2048 + 58};
+  for (size_t size : sizes) {
+    const std::string data = RandomBytes(size, unsigned(size));
+    const std::string text = PlainBase64(data);
+    std::string lines;
+    for (size_t at = 0; at < text.size(); at += 76) {
+      lines += text.substr(at, 76) + "\r\n";
+    }
+    MessageEncoderMIME encoder;
+    EXPECT_EQ(Encode(encoder, data), lines) << "size " << size;
+    TrickleStream pipe(data);
+    core::MemoryStream destination;
+    encoder.EncodePart(pipe, destination);
+    EXPECT_EQ(destination.Data(), lines) << "pipe, size " << size;
+  }
+}
+
 TEST(PartEncoderTest, WritesUUEAndXXEBlocks) {
   MessageEncoderUUE uue;
   uue.SetFilename("data.bin");
@@ -63,13 +92,6 @@ TEST(PartEncoderTest, WritesUUEAndXXEBlocks) {
   // A line of 14 bytes begins with "." and goes out stuffed.
   EXPECT_EQ(Encode(uue, "fourteen bytes"),
             "begin 660 data.bin\r\n..9F]U<G1E96X@8GET97,`\r\n`\r\nend\r\n");
-}
-
-std::string RandomBytes(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string data(size, '\0');
-  for (char& ch : data) ch = char(random());
-  return data;
 }
 
 class TempDir {
