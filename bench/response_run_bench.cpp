@@ -96,8 +96,37 @@ struct Result {
   double seconds = 0;
   double listing_seconds = 0;
   long max_rss_kib = 0;
+  // User and system time of the client's process.
+  double cpu_seconds = 0;
+  // User and system time the SMTP server spent during the run.
+  double smtp_cpu_seconds = 0;
   bool ok = false;
 };
+
+// User and system time of a running process so far, from /proc (clock
+// ticks); 0 when it cannot be read.
+double ProcessCpuSeconds(pid_t pid) {
+  std::FILE* file =
+      std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+  if (file == nullptr) return 0;
+  char text[1024] = {};
+  const size_t n = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  // The fields after the command name, which ends with the last ')'.
+  const char* at = std::strrchr(text, ')');
+  if (at == nullptr || n == 0) return 0;
+  unsigned long utime = 0, stime = 0;
+  if (std::sscanf(at + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu",
+                  &utime, &stime) != 2) {
+    return 0;
+  }
+  return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
+}
+
+double CpuSeconds(const rusage& usage) {
+  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 // Runs `job` in a child process; the child writes its two timings to a
 // pipe. The parent's servers are left alone: the child leaves by _exit.
@@ -132,6 +161,7 @@ Result InChild(const std::function<bool(double*, double*)>& job) {
   result.seconds = times[0];
   result.listing_seconds = times[1];
   result.max_rss_kib = usage.ru_maxrss;
+  result.cpu_seconds = CpuSeconds(usage);
   return result;
 }
 
@@ -416,6 +446,7 @@ Result RunPython(int pop_port, int smtp_port, const Attachments& files,
                   &messages, &result.seconds, &result.listing_seconds) == 3 &&
       WIFEXITED(status) && WEXITSTATUS(status) == 0;
   result.max_rss_kib = usage.ru_maxrss;
+  result.cpu_seconds = CpuSeconds(usage);
   return result;
 }
 
@@ -472,6 +503,7 @@ Result Measure(Client client, int count, bool forward, const Attachments& files,
   for (int i = 0; i < count; ++i) pop.AddMessage(Sample(i));
   if (!pop.Start() || !smtp.Start()) throw std::runtime_error("servers");
   Result result;
+  const double smtp_cpu_before = ProcessCpuSeconds(smtp.Pid());
   if (client == Client::kOurs) {
     const responder::Settings settings =
         OurSettings(pop.Port(), smtp.Port(), files, forward);
@@ -494,13 +526,14 @@ Result Measure(Client client, int count, bool forward, const Attachments& files,
   }
   const size_t expected = size_t(forward ? 2 * count : count);
   if (result.ok && !smtp.WaitForMessages(expected)) result.ok = false;
+  result.smtp_cpu_seconds = ProcessCpuSeconds(smtp.Pid()) - smtp_cpu_before;
   if (!result.ok) std::fprintf(stderr, "%s failed\n", Name(client));
   return result;
 }
 
 // The run of median time (its memory and listing time with it).
 Result Median(std::vector<Result> results) {
-  if (results.empty()) return Result{1e-9, 0, 0, true};
+  if (results.empty()) return Result{.seconds = 1e-9, .ok = true};
   std::sort(
       results.begin(), results.end(),
       [](const Result& a, const Result& b) { return a.seconds < b.seconds; });
@@ -537,10 +570,12 @@ int main(int argc, char* argv[]) {
   const Capture capture = CaptureOurs(files);
   std::printf("response %zu bytes, forward %zu bytes on the wire\n",
               capture.response.size(), capture.forward.size());
-  std::printf("%6s %4s | %9s %9s %9s | %7s %7s | %8s %8s %8s | %9s %9s %9s\n",
-              "msgs", "fwd", "ours", "python", "floor", "o/floor", "o/py",
-              "rss ours", "rss py", "rss flr", "list ours", "list py",
-              "list flr");
+  std::printf(
+      "%6s %4s | %9s %9s %9s | %7s %7s | %8s %8s %8s | %9s %9s %9s | %8s "
+      "%8s %8s | %8s %8s %8s\n",
+      "msgs", "fwd", "ours", "python", "floor", "o/floor", "o/py", "rss ours",
+      "rss py", "rss flr", "list ours", "list py", "list flr", "cpu ours",
+      "cpu py", "cpu flr", "smtp o", "smtp py", "smtp flr");
   bool ok = true;
   for (int count : sizes) {
     for (bool forward : {false, true}) {
@@ -556,19 +591,26 @@ int main(int argc, char* argv[]) {
       Result r[3];
       for (int c = 0; c < 3; ++c) r[c] = Median(all[c]);
       auto per = [&](const Result& x) { return x.seconds * 1000 / count; };
+      auto smtp_cpu = [&](const Result& x) {
+        return x.smtp_cpu_seconds * 1000 / count;
+      };
+      auto cpu = [&](const Result& x) { return x.cpu_seconds * 1000 / count; };
       std::printf(
           "%6d %4s | %9.2f %9.2f %9.2f | %7.2f %7.2f | %8ld %8ld %8ld | "
-          "%9.1f %9.1f %9.1f\n",
+          "%9.1f %9.1f %9.1f | %8.2f %8.2f %8.2f | %8.2f %8.2f %8.2f\n",
           count, forward ? "on" : "off", per(r[0]), per(r[1]), per(r[2]),
           per(r[0]) / per(r[2]), per(r[0]) / per(r[1]), r[0].max_rss_kib,
           r[1].max_rss_kib, r[2].max_rss_kib, r[0].listing_seconds * 1000,
-          r[1].listing_seconds * 1000, r[2].listing_seconds * 1000);
+          r[1].listing_seconds * 1000, r[2].listing_seconds * 1000, cpu(r[0]),
+          cpu(r[1]), cpu(r[2]), smtp_cpu(r[0]), smtp_cpu(r[1]), smtp_cpu(r[2]));
       std::fflush(stdout);
     }
   }
   std::printf(
       "ms per message (whole check / messages), ratios per message, peak RSS "
       "in KiB, listing = ms from the check's start to the first SMTP "
-      "connect (floor, python: to the end of the TOP/LIST loop)\n");
+      "connect (floor, python: to the end of the TOP/LIST loop), cpu = the "
+      "client process's user+system ms per message, smtp = aiosmtpd's "
+      "user+system ms per message while serving that client\n");
   return ok ? 0 : 1;
 }

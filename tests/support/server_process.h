@@ -35,6 +35,8 @@ class ServerProcess {
   // True while the server process runs.
   bool Running() { return process_.Running(); }
 
+  // The server's process (0 before Start).
+  pid_t Pid() const { return process_.Pid(); }
   // The port on 127.0.0.1 (0 before Start).
   int Port() const { return port_; }
   // The greeting line the start probe received, without CR LF.
