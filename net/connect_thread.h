@@ -2,7 +2,8 @@
 // in steps of 125 ms (or the anti-freeze's shorter IdleTimeOut), processing
 // window messages after each step; the step in which the thread finishes
 // ends at once. The thread connects non-blocking and checks for a stop
-// request, so giving up never leaves it blocked on a closed descriptor.
+// request, so giving up never leaves it blocked on a closed descriptor. It
+// runs on the caller's CPU where it can, since the caller only waits.
 #ifndef REPLYVANE_NET_CONNECT_THREAD_H_
 #define REPLYVANE_NET_CONNECT_THREAD_H_
 
