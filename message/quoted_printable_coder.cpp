@@ -130,11 +130,12 @@ void CopyShortRun(const unsigned char* from, size_t size, char* to) {
 
 bool IsLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
 
-// Decodes the window's escapes and the plain text between them at `out`
-// up to the first "=" that is "=20" or not followed by two hex digits (a
-// soft break too); returns the characters taken, 64 when there is none.
-size_t DecodeWindowUpToUnusual(const unsigned char* window, uint64_t equals,
-                               char*& out) {
+// Decodes the first `size` (at most 64) characters of the window at `out`,
+// one "=" at a time, up to the first "=" that is "=20" or not followed by
+// two hex digits (a soft break too). Returns the characters taken: the
+// place of that "=", else `size` or more (an escape may end past it).
+size_t DecodeWindowUpToUnusual(const unsigned char* window, size_t size,
+                               uint64_t equals, char*& out) {
   size_t done = 0;
   for (; equals != 0; equals &= equals - 1) {
     size_t p = size_t(std::countr_zero(equals));
@@ -148,10 +149,48 @@ size_t DecodeWindowUpToUnusual(const unsigned char* window, uint64_t equals,
     *out++ = char(value);
     done = p + 3;
   }
-  if (done < size_t(kWindow)) {
-    CopyRun(window + done, size_t(kWindow) - done, out);
-    out += size_t(kWindow) - done;
-    done = size_t(kWindow);
+  if (done < size) {
+    CopyRun(window + done, size - done, out);
+    out += size - done;
+    done = size;
+  }
+  return done;
+}
+
+// Decodes the first `size` (at most 64) characters of the window at `out`
+// like DecodeWindowUpToUnusual, the escapes and the plain text between
+// them without a branch per "=" unless the window holds an unusual one.
+// The window must be readable 8 characters past 64, and `out` writable 72
+// bytes on.
+size_t DecodeWindow(const unsigned char* window, size_t size,
+                    const uint16_t* pairs, char*& out) {
+  // The digits of an escape are never "=", so every bit of the mask is
+  // the start of one.
+  uint64_t mask = EqualsMask(window);
+  if (size < size_t(kWindow)) mask &= (uint64_t(1) << size) - 1;
+  char* const start = out;
+  size_t done = 0;
+  unsigned usual = kUsual;
+  for (uint64_t equals = mask; equals != 0; equals &= equals - 1) {
+    size_t p = size_t(std::countr_zero(equals));
+    CopyShortRun(window + done, p - done, out);
+    out += p - done;
+    uint16_t digits;
+    std::memcpy(&digits, window + p + 1, 2);
+    unsigned pair = pairs[digits];
+    usual &= pair;
+    *out = char(pair);
+    out += pair >> 8 & 1;
+    done = p + (pair >> 14);
+  }
+  if (usual != kUsual) {
+    out = start;
+    return DecodeWindowUpToUnusual(window, size, mask, out);
+  }
+  if (done < size) {
+    CopyRun(window + done, size - done, out);
+    out += size - done;
+    done = size;
   }
   return done;
 }
@@ -264,55 +303,31 @@ void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
       ++in;
     }
   };
+  // The last characters of the text, where a window may read past them;
+  // the zeros after them are no hex digits.
+  unsigned char last[kWindow + 8];
   while (in < stop) {
-    // Room for a whole window of the loop below (and for " \r\n").
+    // Room for a whole window (and for " \r\n").
     if (buffer_end - out < kWindow + 8) {
       destination.WriteBuffer(buffer, size_t(out - buffer));
       out = buffer;
     }
     // 64 characters at a time while every "=" in them starts an escape or
     // a soft break CR LF: the text between two "=" is plain and copied a
-    // word at a time. The digits of an escape are never "=", so every bit
-    // of the mask is the start of one.
-    while (stop - in >= kWindow + 8 && buffer_end - out >= kWindow + 8) {
-      const auto* window = reinterpret_cast<const unsigned char*>(in);
-      const uint64_t mask = EqualsMask(window);
-      char* const start = out;
-      size_t done = 0;
-      unsigned usual = kUsual;
-      for (uint64_t equals = mask; equals != 0; equals &= equals - 1) {
-        size_t p = size_t(std::countr_zero(equals));
-        CopyShortRun(window + done, p - done, out);
-        out += p - done;
-        uint16_t digits;
-        std::memcpy(&digits, window + p + 1, 2);
-        unsigned pair = pairs[digits];
-        usual &= pair;
-        *out = char(pair);
-        out += pair >> 8 & 1;
-        done = p + (pair >> 14);
-      }
-      if (usual != kUsual) {
-        // Again with a check per "=", up to the first unusual one.
-        out = start;
-        done = DecodeWindowUpToUnusual(window, mask, out);
-        in += done;
-        break;
-      }
-      if (done < size_t(kWindow)) {
-        CopyRun(window + done, size_t(kWindow) - done, out);
-        out += size_t(kWindow) - done;
-        done = size_t(kWindow);
-      }
-      in += done;
+    // word at a time.
+    const size_t left = size_t(stop - in);
+    const auto* window = reinterpret_cast<const unsigned char*>(in);
+    size_t size = size_t(kWindow);
+    if (left < sizeof last) {
+      std::memset(last, 0, sizeof last);
+      std::memcpy(last, in, left);
+      window = last;
+      size = std::min(left, size);
     }
-    if (in >= stop) break;
-    // Whatever the loop above leaves: soft breaks, short escapes, "=20" and
-    // the last characters of the text.
-    if (*in != '=') {
-      *out++ = *in++;
-      continue;
-    }
+    size_t done = DecodeWindow(window, size, pairs, out);
+    in += done;
+    if (done >= size) continue;
+    // An unusual "=": a soft break, a short escape or "=20".
     ++in;
     int digits = 0;
     int value = 0;
