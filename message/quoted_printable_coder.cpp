@@ -195,6 +195,59 @@ size_t DecodeWindow(const unsigned char* window, size_t size,
   return done;
 }
 
+// The text without its trailing blanks and tabs; CR and LF among them stay
+// in their order. `storage` holds the result when it is not a prefix.
+std::string_view WithoutTrailingBlanks(std::string_view text,
+                                       std::string& storage) {
+  size_t end = text.size();
+  bool blanks = false;
+  while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t' ||
+                     IsLineEnd(text[end - 1]))) {
+    blanks = blanks || !IsLineEnd(text[end - 1]);
+    --end;
+  }
+  if (!blanks) return text;
+  storage.reserve(text.size());
+  storage.append(text.substr(0, end));
+  for (char c : text.substr(end)) {
+    if (IsLineEnd(c)) storage += c;
+  }
+  return storage;
+}
+
+// Decodes the "=" at `in` that the windows leave: a soft break (eating one
+// line end: CR LF, CR or LF, so that a blank line after it is data), a
+// short escape, or "=20", which before a line end gives blank CR LF.
+// Returns where the text goes on.
+const char* DecodeUnusualEscape(const char* in, const char* stop, char*& out) {
+  auto skip_line_end = [&] {
+    if (in < stop && *in == '\r') {
+      ++in;
+      if (in < stop && *in == '\n') ++in;
+    } else if (in < stop && *in == '\n') {
+      ++in;
+    }
+  };
+  ++in;
+  int digits = 0;
+  int value = 0;
+  for (; digits < 2 && in < stop; ++digits, ++in) {
+    int digit = kHexValues[static_cast<unsigned char>(*in)];
+    if (digit < 0) break;
+    value = value * 16 + digit;
+  }
+  if (digits == 0) {
+    skip_line_end();
+  } else if (value == ' ' && in < stop && IsLineEnd(*in)) {
+    std::memcpy(out, " \r\n", 3);
+    out += 3;
+    skip_line_end();
+  } else {
+    *out++ = char(value);
+  }
+  return in;
+}
+
 // Encodes `size` bytes at `out`, which has room for 6 characters per byte
 // and 1 more. `in[size]` must be readable: it is the byte after the last
 // (anything but CR or LF when the data ends there). `length` is the current
@@ -268,24 +321,8 @@ void EncoderQuotedPrintable::EncodeAppend(core::Stream& source, int64_t count,
 
 void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
                                             core::Stream& destination) {
-  // Trailing blanks and tabs go; CR and LF among them stay in their order.
-  size_t end = text.size();
-  bool blanks = false;
-  while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\t' ||
-                     IsLineEnd(text[end - 1]))) {
-    blanks = blanks || !IsLineEnd(text[end - 1]);
-    --end;
-  }
   std::string trimmed;
-  if (blanks) {
-    trimmed.reserve(text.size());
-    trimmed.append(text.substr(0, end));
-    for (char c : text.substr(end)) {
-      if (IsLineEnd(c)) trimmed += c;
-    }
-    text = trimmed;
-  }
-
+  text = WithoutTrailingBlanks(text, trimmed);
   const uint16_t* const pairs = EscapePairs();
   // Decoded a block at a time into a buffer that stays in cache; nothing
   // decodes to more bytes than it has characters.
@@ -294,15 +331,6 @@ void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
   char* out = buffer;
   const char* in = text.data();
   const char* const stop = in + text.size();
-  // Eats one line end (CR LF, CR or LF): a blank line after it is data.
-  auto skip_line_end = [&] {
-    if (in < stop && *in == '\r') {
-      ++in;
-      if (in < stop && *in == '\n') ++in;
-    } else if (in < stop && *in == '\n') {
-      ++in;
-    }
-  };
   // The last characters of the text, where a window may read past them;
   // the zeros after them are no hex digits.
   unsigned char last[kWindow + 8];
@@ -312,9 +340,6 @@ void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
       destination.WriteBuffer(buffer, size_t(out - buffer));
       out = buffer;
     }
-    // 64 characters at a time while every "=" in them starts an escape or
-    // a soft break CR LF: the text between two "=" is plain and copied a
-    // word at a time.
     const size_t left = size_t(stop - in);
     const auto* window = reinterpret_cast<const unsigned char*>(in);
     size_t size = size_t(kWindow);
@@ -326,25 +351,7 @@ void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
     }
     size_t done = DecodeWindow(window, size, pairs, out);
     in += done;
-    if (done >= size) continue;
-    // An unusual "=": a soft break, a short escape or "=20".
-    ++in;
-    int digits = 0;
-    int value = 0;
-    for (; digits < 2 && in < stop; ++digits, ++in) {
-      int digit = kHexValues[static_cast<unsigned char>(*in)];
-      if (digit < 0) break;
-      value = value * 16 + digit;
-    }
-    if (digits == 0) {
-      skip_line_end();  // soft line break
-    } else if (value == ' ' && in < stop && IsLineEnd(*in)) {
-      std::memcpy(out, " \r\n", 3);
-      out += 3;
-      skip_line_end();
-    } else {
-      *out++ = char(value);
-    }
+    if (done < size) in = DecodeUnusualEscape(in, stop, out);
   }
   if (out > buffer) destination.WriteBuffer(buffer, size_t(out - buffer));
 }
