@@ -128,6 +128,22 @@ void CopyShortRun(const unsigned char* from, size_t size, char* to) {
   }
 }
 
+// Copies `size` characters with a few overlapping word moves, none past
+// the end: a call for so few costs more than the copy.
+void CopyTail(const char* from, size_t size, unsigned char* to) {
+  if (size >= 8) {
+    for (size_t i = 0; i + 8 < size; i += 8) std::memcpy(to + i, from + i, 8);
+    std::memcpy(to + size - 8, from + size - 8, 8);
+  } else if (size >= 4) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + size - 4, from + size - 4, 4);
+  } else if (size > 0) {
+    to[0] = static_cast<unsigned char>(from[0]);
+    to[size / 2] = static_cast<unsigned char>(from[size / 2]);
+    to[size - 1] = static_cast<unsigned char>(from[size - 1]);
+  }
+}
+
 bool IsLineEnd(unsigned char c) { return c == '\r' || c == '\n'; }
 
 // Decodes the first `size` (at most 64) characters of the window at `out`,
@@ -345,7 +361,7 @@ void DecoderQuotedPrintable::DecodeToStream(std::string_view text,
     size_t size = size_t(kWindow);
     if (left < sizeof last) {
       std::memset(last, 0, sizeof last);
-      std::memcpy(last, in, left);
+      CopyTail(in, left, last);
       window = last;
       size = std::min(left, size);
     }
