@@ -152,12 +152,23 @@ const JournalEntry* AnsweredJournal::Find(const std::string& identity) const {
 }
 
 std::string AnsweredJournal::RecordAnswered(const std::string& identity,
-                                            const std::string& sender,
-                                            int64_t now) {
+                                            const std::string& reply_to,
+                                            int64_t now,
+                                            const std::string& sender_address) {
   JournalEntry& entry = entries_[identity];
-  entry.sender = sender;
+  entry.sender = reply_to;
   entry.answered_at = now;
-  return Append(identity, entry);
+  std::string lines = LineOf(identity, entry);
+  if (!sender_address.empty()) {
+    const std::string address = core::LowerCase(sender_address);
+    const std::string sender_identity = kSenderPrefix + address;
+    JournalEntry& sender = entries_[sender_identity];
+    sender.sender = address;
+    sender.answered_at = now;
+    lines += LineOf(sender_identity, sender);
+  }
+  // One flush for both: each flush costs the disk a round trip.
+  return Append(lines);
 }
 
 std::string AnsweredJournal::RecordForwarded(const std::string& identity,
@@ -167,30 +178,20 @@ std::string AnsweredJournal::RecordForwarded(const std::string& identity,
       found != entries_.end() ? found->second : entries_[identity];
   if (found == entries_.end()) entry.answered_at = now;
   entry.forwarded = true;
-  return Append(identity, entry);
+  return Append(LineOf(identity, entry));
 }
 
-std::string AnsweredJournal::Append(const std::string& identity,
-                                    const JournalEntry& entry) {
+std::string AnsweredJournal::Append(const std::string& lines) {
   if (path_.empty()) return "";
   const bool existed = ::access(path_.c_str(), F_OK) == 0;
   const int fd =
       ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return ErrnoText("Cannot write", path_);
-  const bool ok = WriteAll(fd, LineOf(identity, entry)) && ::fsync(fd) == 0;
+  const bool ok = WriteAll(fd, lines) && ::fsync(fd) == 0;
   const std::string failure = ok ? "" : ErrnoText("Cannot write", path_);
   ::close(fd);
   if (ok && !existed) SyncFolder(path_);
   return failure;
-}
-
-std::string AnsweredJournal::RecordSender(const std::string& address,
-                                          int64_t now) {
-  const std::string identity = kSenderPrefix + core::LowerCase(address);
-  JournalEntry& entry = entries_[identity];
-  entry.sender = core::LowerCase(address);
-  entry.answered_at = now;
-  return Append(identity, entry);
 }
 
 int64_t AnsweredJournal::LastAnswered(const std::string& address) const {

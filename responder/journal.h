@@ -46,16 +46,15 @@ class AnsweredJournal {
   // The entry of `identity`, or nullptr.
   const JournalEntry* Find(const std::string& identity) const;
 
-  // Records that `identity`'s message was answered (to `sender`) or its
+  // Records that `identity`'s message was answered (to `reply_to`) or its
   // forward sent; on disk when this returns. Returns the text of a failure
   // to write (the record is kept in memory all the same), empty on success.
+  // A non-empty `sender_address` (any case) is recorded as answered now
+  // too, for the once-per-sender rule, in the same write and flush.
   std::string RecordAnswered(const std::string& identity,
-                             const std::string& sender, int64_t now);
+                             const std::string& reply_to, int64_t now,
+                             const std::string& sender_address = "");
   std::string RecordForwarded(const std::string& identity, int64_t now);
-
-  // Records that `address` (any case) was answered now, for the once-per-
-  // sender rule; on disk when this returns. Returns a failure text.
-  std::string RecordSender(const std::string& address, int64_t now);
   // When `address` (any case) was last answered; 0 when never.
   int64_t LastAnswered(const std::string& address) const;
 
@@ -69,7 +68,8 @@ class AnsweredJournal {
   size_t Size() const { return entries_.size(); }
 
  private:
-  std::string Append(const std::string& identity, const JournalEntry& entry);
+  // Appends `lines` and flushes them to disk.
+  std::string Append(const std::string& lines);
 
   std::string path_;
   std::map<std::string, JournalEntry> entries_;

@@ -115,8 +115,8 @@ bool ResponderJob::ProcessRow(int row) {
     }
     SendThroughSmtp(*msg_send_, [&] {
       const int64_t now = ::time(nullptr);
-      Notice(journal_.RecordAnswered(listed.identity, listed.reply_to, now));
-      Notice(journal_.RecordSender(listed.sender_address, now));
+      Notice(journal_.RecordAnswered(listed.identity, listed.reply_to, now,
+                                     listed.sender_address));
     });
     outcome.answered = true;
     ++answered_count_;

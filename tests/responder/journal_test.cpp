@@ -33,7 +33,7 @@ TEST(AnsweredJournalTest, RecordsSurviveAReloadAndArePrivate) {
     AnsweredJournal journal(path);
     EXPECT_EQ(journal.Load(), "");
     EXPECT_EQ(journal.RecordAnswered("uidl:a", "Ann\t<a@x>\r\n", kNow), "");
-    EXPECT_EQ(journal.RecordAnswered("uidl:b", "b@x", kNow), "");
+    EXPECT_EQ(journal.RecordAnswered("uidl:b", "b@x", kNow, "B@X.example"), "");
     EXPECT_EQ(journal.RecordForwarded("uidl:a", kNow), "");
   }
   struct stat info;
@@ -46,17 +46,21 @@ TEST(AnsweredJournalTest, RecordsSurviveAReloadAndArePrivate) {
   EXPECT_EQ(journal.Find("uidl:a")->sender, "Ann <a@x>  ");
   EXPECT_FALSE(journal.Find("uidl:b")->forwarded);
   EXPECT_EQ(journal.Find("uidl:c"), nullptr);
+  // The sender, written with its message's line, in any case.
+  EXPECT_EQ(journal.LastAnswered("b@x.EXAMPLE"), kNow);
+  EXPECT_EQ(journal.LastAnswered("a@x"), 0);
 
   // Gone from the server, or older than 30 days: dropped, and the file
-  // holds one line per message.
+  // holds one line per message; the recent sender stays.
   journal.RecordAnswered("uidl:old", "o@x", kNow - 31 * kDay);
   EXPECT_EQ(journal.Prune({"uidl:a", "uidl:old"}, kNow), "");
   AnsweredJournal reread(path);
   EXPECT_EQ(reread.Load(), "");
-  EXPECT_EQ(reread.Size(), 1u);
+  EXPECT_EQ(reread.Size(), 2u);
   EXPECT_NE(reread.Find("uidl:a"), nullptr);
   EXPECT_EQ(testing::ReadFile(path),
-            "uidl:a\tAnn <a@x>  \t" + std::to_string(kNow) + "\t1\n");
+            "sender:b@x.example\tb@x.example\t" + std::to_string(kNow) +
+                "\t0\nuidl:a\tAnn <a@x>  \t" + std::to_string(kNow) + "\t1\n");
 }
 
 TEST(AnsweredJournalTest, DamagedFileIsSetAsideOnceACutLastLineIsKept) {
