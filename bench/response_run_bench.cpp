@@ -15,8 +15,11 @@
 //   cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release
 //         -DREPLYVANE_BUILD_BENCH=ON
 //   cmake --build build/bench --target response_run_bench -j2
-//   build/bench/bench/response_run_bench [--runs=N] [--only=ours] [sizes...]
+//   build/bench/bench/response_run_bench [--runs=N] [--only=ours]
+//       [--program=build/release/app/replyvane] [sizes...]
+// With --program, the installed program's `--check` is timed as well.
 // With --runs, every figure is the median of N runs (clients interleaved).
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/resource.h>
@@ -38,6 +41,7 @@
 #include "mail/smtp.h"
 #include "net/anti_freeze.h"
 #include "net/component.h"
+#include "responder/data_files.h"
 #include "responder/job_view.h"
 #include "responder/responder_job.h"
 #include "tests/support/dovecot_server.h"
@@ -453,14 +457,61 @@ Result RunPython(int pop_port, int smtp_port, const Attachments& files,
   return result;
 }
 
+// --- the program itself ---
+
+// `replyvane --check` as a timer starts it, over settings written as the
+// window saves them, in a fresh folder (so a fresh journal). The whole
+// process is timed: its start, reading the settings and the journal's
+// flushes included.
+Result RunProgram(const std::string& program, int pop_port, int smtp_port,
+                  const Attachments& files, bool forward) {
+  TempDir folder("bench-settings");
+  testing::WriteFile(
+      folder.File("Settings.ini"),
+      "[Options]\r\n1=127.0.0.1\r\n2=127.0.0.1\r\n3=testuser\r\n"
+      "4=testpass\r\n8=" +
+          std::to_string(pop_port) + "\r\n9=" + std::to_string(smtp_port) +
+          "\r\n10=0\r\n[Reponder]\r\n2=" + kFrom + "\r\n3=" + kSubject +
+          "\r\n4=" + (forward ? "1" : "0") + "\r\n5=" + kForwardTo + "\r\n");
+  responder::WriteResponseFile(folder.File("response.dat"), kBody);
+  responder::WriteAttachFile(folder.File("attach.dat"), files.paths);
+  Result result;
+  std::fflush(nullptr);
+  const Clock::time_point start = Clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    std::vector<std::string> args = {program, "--check", "--settings",
+                                     folder.Path()};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  result.seconds = Since(start);
+  result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  result.max_rss_kib = usage.ru_maxrss;
+  result.cpu_seconds = CpuSeconds(usage);
+  return result;
+}
+
 // --- one measurement ---
 
-enum class Client { kOurs, kPython, kFloor };
+enum class Client { kOurs, kPython, kFloor, kProgram };
 const char* Name(Client client) {
   return client == Client::kOurs     ? "ours"
          : client == Client::kPython ? "python"
-                                     : "floor";
+         : client == Client::kFloor  ? "floor"
+                                     : "program";
 }
+
+// The program for `--program=PATH`; empty: not measured.
+std::string g_program;
 
 // USER/PASS, as the job logs in.
 DovecotServer::Options PopOptions() {
@@ -524,6 +575,8 @@ Result Measure(Client client, int count, bool forward, const Attachments& files,
     result = InChild([&](double* seconds, double* listing) {
       return RunFloor(count, plan, seconds, listing);
     });
+  } else if (client == Client::kProgram) {
+    result = RunProgram(g_program, pop.Port(), smtp.Port(), files, forward);
   } else {
     result = RunPython(pop.Port(), smtp.Port(), files, forward);
   }
@@ -555,6 +608,8 @@ int main(int argc, char* argv[]) {
     const std::string arg = argv[i];
     if (arg.rfind("--runs=", 0) == 0) {
       runs = std::max(1, std::stoi(arg.substr(7)));
+    } else if (arg.rfind("--program=", 0) == 0) {
+      g_program = arg.substr(10);
     } else if (arg.rfind("--only=", 0) == 0) {
       only = arg.substr(7);
     } else {
@@ -582,17 +637,19 @@ int main(int argc, char* argv[]) {
   bool ok = true;
   for (int count : sizes) {
     for (bool forward : {false, true}) {
-      std::vector<Result> all[3];
+      std::vector<Result> all[4];
       for (int run = 0; run < runs; ++run) {
-        for (Client client : {Client::kOurs, Client::kPython, Client::kFloor}) {
+        for (Client client : {Client::kOurs, Client::kPython, Client::kFloor,
+                              Client::kProgram}) {
           if (!only.empty() && only != Name(client)) continue;
+          if (client == Client::kProgram && g_program.empty()) continue;
           all[int(client)].push_back(
               Measure(client, count, forward, files, capture));
           ok = ok && all[int(client)].back().ok;
         }
       }
-      Result r[3];
-      for (int c = 0; c < 3; ++c) r[c] = Median(all[c]);
+      Result r[4];
+      for (int c = 0; c < 4; ++c) r[c] = Median(all[c]);
       auto per = [&](const Result& x) { return x.seconds * 1000 / count; };
       auto smtp_cpu = [&](const Result& x) {
         return x.smtp_cpu_seconds * 1000 / count;
@@ -606,6 +663,14 @@ int main(int argc, char* argv[]) {
           r[1].max_rss_kib, r[2].max_rss_kib, r[0].listing_seconds * 1000,
           r[1].listing_seconds * 1000, r[2].listing_seconds * 1000, cpu(r[0]),
           cpu(r[1]), cpu(r[2]), smtp_cpu(r[0]), smtp_cpu(r[1]), smtp_cpu(r[2]));
+      if (!g_program.empty()) {
+        std::printf(
+            "%6d %4s | program --check, whole process: %.2f ms per message, "
+            "%.2f of python, %.2f of the floor, cpu %.2f, smtp %.2f, peak "
+            "RSS %ld KiB\n",
+            count, forward ? "on" : "off", per(r[3]), per(r[3]) / per(r[1]),
+            per(r[3]) / per(r[2]), cpu(r[3]), smtp_cpu(r[3]), r[3].max_rss_kib);
+      }
       std::fflush(stdout);
     }
   }
