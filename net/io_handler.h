@@ -51,7 +51,9 @@ class IOHandlerSocket : public IOHandler {
 
   // Created at the first OpenHandler; nullptr before.
   net::SocketHandle* SocketHandle() { return socket_handle_.get(); }
-  // Default true; false sets TCP_NODELAY on connect.
+  // Default true. Every socket gets TCP_NODELAY when it is made (whole
+  // commands and full buffers only, see SocketHandle); false sets it again
+  // on connect, so the property no longer changes what is sent when.
   bool UseNagle() const { return use_nagle_; }
   void SetUseNagle(bool value) { use_nagle_ = value; }
 
