@@ -29,6 +29,9 @@ namespace {
 // signals `done` when it finishes, so the wait ends then and not at the end
 // of its step.
 struct ConnectState {
+  explicit ConnectState(SocketHandle& socket) : handle(socket) {}
+
+  SocketHandle& handle;
   std::atomic<bool> stop{false};
   std::atomic<bool> finished{false};
   std::string message;
@@ -44,15 +47,11 @@ struct ConnectState {
   }
 };
 
-// What the thread is started with.
-struct ConnectJob {
-  SocketHandle& handle;
-  ConnectState& state;
-};
-
-void RunConnect(SocketHandle& handle, ConnectState& state) {
+// The thread: connects, keeps the failure's text, signals the waiter.
+void* RunConnect(void* argument) {
+  ConnectState& state = *static_cast<ConnectState*>(argument);
   try {
-    SharedStack()->CheckSocketResult(handle.Connect(state.stop));
+    SharedStack()->CheckSocketResult(state.handle.Connect(state.stop));
   } catch (const std::exception& error) {
     state.message = error.what();
     if (state.message.empty()) state.message = "Connect failed.";
@@ -64,11 +63,6 @@ void RunConnect(SocketHandle& handle, ConnectState& state) {
     state.finished.store(true);
   }
   state.done.notify_all();
-}
-
-void* ConnectThreadMain(void* argument) {
-  auto* job = static_cast<ConnectJob*>(argument);
-  RunConnect(job->handle, job->state);
   return nullptr;
 }
 
@@ -77,7 +71,7 @@ void* ConnectThreadMain(void* argument) {
 // has that CPU woken for it and then wakes the caller's from afar, which on
 // a near server costs more than the connect itself. Where the CPU cannot be
 // had (an affinity mask that leaves it out), the thread starts unpinned.
-pthread_t StartConnectThread(ConnectJob& job) {
+pthread_t StartConnectThread(ConnectState& state) {
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   bool pinned = false;
@@ -89,10 +83,10 @@ pthread_t StartConnectThread(ConnectJob& job) {
     pinned = pthread_attr_setaffinity_np(&attributes, sizeof(one), &one) == 0;
   }
   pthread_t thread;
-  int error = pthread_create(&thread, &attributes, ConnectThreadMain, &job);
+  int error = pthread_create(&thread, &attributes, RunConnect, &state);
   pthread_attr_destroy(&attributes);
   if (error != 0 && pinned) {
-    error = pthread_create(&thread, nullptr, ConnectThreadMain, &job);
+    error = pthread_create(&thread, nullptr, RunConnect, &state);
   }
   if (error != 0) {
     throw std::system_error(error, std::generic_category(),
@@ -122,12 +116,11 @@ class ThreadJoiner {
 }  // namespace
 
 void ConnectWithThread(SocketHandle& handle, int32_t timeout) {
-  ConnectState state;
-  ConnectJob job{handle, state};
+  ConnectState state(handle);
   handle.BeginThreadUse();
   pthread_t thread;
   try {
-    thread = StartConnectThread(job);
+    thread = StartConnectThread(state);
   } catch (...) {
     handle.EndThreadUse();
     throw;
