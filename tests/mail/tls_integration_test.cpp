@@ -26,28 +26,15 @@ namespace {
 
 using net::TLSMode;
 using testing::CertificateKind;
+using testing::CertificateSuite;
 using testing::DovecotServer;
 using testing::SmtpServer;
 using testing::TestCertificates;
 using testing::TrustScope;
 using Lines = std::vector<std::string>;
 
-class TlsIntegrationTest : public ::testing::Test {
+class TlsIntegrationTest : public CertificateSuite {
  protected:
-  static void SetUpTestSuite() {
-    if (TestCertificates::MissingReason().empty()) {
-      certificates_ = new TestCertificates();
-    }
-  }
-  static void TearDownTestSuite() {
-    delete certificates_;
-    certificates_ = nullptr;
-  }
-  void SetUp() override {
-    if (!certificates_) GTEST_SKIP() << TestCertificates::MissingReason();
-    trust_.emplace(certificates_->CaFile());
-  }
-
   static DovecotServer::Options PopOptions(
       std::optional<CertificateKind> kind) {
     DovecotServer::Options options;
@@ -96,12 +83,7 @@ class TlsIntegrationTest : public ::testing::Test {
     msg.SetSubject(subject);
     msg.SetBody({"Hello,", ".dot", "end"});
   }
-
-  static TestCertificates* certificates_;
-  std::optional<TrustScope> trust_;
 };
-
-TestCertificates* TlsIntegrationTest::certificates_ = nullptr;
 
 TEST_F(TlsIntegrationTest, Pop3ReadsAndDeletesWithStlsAndFromTheFirstByte) {
   auto pop = DovecotServer::UnderTmp(PopOptions(CertificateKind::kGood));

@@ -18,26 +18,13 @@ namespace replyvane::net {
 namespace {
 
 using testing::CertificateKind;
+using testing::CertificateSuite;
 using testing::TestCertificates;
 using testing::TlsTestServer;
 using testing::TrustScope;
 
-class TlsTest : public ::testing::Test {
+class TlsTest : public CertificateSuite {
  protected:
-  static void SetUpTestSuite() {
-    if (TestCertificates::MissingReason().empty()) {
-      certificates_ = new TestCertificates();
-    }
-  }
-  static void TearDownTestSuite() {
-    delete certificates_;
-    certificates_ = nullptr;
-  }
-  void SetUp() override {
-    if (!certificates_) GTEST_SKIP() << TestCertificates::MissingReason();
-    trust_ = std::make_unique<TrustScope>(certificates_->CaFile());
-  }
-
   std::unique_ptr<TCPClient> Client(int port, const std::string& host,
                                     const std::string& pin = "") {
     auto client = std::make_unique<TCPClient>();
@@ -58,12 +45,7 @@ class TlsTest : public ::testing::Test {
       return error.Message();
     }
   }
-
-  static TestCertificates* certificates_;
-  std::unique_ptr<TrustScope> trust_;
 };
-
-TestCertificates* TlsTest::certificates_ = nullptr;
 
 TEST_F(TlsTest, AcceptsOnlyAVerifiedOrPinnedCertificateAndSendsNothingElse) {
   const TestCertificates& c = *certificates_;

@@ -108,6 +108,24 @@ class QuietView : public JobView {
   }
 };
 
+// A later check (a new start) with the same journal, against a POP3 server
+// playing `pop_script` and SMTP servers playing `smtp_scripts`; both must
+// play their scripts whole.
+void CheckAgain(QuietView& view, const std::string& journal_path,
+                Script pop_script, std::vector<Script> smtp_scripts) {
+  ScriptedServer pop(std::move(pop_script));
+  ScriptedServer smtp(std::move(smtp_scripts));
+  view.settings.pop3_port = pop.Port();
+  view.settings.smtp_port = smtp.Port();
+  view.outcomes.clear();
+  view.statuses.clear();
+  ResponderJob job(view);
+  job.SetJournalPath(journal_path);
+  job.Check();
+  EXPECT_TRUE(pop.Played());
+  EXPECT_TRUE(smtp.Played());
+}
+
 // Where the first check breaks off after the response was accepted.
 enum class Drop {
   kRetr,
@@ -221,17 +239,7 @@ TEST(JournalRunTest, NoSecondResponseWhateverStepFailsAfterTheFirst) {
       smtp2.push_back(SmtpScript({"me@example.com", {"fw@example.com"}}));
     }
     testing::Pop3Delete(pop2, 1);
-    ScriptedServer pop(std::move(pop2.Expect("QUIT")));
-    ScriptedServer smtp(std::move(smtp2));
-    view.settings.pop3_port = pop.Port();
-    view.settings.smtp_port = smtp.Port();
-    view.outcomes.clear();
-    view.statuses.clear();
-    ResponderJob job(view);
-    job.SetJournalPath(journal_path);
-    job.Check();
-    EXPECT_TRUE(pop.Played());
-    EXPECT_TRUE(smtp.Played());
+    CheckAgain(view, journal_path, pop2.Expect("QUIT"), std::move(smtp2));
     ASSERT_EQ(view.outcomes.size(), 1u);
     EXPECT_TRUE(view.outcomes[0].already_answered);
     EXPECT_FALSE(view.outcomes[0].answered);
@@ -271,15 +279,7 @@ TEST(JournalRunTest, DisconnectAfterTheResponseUndoesOnlyTheDeletion) {
   }
   Script second = testing::Pop3Listing({message});
   testing::Pop3Delete(second, 1);
-  ScriptedServer pop(second.Expect("QUIT"));
-  ScriptedServer smtp(std::vector<Script>{});
-  view.settings.pop3_port = pop.Port();
-  view.settings.smtp_port = smtp.Port();
-  view.outcomes.clear();
-  ResponderJob job(view);
-  job.SetJournalPath(dir.File(kJournalName));
-  job.Check();
-  EXPECT_TRUE(pop.Played());
+  CheckAgain(view, dir.File(kJournalName), second.Expect("QUIT"), {});
   ASSERT_EQ(view.outcomes.size(), 1u);
   EXPECT_TRUE(view.outcomes[0].already_answered);
 }
@@ -321,15 +321,7 @@ TEST(JournalRunTest, WithoutUidlTheListedFieldsIdentifyTheMessage) {
   }
   Script second = listing();
   testing::Pop3Delete(second, 1);
-  ScriptedServer pop(second.Expect("QUIT"));
-  ScriptedServer smtp(std::vector<Script>{});
-  view.settings.pop3_port = pop.Port();
-  view.settings.smtp_port = smtp.Port();
-  view.outcomes.clear();
-  ResponderJob job(view);
-  job.SetJournalPath(dir.File(kJournalName));
-  job.Check();
-  EXPECT_TRUE(pop.Played());
+  CheckAgain(view, dir.File(kJournalName), second.Expect("QUIT"), {});
   ASSERT_EQ(view.outcomes.size(), 1u);
   EXPECT_TRUE(view.outcomes[0].already_answered);
   EXPECT_NE(testing::ReadFile(dir.File(kJournalName)).find("\nsha256:"),

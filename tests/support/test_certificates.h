@@ -11,6 +11,8 @@
 #ifndef REPLYVANE_TESTS_SUPPORT_TEST_CERTIFICATES_H_
 #define REPLYVANE_TESTS_SUPPORT_TEST_CERTIFICATES_H_
 
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -68,6 +70,29 @@ class TrustScope {
   std::optional<std::string> old_file_;
   std::optional<std::string> old_dir_;
   TempDir empty_dir_{"no-certificates"};
+};
+
+// A test suite with one set of certificates made for the whole suite and
+// their authority trusted during each test; a test skips when the
+// certificates cannot be made.
+class CertificateSuite : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (TestCertificates::MissingReason().empty()) {
+      certificates_ = new TestCertificates();
+    }
+  }
+  static void TearDownTestSuite() {
+    delete certificates_;
+    certificates_ = nullptr;
+  }
+  void SetUp() override {
+    if (!certificates_) GTEST_SKIP() << TestCertificates::MissingReason();
+    trust_.emplace(certificates_->CaFile());
+  }
+
+  static inline TestCertificates* certificates_ = nullptr;
+  std::optional<TrustScope> trust_;
 };
 
 }  // namespace replyvane::testing
