@@ -122,6 +122,8 @@ QStatusBar* MainWindow::BuildStatusBar() {
     auto* panel = new QLabel(status_bar1_);
     panel->setObjectName(QString("Panel%1").arg(i));
     panel->setFixedWidth(kPanelWidths[i]);
+    // Panels show subjects and server texts: never read as markup.
+    panel->setTextFormat(Qt::PlainText);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     status_bar1_->addWidget(panel);
     panels_[size_t(i)] = panel;

@@ -90,6 +90,7 @@ responder::Settings MainWindow::CurrentSettings() {
   settings.forward_address = ToBytes(form2_->Edit4()->text());
   settings.auto_reply_rules = form2_->AutoReplyRules()->isChecked();
   settings.once_per_sender_days = form2_->OncePerSender()->Value();
+  settings.read_timeout_seconds = form1_->ReadTimeoutSeconds();
   return settings;
 }
 
@@ -121,6 +122,7 @@ void MainWindow::Notice(const std::string& text) {
   auto* box = new QMessageBox(QMessageBox::Warning, kApplicationTitle,
                               FromBytes(text), QMessageBox::Ok, this);
   box->setObjectName("NoticeBox");
+  box->setTextFormat(Qt::PlainText);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setModal(false);
   box->show();

@@ -17,6 +17,8 @@ void RunBox(QMessageBox::Icon icon, const char* name, const std::string& text,
   QMessageBox box(icon, QString::fromUtf8(caption),
                   QString::fromLocal8Bit(text), QMessageBox::Ok);
   box.setObjectName(name);
+  // Failure texts carry server replies and file names: never markup.
+  box.setTextFormat(Qt::PlainText);
   box.button(QMessageBox::Ok)->setText("OK");
   box.exec();
 }

@@ -18,6 +18,7 @@
 #include "responder/encryption_settings.h"
 #include "responder/ini_file.h"
 #include "responder/settings_files.h"
+#include "responder/timeout_settings.h"
 
 namespace replyvane::app {
 
@@ -110,6 +111,7 @@ void SettingsStore::Load(SettingsWindow& form1,
       controls.mode->setCurrentIndex(static_cast<int>(value.mode));
       controls.fingerprint->setText(FromBytes(value.fingerprint));
     }
+    form1.SetReadTimeoutSeconds(responder::ReadTimeoutSeconds(ini));
     auto text = [&](const char* key) {
       return FromBytes(ini.ReadString(kResponder, key, ""));
     };

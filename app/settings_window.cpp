@@ -75,6 +75,7 @@ SettingsWindow::SettingsWindow() {
   connect(button1_, &QPushButton::clicked, this, &SettingsWindow::Button1Click);
   settings_folder_ = new QLabel(content);
   settings_folder_->setObjectName("SettingsFolder");
+  settings_folder_->setTextFormat(Qt::PlainText);
   settings_folder_->setGeometry(8, kFolderLineTop, kContentWidth - 16,
                                 kFolderLineHeight - 4);
   // Selectable, so the path can be copied.
@@ -143,7 +144,7 @@ void SettingsWindow::ShowAndRaise() { app::ShowAndRaise(this); }
 
 void SettingsWindow::ShowSettingsFolder(const QString& folder) {
   settings_folder_->setText("Settings folder: " + folder);
-  settings_folder_->setToolTip(folder);
+  settings_folder_->setToolTip(PlainToolTip(folder));
 }
 
 void SettingsWindow::Button1Click() { close(); }

@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include "responder/timeout_settings.h"
+
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -46,6 +48,9 @@ class SettingsWindow : public QWidget {
   QLineEdit* Pop3Fingerprint() const { return pop3_fingerprint_; }
   QComboBox* SmtpMode() const { return smtp_mode_; }
   QLineEdit* SmtpFingerprint() const { return smtp_fingerprint_; }
+  // Kept in the file without a control: the read timeout in seconds.
+  int ReadTimeoutSeconds() const { return read_timeout_seconds_; }
+  void SetReadTimeoutSeconds(int value) { read_timeout_seconds_ = value; }
 
  public slots:
   void Button1Click();
@@ -71,6 +76,7 @@ class SettingsWindow : public QWidget {
   QLineEdit* pop3_fingerprint_ = nullptr;
   QComboBox* smtp_mode_ = nullptr;
   QLineEdit* smtp_fingerprint_ = nullptr;
+  int read_timeout_seconds_ = responder::kDefaultReadTimeoutSeconds;
 };
 
 }  // namespace replyvane::app

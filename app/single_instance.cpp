@@ -136,6 +136,7 @@ int GiveWayToFirstInstance(const std::string& settings_folder) {
     QMessageBox box(QMessageBox::Information, kApplicationTitle,
                     kAlreadyRunningText, QMessageBox::Ok);
     box.setObjectName("AlreadyRunningBox");
+    box.setTextFormat(Qt::PlainText);
     box.button(QMessageBox::Ok)->setText("OK");
     box.exec();
   }

@@ -108,9 +108,16 @@ QWidget* AddFrame(QWidget* parent, int x, int y, int width, int height) {
 
 QLabel* AddLabel(QWidget* parent, const char* text, int x, int y) {
   auto* label = new QLabel(QString::fromUtf8(text), parent);
+  label->setTextFormat(Qt::PlainText);
   label->adjustSize();
   label->move(x, y);
   return label;
+}
+
+QString PlainToolTip(const QString& text) {
+  // A tool tip that looks like markup is rendered as markup; escaped inside
+  // a paragraph that keeps blanks and line breaks, it shows as typed.
+  return "<p style='white-space:pre'>" + text.toHtmlEscaped() + "</p>";
 }
 
 QLineEdit* AddEdit(QWidget* parent, const char* name, int x, int y, int width) {

@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QPixmap>
+#include <QString>
 #include <initializer_list>
 
 class QLabel;
@@ -44,6 +45,8 @@ void SetTabOrder(std::initializer_list<QWidget*> controls);
 
 // A transparent label whose text starts at (x, y).
 QLabel* AddLabel(QWidget* parent, const char* text, int x, int y);
+// `text` as a tool tip that shows its characters, never markup.
+QString PlainToolTip(const QString& text);
 // A text box, kEditHeight high.
 QLineEdit* AddEdit(QWidget* parent, const char* name, int x, int y, int width);
 // A push button at (x, y).

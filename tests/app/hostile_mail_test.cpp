@@ -2,8 +2,16 @@
 // end to end through the real windows with the forward on, against scripted
 // servers. Every SMTP connection must hold exactly one transaction, and the
 // sender's text must stay inside one line of the forward's body.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QLabel>
+#include <QStatusBar>
 #include <QtTest>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/app/mail_scripts.h"
@@ -45,6 +53,36 @@ void CheckWellFormed(const std::string& text, const std::string& marker) {
   }
 }
 
+// Watches a FIFO from a thread of its own: whoever opens it for reading is
+// seen, and let go at once with an end of file instead of waiting for ever.
+class FifoWatch {
+ public:
+  explicit FifoWatch(std::string path) : path_(std::move(path)) {
+    ::mkfifo(path_.c_str(), 0600);
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+          opened_ = true;
+          ::close(fd);
+        }
+        ::usleep(2000);
+      }
+    });
+  }
+  ~FifoWatch() {
+    stop_ = true;
+    thread_.join();
+  }
+  bool Opened() const { return opened_; }
+
+ private:
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> opened_{false};
+  std::thread thread_;
+};
+
 }  // namespace
 
 class HostileMailTest : public QObject {
@@ -53,6 +91,7 @@ class HostileMailTest : public QObject {
  private slots:
   void SmuggledCommandsInTheSenderNameStayInTheForwardBody();
   void LineBreaksInTheSubjectAddNoHeader();
+  void MarkupInTheSubjectIsShownAsText();
 };
 
 // A From whose display name decodes to CR LF "." CR LF and SMTP commands:
@@ -70,7 +109,7 @@ void HostileMailTest::SmuggledCommandsInTheSenderNameStayInTheForwardBody() {
   Script pop_script = Pop3Listing(mailbox);
   Pop3Retrieve(pop_script, 1, mailbox[0]);
   Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   // Each script is one transaction ending with QUIT: a second MAIL FROM on
   // a connection fails it.
   ScriptedServer smtp({SmtpScript({kFrom, {"mallory@example.org"}}),
@@ -109,7 +148,7 @@ void HostileMailTest::LineBreaksInTheSubjectAddNoHeader() {
   Script pop_script = Pop3Listing(mailbox);
   Pop3Retrieve(pop_script, 1, mailbox[0]);
   Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp({SmtpScript({kFrom, {"eve@example.org"}}),
                        SmtpScript({kFrom, {kForwardTo}})});
   responder.SetPop3(pop.Port());
@@ -129,6 +168,58 @@ void HostileMailTest::LineBreaksInTheSubjectAddNoHeader() {
   QCOMPARE(BodyText(forward),
            std::string("From: eve@example.org\r\nHello.\r\n"));
   QCOMPARE(responder.Rows(), 0);
+}
+
+// A Subject that looks like HTML: rendered as rich text, the status panel
+// loaded the image it names from the local disk (a FIFO hung the window for
+// ever, a large file filled the memory) before the message was deleted.
+void HostileMailTest::MarkupInTheSubjectIsShownAsText() {
+  Responder responder;
+  const std::string fifo = responder.Dir().Path() + "/fifo";
+  const std::string large = responder.Dir().Path() + "/large";
+  FifoWatch watch(fifo);
+  {
+    const int fd = ::open(large.c_str(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::ftruncate(fd, off_t(512) << 20), 0);  // sparse: no disk used
+    ::close(fd);
+  }
+  std::vector<Incoming> mailbox(2);
+  mailbox[0].subject = "<img src=\"" + fifo + "\"> hello";
+  mailbox[1].subject = "<b>big</b><img src=\"" + large + "\">";
+  mailbox[0].from = "eve@example.org";
+  mailbox[1].from = "eve@example.org";
+  Script pop_script = Pop3Listing(mailbox);
+  Pop3Delete(pop_script, 2);
+  Pop3Delete(pop_script, 1);
+  ScriptedServer pop(Pop3Quit(pop_script));
+  ScriptedServer smtp({SmtpScript({kFrom, {"eve@example.org"}}),
+                       SmtpScript({kFrom, {"eve@example.org"}})});
+  responder.SetPop3(pop.Port());
+  responder.SetSmtp(smtp.Port());
+  responder.SetResponse(kFrom, "Re", "Thanks.");
+  // What panel 0 shows while the box "1" of each message is open.
+  QStringList shown;
+  responder.Boxes().SetOnBox([&](const SeenBox&) {
+    shown << responder.Main().PanelText(0);
+    auto* panel = responder.Main().findChild<QLabel*>("Panel0");
+    QVERIFY(panel != nullptr);
+    QCOMPARE(panel->textFormat(), Qt::PlainText);
+  });
+  responder.Check();
+
+  QVERIFY2(pop.Played(), pop.Report().c_str());
+  QVERIFY2(smtp.Played(), smtp.Report().c_str());
+  QVERIFY(!watch.Opened());
+  QCOMPARE(shown, QStringList({"Processing " + Q(mailbox[1].subject),
+                               "Processing " + Q(mailbox[0].subject)}));
+  QCOMPARE(responder.Rows(), 0);
+  // Every label and box of the windows keeps received text as text.
+  for (QLabel* label : responder.Main().findChildren<QLabel*>()) {
+    if (label->pixmap().isNull()) {
+      QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+  }
 }
 
 }  // namespace replyvane::testing
