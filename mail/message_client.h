@@ -67,7 +67,14 @@ class MessageClient : public net::TCPClient {
   // line and, unless `headers_only`, the body.
   virtual void WriteMessage(message::Message& msg, bool headers_only = false);
 
+  // The protocol's name in failure texts ("POP3", "SMTP").
+  virtual const char* ProtocolName() const { return "mail"; }
+
  protected:
+  // "Read Timeout: the POP3 server HOST port N sent nothing for S s while
+  // <what> was awaited."
+  [[noreturn]] void RaiseReadTimeout(int32_t timeout) override;
+
   // True when body text must be converted from Shift-JIS to ISO-2022-JP,
   // i.e. when the default header charset's transfer kind is iso2022jp.
   virtual bool ConvertsToJis() const;

@@ -332,6 +332,7 @@ MessageClient::~MessageClient() = default;
 std::string MessageClient::ReadHeader(Message& msg,
                                       const std::string& alt_terminator) {
   net::WorkScope work(*this, net::wmRead, 0);
+  WholeReplyScope whole(*this);
   MessageLines lines(*this);
   size_t line_count = 0;
   size_t bytes = 0;
@@ -358,6 +359,7 @@ std::string MessageClient::ReadHeader(Message& msg,
 
 void MessageClient::ReadBody(Message& msg, const std::string& terminator) {
   net::WorkScope work(*this, net::wmRead, 0);
+  WholeReplyScope whole(*this);
   MessageLines lines(*this);
   TextBudget budget;
   if (msg.NoDecode()) {

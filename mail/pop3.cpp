@@ -72,6 +72,8 @@ int16_t POP3::ReadReply(const std::vector<int16_t>& allowed) {
   } else if (core::SameText(reply.TextCode(), "-ERR")) {
     reply.SetNumericCode(kERR);
   } else {
+    // Not a reply to the command: the dialogue is out of step.
+    DropOutOfStep();
     throw core::Exception(
         core::Format("Unrecognized POP3 Response Header:\n\"%s\"",
                      JoinedText(reply.Text()).c_str()));
@@ -133,6 +135,20 @@ void POP3::CloseConnection() {
   MessageClient::CloseConnection();
 }
 
+void POP3::Quit() {
+  if (!IsConnected()) {
+    MessageClient::CloseConnection();
+    return;
+  }
+  try {
+    SendCommand("QUIT", {kOK});
+  } catch (...) {
+    MessageClient::CloseConnection();
+    throw;
+  }
+  MessageClient::CloseConnection();
+}
+
 int POP3::GetMessageCount() {
   SendCommand("STAT", {kOK});
   std::string text = FirstTextLine(LastReply());
@@ -146,6 +162,9 @@ int POP3::GetMessageCount() {
 int POP3::GetMailboxSize() {
   try {
     SendCommand("LIST", {kOK});
+    // A listing cut short leaves the connection closed, never with unread
+    // lines that the next command would take for its reply.
+    WholeReplyScope whole(*this);
     // Summed wide: a maildrop over 2 GiB has no size that fits the
     // result, and counts as unknown.
     int64_t total = 0;
@@ -180,11 +199,12 @@ bool POP3::FetchMessage(int number, message::Message& msg) {
   return true;
 }
 
-std::optional<std::map<int, std::string>> POP3::GetUniqueIds() {
+std::optional<std::map<int, std::string>> POP3::GetUniqueIds(size_t max_lines) {
   if (SendCommand("UIDL", {}) != kOK) return std::nullopt;
+  WholeReplyScope whole(*this);
   std::map<int, std::string> ids;
   for (size_t lines = 1;; ++lines) {
-    if (lines > core::kMaxReplyLines) throw net::TooManyReplyLines();
+    if (lines > max_lines) throw net::TooManyReplyLines(max_lines);
     std::string line = ReadTextLine();
     if (line == ".") break;
     if (line.rfind("..", 0) == 0) line.erase(0, 1);

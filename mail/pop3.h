@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/reception_limits.h"
 #include "mail/message_client.h"
 #include "message/message.h"
 
@@ -20,6 +21,7 @@ namespace replyvane::mail {
 
 class POP3 : public MessageClient {
  public:
+  const char* ProtocolName() const override { return "POP3"; }
   // Reply codes after the status word is mapped.
   static constexpr int16_t kOK = 1;
   static constexpr int16_t kERR = 2;
@@ -41,6 +43,11 @@ class POP3 : public MessageClient {
   // Writes QUIT when connected (its reply is not read) and closes. Does
   // nothing but the base close when not connected.
   void CloseConnection() override;
+  // QUIT with its reply read, then the close: "+OK" is the server's word
+  // that the deletions are made (RFC 1939's UPDATE state). "-ERR" raises
+  // net::ProtocolReplyError, a drop or a silence the connection's failure;
+  // the connection is closed in every case. Not connected: only the close.
+  void Quit();
   // Reads one reply and maps "+OK" to 1 and "-ERR" to 2 (any case); any
   // other status word raises core::Exception. Then checks the code.
   int16_t ReadReply(const std::vector<int16_t>& allowed) override;
@@ -49,7 +56,8 @@ class POP3 : public MessageClient {
   // number raises core::ConvertError.
   int GetMessageCount();
   // LIST: the sum of all message sizes; -1 on any failure (never raises),
-  // also for a listing over core::kMaxReplyLines lines.
+  // also for a listing over core::kMaxReplyLines lines. A listing that was
+  // not read to its end closes the connection.
   int GetMailboxSize();
   // LIST n: the size of message n; -1 when the reply carries none.
   int GetMessageSize(int number);
@@ -65,8 +73,10 @@ class POP3 : public MessageClient {
   // UIDL: the unique id of every message by message number; nullopt when
   // the server refuses UIDL ("-ERR"). An id that is no valid unique id
   // (1 to 70 characters 0x21..0x7E) is left out. A listing over
-  // core::kMaxReplyLines lines and the connection's failures raise.
-  std::optional<std::map<int, std::string>> GetUniqueIds();
+  // `max_lines` lines and the connection's failures raise, and close the
+  // connection (its listing was not read to its end).
+  std::optional<std::map<int, std::string>> GetUniqueIds(
+      size_t max_lines = core::kMaxReplyLines);
   // UIDL n: the unique id of message n; empty when the server refuses or
   // the id is not valid.
   std::string GetUniqueId(int number);

@@ -20,6 +20,7 @@ enum class AuthenticationType { atNone, atLogin };
 
 class SMTP : public MessageClient {
  public:
+  const char* ProtocolName() const override { return "SMTP"; }
   SMTP();
 
   const std::string& Username() const { return username_; }

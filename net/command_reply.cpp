@@ -21,6 +21,7 @@ void TCPConnection::ReadReplyLines() {
   // Every line read counts, the skipped blank ones too, so that a server
   // sending blank lines or continuation lines forever ends the read.
   size_t lines_read = 0;
+  WholeReplyScope whole(*this);
   auto next_line = [&] {
     std::string line;
     while (line.empty()) {
@@ -69,8 +70,30 @@ void TCPConnection::RaiseReplyError() {
   throw ProtocolReplyError(last_reply_.NumericCode(), LastReplyMessage());
 }
 
+namespace {
+
+// The commands whose name may be shown; any other line sent as a command
+// (a log-in's encoded user name or password) is named by what it is.
+constexpr const char* kNamedCommands[] = {
+    "USER",     "PASS", "APOP", "STAT", "LIST", "UIDL", "TOP",  "RETR",
+    "DELE",     "RSET", "QUIT", "STLS", "CAPA", "NOOP", "EHLO", "HELO",
+    "STARTTLS", "AUTH", "MAIL", "RCPT", "DATA", "EXPN", "VRFY"};
+
+std::string AwaitedReplyTo(const std::string& command) {
+  if (command == ".") return "the reply to the end of the message";
+  const std::string verb =
+      core::UpperCase(command.substr(0, command.find(' ')));
+  for (const char* named : kNamedCommands) {
+    if (verb == named) return "the reply to " + verb;
+  }
+  return "the reply to a log-in step";
+}
+
+}  // namespace
+
 int16_t TCPConnection::SendCommand(const std::string& command,
                                    const std::vector<int16_t>& allowed) {
+  awaited_ = AwaitedReplyTo(command);
   WriteTextLine(command);
   return ReadReply(allowed);
 }

@@ -105,6 +105,8 @@ class CanNotBindPortInRange : public SocketHandleError {
 class ReadTimeout : public core::Exception {
  public:
   ReadTimeout() : core::Exception("Read Timeout") {}
+  // With what was awaited from whom, for the user.
+  explicit ReadTimeout(const std::string& message) : core::Exception(message) {}
 };
 
 class ReadLnMaxLineLengthExceeded : public core::Exception {
@@ -139,10 +141,9 @@ class HeaderBlockTooLarge : public ReceptionLimitExceeded {
 
 class TooManyReplyLines : public ReceptionLimitExceeded {
  public:
-  TooManyReplyLines()
-      : ReceptionLimitExceeded(
-            core::Format("The server's reply has more than %zu lines.",
-                         core::kMaxReplyLines)) {}
+  explicit TooManyReplyLines(size_t limit = core::kMaxReplyLines)
+      : ReceptionLimitExceeded(core::Format(
+            "The server's reply has more than %zu lines.", limit)) {}
 };
 
 class MessageTooLarge : public ReceptionLimitExceeded {

@@ -25,6 +25,7 @@ void TCPClient::ConnectToHost(int32_t timeout) {
     throw AlreadyConnected();
   }
   BusyScope busy(*this);
+  SetAwaited("the greeting");
   try {
     IOHandler()->OpenHandler();
     ClearInputState();

@@ -58,6 +58,11 @@ void TCPConnection::CloseSocketOnly() {
   io_handler_->CloseHandler();
 }
 
+void TCPConnection::DropOutOfStep() {
+  CloseSocketOnly();
+  input_queue_.Clear();
+}
+
 void TCPConnection::CloseConnection() {
   DoStatus(hsDisconnecting);
   CloseSocketOnly();

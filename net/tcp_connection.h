@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -212,6 +213,10 @@ class TCPConnection : public Component {
   [[noreturn]] void RaiseReplyErrorAs() {
     throw E(LastReplyMessage());
   }
+  // What the connection waits for, for failure texts: "the greeting", "the
+  // reply to STAT"; never a command's arguments.
+  const std::string& Awaited() const { return awaited_; }
+  void SetAwaited(std::string value) { awaited_ = std::move(value); }
   // The next line trimmed of control bytes and blanks, skipping empty ones
   // (at most `attempts` reads; "" when all were empty).
   std::string ReadNonEmptyLine(int32_t attempts = 2147483647);
@@ -234,6 +239,32 @@ class TCPConnection : public Component {
    private:
     TCPConnection& connection_;
   };
+
+  // Marks the reading of one reply or listing. A failure that leaves the
+  // scope (a limit, a timeout, a reply that cannot be read) leaves the rest
+  // of it unread: the connection is no longer in step with the server, so
+  // the socket is closed and the unread input dropped, and every later
+  // command fails instead of reading stale lines.
+  class WholeReplyScope {
+   public:
+    explicit WholeReplyScope(TCPConnection& connection)
+        : connection_(connection), failures_(std::uncaught_exceptions()) {}
+    ~WholeReplyScope() {
+      if (std::uncaught_exceptions() > failures_) connection_.DropOutOfStep();
+    }
+    WholeReplyScope(const WholeReplyScope&) = delete;
+    WholeReplyScope& operator=(const WholeReplyScope&) = delete;
+
+   private:
+    TCPConnection& connection_;
+    int failures_;
+  };
+  // Raises ReadTimeout when a wait of `timeout` ms for received data ran
+  // out; clients override it to say who did not answer and what was
+  // awaited.
+  [[noreturn]] virtual void RaiseReadTimeout(int32_t timeout);
+  // Closes the socket and drops the unread input (see WholeReplyScope).
+  void DropOutOfStep();
 
   // LastReply's text lines, each followed by CR LF.
   std::string LastReplyMessage() const;
@@ -275,6 +306,7 @@ class TCPConnection : public Component {
 
   RFCReply last_reply_;
   RFCReply greeting_reply_;
+  std::string awaited_;
 };
 
 }  // namespace replyvane::net

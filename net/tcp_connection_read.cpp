@@ -24,8 +24,7 @@ int32_t TCPConnection::FillInputBuffer(bool raise_if_closed, int32_t timeout,
   int32_t n;
   do {
     if (!io_handler_->WaitUntilReadable(timeout)) {
-      if (raise_on_timeout)
-        throw net::ReadTimeout();  // the class, not the setting
+      if (raise_on_timeout) RaiseReadTimeout(timeout);
       return -1;
     }
     // A window handler may have closed the connection during the wait.
@@ -53,6 +52,10 @@ int32_t TCPConnection::FillInputBuffer(bool raise_if_closed, int32_t timeout,
     CheckForClose(raise_if_closed);
   } while (n == 0 && IsConnected());
   return n;
+}
+
+void TCPConnection::RaiseReadTimeout(int32_t) {
+  throw net::ReadTimeout();  // the class, not the setting
 }
 
 void TCPConnection::PollForClose(bool raise_if_closed) {
@@ -115,6 +118,7 @@ int32_t TCPConnection::CollectInto(const Sink& sink,
                                    bool unstuff_dots) {
   int32_t count = 0;
   WorkScope work(*this, wmRead, 0);
+  WholeReplyScope whole(*this);
   while (true) {
     std::string line = ReadTextLine();
     if (line == delimiter) break;

@@ -46,13 +46,24 @@ std::vector<std::string> AddressesOf(const std::string& value) {
   return addresses;
 }
 
+// The newest ids of a References text that can still reach a response's
+// References line (see ResponseHeaders): a row keeps no more than that.
+std::string NewestReferences(std::string references) {
+  if (references.size() <= kMaxReferences) return references;
+  const size_t blank =
+      references.find(' ', references.size() - kMaxReferences - 1);
+  return blank == std::string::npos ? "" : references.substr(blank + 1);
+}
+
 }  // namespace
 
 MessageKind ClassifyMessage(const message::HeaderList& headers,
                             const std::string& sender) {
   MessageKind kind;
   kind.message_id = core::Trim(headers.ValueOf("Message-ID"));
-  kind.references = core::Trim(headers.ValueOf("References"));
+  // An id too long for a header line is no id to refer to.
+  if (kind.message_id.size() > kMaxReferences) kind.message_id.clear();
+  kind.references = NewestReferences(core::Trim(headers.ValueOf("References")));
   for (int i = 0; i < headers.Count(); ++i) {
     if (core::SameText(core::Trim(headers.NameAt(i)), "X-Loop")) {
       for (const std::string& address : AddressesOf(headers.ValueAt(i))) {

@@ -47,6 +47,9 @@ class JobView {
   // The run is through with one message.
   virtual void MessageDone(const ListedMessage& /*row*/,
                            const MessageOutcome& /*outcome*/) {}
+  // The server confirmed at QUIT that the messages the run deleted are
+  // gone (called only when it deleted any).
+  virtual void DeletionsConfirmed() {}
   // The pause after each answered message; returns when the run may go on.
   virtual void Pause() {}
   // The run is over: how many messages it answered and how many it did not

@@ -17,6 +17,7 @@
 #include "message/message.h"
 #include "message/sender_address.h"
 #include "responder/check_lock.h"
+#include "responder/listed_fields.h"
 #include "responder/responder_job.h"
 
 namespace replyvane::responder {
@@ -35,13 +36,11 @@ std::string ListedSender(const message::Message& msg) {
 ResponderJob::ResponderJob(JobView& view) : view_(view) {
   pop_ = std::make_unique<mail::POP3>();
   pop_->SetMaxLineAction(net::maException);
-  pop_->SetReadTimeout(0);
   pop_->SetRecvBufferSize(1024);
   pop_->SetAPOP(false);
 
   smtp_ = std::make_unique<mail::SMTP>();
   smtp_->SetMaxLineAction(net::maException);
-  smtp_->SetReadTimeout(0);
   smtp_->SetPort(25);
   smtp_->SetAuthenticationType(mail::AuthenticationType::atNone);
 
@@ -98,7 +97,6 @@ void ResponderJob::CheckMailbox() {
     view_.WritePanel(0, "No message selected");
     view_.SetConnected(true);
     message_count_ = pop_->GetMessageCount();
-    pop_->GetMailboxSize();
     if (message_count_ < 1) {
       view_.ShowStatusText("No messages found");
       RemoveAllRows();
@@ -127,6 +125,7 @@ bool ResponderJob::ConnectPop3() {
   pop_->SetPassword(settings.pop3_password);
   pop_->SetTLSMode(settings.pop3_encryption.mode);
   pop_->SetTLSFingerprint(settings.pop3_encryption.fingerprint);
+  pop_->SetReadTimeout(settings.read_timeout_seconds * 1000);
   // The host is read again: the settings may have changed in the wait.
   auto failed = [this](const std::string& reason) {
     view_.ConnectFailed(
@@ -151,42 +150,53 @@ void ResponderJob::ListHeaders(int32_t count) {
   const std::string remembered = view_.ReadPanel(1);
   RemoveAllRows();
   view_.WritePanel(0, "No message selected");
+  size_t listing_bytes = unique_ids_bytes_;
   for (int32_t n = 1; n <= count; ++n) {
     view_.ShowStatusText(core::Format("Messsage %d of %d", n, count));
     view_.ProcessEvents();
     msg_->ResetMessage();
     pop_->FetchHeader(n, *msg_);
     ListedMessage row;
-    row.subject = msg_->Subject();
-    row.from = ListedSender(*msg_);
-    row.to = msg_->Recipients().AddressesText();
+    row.subject = ListedField(msg_->Subject());
+    row.from = ListedField(ListedSender(*msg_));
+    row.to = ListedField(msg_->Recipients().AddressesText());
     row.date = msg_->Date();
     row.size = pop_->GetMessageSize(n);
     row.reply_to = message::ReplyRecipient(*msg_);
     row.identity = Identity(n, *msg_);
     row.sender_address = message::BestSenderAddress(*msg_);
+    CapSender(row);
     row.kind = ClassifyMessage(msg_->Headers(), row.sender_address);
-    rows_.push_back(row);
+    listing_bytes += RowBytes(row);
+    if (listing_bytes > kMaxListingBytes) throw ListingTooLarge(n);
+    rows_.push_back(std::move(row));
     view_.RowAdded(rows_.back());
   }
   view_.ShowStatusText(remembered);
 }
 
 void ResponderJob::ReadUniqueIds(int32_t count) {
-  // One UIDL for the whole mailbox keeps the dialogue shortest, as long as
-  // its listing fits the reply limit; a larger mailbox is asked message by
-  // message.
-  uidl_per_message_ = size_t(count) >= core::kMaxReplyLines;
+  // One UIDL for the whole mailbox keeps the dialogue shortest: its listing
+  // holds one line a message, as many as STAT counted, and a few more are
+  // let pass; the ids count towards the listing's budget.
   unique_ids_.reset();
-  if (!uidl_per_message_) unique_ids_ = pop_->GetUniqueIds();
+  unique_ids_bytes_ = 0;
+  // An id line costs the map at least kUidlLineBytes, which bounds the
+  // lines whatever count a server claims.
+  const size_t lines = std::min(size_t(count) + kUidlSpareLines,
+                                kMaxListingBytes / kUidlLineBytes);
+  unique_ids_ = pop_->GetUniqueIds(std::max(core::kMaxReplyLines, lines));
+  if (!unique_ids_) return;
+  for (const auto& [number, id] : *unique_ids_) {
+    unique_ids_bytes_ += kUidlLineBytes + id.size();
+  }
+  if (unique_ids_bytes_ > kMaxListingBytes) throw ListingTooLarge(count);
 }
 
 std::string ResponderJob::Identity(int32_t number,
                                    const message::Message& listed) {
   std::string id;
-  if (uidl_per_message_) {
-    id = pop_->GetUniqueId(number);
-  } else if (unique_ids_) {
+  if (unique_ids_) {
     auto found = unique_ids_->find(number);
     if (found != unique_ids_->end()) id = found->second;
   }

@@ -1,10 +1,11 @@
 // The responder's job, apart from any window: the mailbox check (POP3
 // log-in, one listed message per waiting message) and the response run
 // (for every listed message, last to first: the response, the forward when
-// switched on, DELE; then QUIT). It owns the POP3 and SMTP clients and the
-// messages for the whole life of the program, and the list of waiting
-// messages between a check and its run. It reads its settings from the
-// view at every moment of use and reports everything it does to the view.
+// switched on, DELE; then QUIT, whose reply confirms the deletions). It owns
+// the POP3 and SMTP clients and the messages for the whole life of the program,
+// and the list of waiting messages between a check and its run. It reads its
+// settings from the view at every moment of use and reports everything it does
+// to the view.
 //
 // Failures: a failed POP3 log-in is reported to the view and the run still
 // follows (with the rows of an earlier check removed). Any other failure
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "core/exception.h"
 #include "responder/compose.h"
 #include "responder/job_view.h"
 #include "responder/journal.h"
@@ -40,6 +42,12 @@ class Message;
 }  // namespace replyvane::message
 
 namespace replyvane::responder {
+
+// The POP3 server did not confirm at QUIT the deletions of a run.
+class DeletionsUnconfirmed : public core::Exception {
+ public:
+  using core::Exception::Exception;
+};
 
 class ResponderJob {
  public:
@@ -101,6 +109,9 @@ class ResponderJob {
   // False when the row is gone: the list was emptied while pending input
   // was served.
   bool ProcessRow(int row);
+  // QUIT and its reply: raises DeletionsUnconfirmed when messages were
+  // deleted in the run and the server did not confirm it.
+  void EndPop3Session();
   // The response's parts of `settings`, moved out of it.
   static ResponseText TakeResponseText(Settings& settings);
   // Configures SMTP from the current settings, connects, sends `msg`, calls
@@ -122,12 +133,16 @@ class ResponderJob {
   JobView& view_;
   std::string lock_path_;
   AnsweredJournal journal_{""};
-  // UIDL's ids of this check; nullopt when the server refused UIDL or the
-  // ids are asked message by message.
+  // UIDL's ids of this check; nullopt when the server refused UIDL.
   std::optional<std::map<int, std::string>> unique_ids_;
-  bool uidl_per_message_ = false;
+  size_t unique_ids_bytes_ = 0;
+  // Lines a UIDL listing may hold beyond the count STAT gave.
+  static constexpr size_t kUidlSpareLines = 16;
+  // What a UIDL id costs beside its text (map node, number, string).
+  static constexpr size_t kUidlLineBytes = 80;
   int answered_count_ = 0;
   int not_answered_count_ = 0;
+  int deleted_count_ = 0;
   std::string last_notice_;
   bool checking_ = false;
   int32_t message_count_ = 0;

@@ -36,14 +36,37 @@ namespace {
 void ResponderJob::ProcessMessages() {
   answered_count_ = 0;
   not_answered_count_ = 0;
+  deleted_count_ = 0;
   for (int row = int(rows_.size()) - 1; row >= 0; --row) {
     if (!ProcessRow(row)) break;
   }
-  pop_->CloseConnection();
+  EndPop3Session();
   view_.SetConnected(false);
   if (view_.CurrentSettings().auto_reply_rules) {
     view_.RunFinished(answered_count_, not_answered_count_);
   }
+}
+
+void ResponderJob::EndPop3Session() {
+  const std::string host = pop_->Host();
+  try {
+    pop_->Quit();
+  } catch (const std::exception& failure) {
+    view_.SetConnected(false);
+    if (deleted_count_ == 0) return;  // nothing was waiting on the QUIT
+    std::string reason = core::Trim(core::BlankLineBreaks(failure.what()));
+    while (!reason.empty() && reason.back() == '.') reason.pop_back();
+    throw DeletionsUnconfirmed(core::Format(
+        "The POP3 server %s did not confirm the deletions at QUIT: %s. %s "
+        "may still be on the server; none will be answered again",
+        host.c_str(), reason.c_str(),
+        deleted_count_ == 1
+            ? "The message deleted in this run"
+            : core::Format("The %d messages deleted in this run",
+                           deleted_count_)
+                  .c_str()));
+  }
+  if (deleted_count_ > 0) view_.DeletionsConfirmed();
 }
 
 std::string ResponderJob::WhyNotAnswered(const ListedMessage& listed,
@@ -140,6 +163,7 @@ bool ResponderJob::ProcessRow(int row) {
   }
   if (pop_->DeleteMessage(row + 1)) {
     outcome.deleted = true;
+    ++deleted_count_;
     RemoveRow(row);
   }
   view_.MessageDone(listed, outcome);
@@ -169,6 +193,7 @@ void ResponderJob::SendThroughSmtp(message::Message& msg,
   smtp_->SetPort(settings.smtp_port);
   smtp_->SetTLSMode(settings.smtp_encryption.mode);
   smtp_->SetTLSFingerprint(settings.smtp_encryption.fingerprint);
+  smtp_->SetReadTimeout(settings.read_timeout_seconds * 1000);
   smtp_->ConnectToHost(-1);
   try {
     smtp_->SendMessage(msg);

@@ -12,6 +12,7 @@
 
 #include "mail/smtp.h"
 #include "responder/encryption_settings.h"
+#include "responder/timeout_settings.h"
 
 namespace replyvane::responder {
 
@@ -42,6 +43,9 @@ struct Settings {
   bool auto_reply_rules = true;
   // Each sender answered at most once in this many days; 0: every message.
   int32_t once_per_sender_days = 0;
+
+  // The longest a server may stay silent while a reply is awaited.
+  int32_t read_timeout_seconds = kDefaultReadTimeoutSeconds;
 };
 
 }  // namespace replyvane::responder

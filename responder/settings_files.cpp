@@ -9,6 +9,7 @@
 #include "responder/encryption_settings.h"
 #include "responder/ini_file.h"
 #include "responder/integer_text.h"
+#include "responder/timeout_settings.h"
 
 namespace replyvane::responder {
 
@@ -71,6 +72,7 @@ Settings ReadSavedSettings(const std::string& folder) {
   settings.once_per_sender_days =
       std::clamp(ini.ReadInteger(kAutoRepliesSection, kOncePerSenderKey, 0), 0,
                  kMaxOncePerSenderDays);
+  settings.read_timeout_seconds = ReadTimeoutSeconds(ini);
   if (auto text = ReadResponseFile(response_path)) {
     settings.response_body = core::SplitLines(*text);
   }

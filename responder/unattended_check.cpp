@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <exception>
+#include <vector>
 
 #include "core/exception.h"
 #include "mail/temp_file.h"
@@ -37,7 +38,7 @@ class ConsoleView : public JobView {
   Settings CurrentSettings() override { return settings_; }
 
   void ConnectFailed(const std::string& text) override {
-    err_ << "replyvane: " << text << std::endl;
+    err_ << "replyvane: " << PrintableField(text) << std::endl;
     failed_ = true;
   }
 
@@ -51,8 +52,34 @@ class ConsoleView : public JobView {
     }
   }
 
+  // A message's line waits for the QUIT that makes its deletion final, so
+  // that "deleted" is printed only once the server has said so.
   void MessageDone(const ListedMessage& row,
                    const MessageOutcome& outcome) override {
+    held_.push_back({LocalTimeText(), row, outcome});
+  }
+
+  void DeletionsConfirmed() override { PrintHeld(true); }
+
+  // Prints the lines still held; without the server's word, no "deleted".
+  void PrintHeld(bool deletions_confirmed) {
+    for (const Held& held : held_) {
+      MessageOutcome outcome = held.outcome;
+      outcome.deleted = outcome.deleted && deletions_confirmed;
+      PrintLine(held.time, held.row, outcome);
+    }
+    held_.clear();
+  }
+
+ private:
+  struct Held {
+    std::string time;
+    ListedMessage row;
+    MessageOutcome outcome;
+  };
+
+  void PrintLine(const std::string& time, const ListedMessage& row,
+                 const MessageOutcome& outcome) {
     std::string done;
     if (!outcome.not_answered.empty()) {
       done = "not answered: " + outcome.not_answered;
@@ -67,12 +94,12 @@ class ConsoleView : public JobView {
       add(outcome.forwarded, "forwarded");
       add(outcome.deleted, "deleted");
     }
-    out_ << LocalTimeText() << '\t' << done << '\t' << PrintableField(row.from)
-         << '\t' << PrintableField(row.subject) << std::endl;
+    out_ << time << '\t' << done << '\t' << PrintableField(row.from) << '\t'
+         << PrintableField(row.subject) << std::endl;
   }
 
- private:
   Settings settings_;
+  std::vector<Held> held_;
   std::ostream& out_;
   std::ostream& err_;
   bool failed_ = false;
@@ -110,9 +137,11 @@ int RunUnattendedCheck(const std::string& folder, std::ostream& out,
     job.SetJournalPath(folder_path + kJournalName);
     job.Check();
   } catch (const std::exception& failure) {
+    view.PrintHeld(false);
     err << "replyvane: " << PrintableField(failure.what()) << std::endl;
     return kExitFailed;
   }
+  view.PrintHeld(false);
   return view.Failed() ? kExitFailed : kExitCompleted;
 }
 

@@ -152,7 +152,7 @@ void AutoReplyTest::OnlyPeopleAreAnsweredAndEveryoneIsForwarded() {
     smtp_scripts.push_back(SmtpScript({kFrom, {kForward}}));
     Pop3Delete(pop_script, int(i));
   }
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp(std::move(smtp_scripts));
   Responder responder;
   responder.SetPop3(pop.Port());
@@ -216,7 +216,7 @@ void AutoReplyTest::SwitchedOffEveryMessageIsAnsweredAsBefore() {
         SmtpScript({kFrom, {AddressOf(cases[i - 1].message.from)}}));
     Pop3Delete(pop_script, int(i));
   }
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp(std::move(smtp_scripts));
   Responder responder;
   responder.SetPop3(pop.Port());
@@ -269,7 +269,7 @@ void AutoReplyTest::SwitchedOffTheResponseAndForwardAreTheOriginalBytes() {
   Script pop_script = Pop3Listing({m});
   Pop3Retrieve(pop_script, 1, m);
   Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp({SmtpScript({kFrom, {"ann@example.com"}}),
                        SmtpScript({kFrom, {kForward}})});
   Responder responder;

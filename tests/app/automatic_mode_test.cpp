@@ -20,7 +20,7 @@ namespace {
 Script SlowEmptyMailbox(std::chrono::milliseconds stall) {
   Script script;
   Pop3LogIn(script).Expect("STAT").Stall(stall).SendLine("+OK 0 0");
-  return script.Expect("LIST").SendLine("+OK").SendLine(".").Expect("QUIT");
+  return Pop3Quit(script);
 }
 
 }  // namespace

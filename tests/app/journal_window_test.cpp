@@ -45,7 +45,7 @@ void JournalWindowTest::ClosedWindowThenALaterCheckNeverAnswersTwice() {
 
   Script pop_script = Pop3Listing({message});
   Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp(std::vector<Script>{});
   responder.SetPop3(pop.Port());
   responder.SetSmtp(smtp.Port());

@@ -46,7 +46,7 @@ void LenientRunTest::OddSendersNeverStopTheRun() {
   Pop3Delete(pop_script, 2);
   Pop3Retrieve(pop_script, 1, mailbox[0]);
   Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp({SmtpScript({kFrom, {"help@example.net"}}),
                        SmtpScript({kFrom, {"fw@example.com"}}),
                        SmtpScript({kFrom, {"shop@example.com"}}),

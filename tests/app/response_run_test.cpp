@@ -50,13 +50,8 @@ std::vector<Script> ResponseSessions(const std::vector<Incoming>& mailbox,
 // Log-in, an empty mailbox, QUIT.
 Script EmptyMailbox() {
   Script script;
-  Pop3LogIn(script)
-      .Expect("STAT")
-      .SendLine("+OK 0 0")
-      .Expect("LIST")
-      .SendLine("+OK")
-      .SendLine(".")
-      .Expect("QUIT");
+  Pop3LogIn(script).Expect("STAT").SendLine("+OK 0 0").Expect("QUIT").SendLine(
+      "+OK bye");
   return script;
 }
 
@@ -64,7 +59,7 @@ Script EmptyMailbox() {
 Script AnsweredMailbox(const std::vector<Incoming>& mailbox) {
   Script pop = Pop3Listing(mailbox);
   for (size_t n = mailbox.size(); n > 0; --n) Pop3Delete(pop, int(n));
-  return pop.Expect("QUIT");
+  return Pop3Quit(pop);
 }
 
 QString ShortDate(int year, int month, int day) {
@@ -212,7 +207,7 @@ void ResponseRunTest::ForwardsEachMessagesOwnText() {
   Pop3Delete(pop_script, 2);
   Pop3Retrieve(pop_script, 1, mailbox[0]);
   Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   std::vector<std::string> forward_to;
   if (!address.isEmpty()) forward_to.push_back(address.toStdString());
   ScriptedServer smtp({SmtpScript({kFrom, {mailbox[1].from}}),

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/reception_limits.h"
 #include "mail/pop3.h"
 #include "message/message.h"
 #include "tests/mail/outcome.h"
@@ -66,7 +67,8 @@ TEST(Pop3DialogueTest, LogInSucceedsOrClosesWithQuit) {
        "reply 2:  [AUTH] Authentication failed.\\r\\n"},
       {"lower-case -err greeting", false,
        Transcript({"S: -err busy", "C: QUIT"}), "reply 2:  busy\\r\\n"},
-      {"unknown status word", false, Transcript({"S: HELLO there", "C: QUIT"}),
+      // Out of step with the server: closed without another word.
+      {"unknown status word", false, Transcript({"S: HELLO there"}),
        "error: Unrecognized POP3 Response Header:\\n\"O there\\r\\n\""},
       {"greeting cut short", false, Transcript({"S| +OK rea", "CLOSE"}),
        "error: Connection Closed Gracefully."},
@@ -178,6 +180,54 @@ TEST(Pop3DialogueTest, MailboxSizeSumsTheListingAndAbsorbsEveryFailure) {
     if (goes_on) {
       EXPECT_GT(client->GetMessageCount(), 0);
     }
+    client->CloseConnection();
+    EXPECT_TRUE(server.Played());
+  }
+}
+
+// A listing stopped by its line limit leaves lines unread: the connection is
+// closed then, and the next command fails instead of taking a stale listing
+// line for its reply (10,001 messages once stopped a check with
+// "Unrecognized POP3 Response Header").
+TEST(Pop3DialogueTest, AListingCutShortIsNeverReadAsTheNextReply) {
+  const auto listing = [](const char* command, int lines) {
+    Script script = Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
+                                "C: PASS secret", "S: +OK"});
+    script.Expect(command).SendLine("+OK");
+    for (int i = 1; i <= lines; ++i) {
+      script.SendLine(std::to_string(i) + " uid" + std::to_string(i));
+    }
+    return script.SendLine(".");
+  };
+  {
+    ScriptedServer server(listing("LIST", int(core::kMaxReplyLines) + 1));
+    auto client = ClientOf(server);
+    client->ConnectToHost();
+    EXPECT_EQ(client->GetMailboxSize(), -1);
+    EXPECT_FALSE(client->IsConnected());
+    EXPECT_EQ(Outcome([&] { client->GetMessageCount(); }),
+              "error: Connection Closed Gracefully.");
+  }
+  {
+    ScriptedServer server(listing("UIDL", 5));
+    auto client = ClientOf(server);
+    client->ConnectToHost();
+    EXPECT_EQ(Outcome([&] { client->GetUniqueIds(4); }),
+              "error: The server's reply has more than 4 lines.");
+    EXPECT_FALSE(client->IsConnected());
+    EXPECT_EQ(Outcome([&] { client->GetMessageCount(); }),
+              "error: Connection Closed Gracefully.");
+  }
+  {
+    // Within its limit, a listing as long as the mailbox is read whole.
+    Script script = listing("UIDL", 12000);
+    ScriptedServer server(script.Transcript({"C: QUIT"}));
+    auto client = ClientOf(server);
+    client->ConnectToHost();
+    const auto ids = client->GetUniqueIds(12001);
+    ASSERT_TRUE(ids.has_value());
+    EXPECT_EQ(ids->size(), 12000u);
+    EXPECT_EQ(ids->at(12000), "uid12000");
     client->CloseConnection();
     EXPECT_TRUE(server.Played());
   }

@@ -20,6 +20,7 @@ namespace {
 using testing::BodyText;
 using testing::DotUnstuffed;
 using testing::Incoming;
+using testing::Pop3Quit;
 using testing::Script;
 using testing::ScriptedServer;
 using testing::SmtpScript;
@@ -75,7 +76,7 @@ TEST(AttachmentFilesTest, ForwardReadsEachFileAndTheNextFetchRemovesIt) {
   testing::Pop3Delete(pop_script, 2);
   testing::Pop3Retrieve(pop_script, 1, mailbox[0]);
   testing::Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp({SmtpScript({"me@example.com", {"bob@example.com"}}),
                        SmtpScript({"me@example.com", {"fw@example.com"}}),
                        SmtpScript({"me@example.com", {"ann@example.com"}}),

@@ -239,7 +239,7 @@ TEST(JournalRunTest, NoSecondResponseWhateverStepFailsAfterTheFirst) {
       smtp2.push_back(SmtpScript({"me@example.com", {"fw@example.com"}}));
     }
     testing::Pop3Delete(pop2, 1);
-    CheckAgain(view, journal_path, pop2.Expect("QUIT"), std::move(smtp2));
+    CheckAgain(view, journal_path, testing::Pop3Quit(pop2), std::move(smtp2));
     ASSERT_EQ(view.outcomes.size(), 1u);
     EXPECT_TRUE(view.outcomes[0].already_answered);
     EXPECT_FALSE(view.outcomes[0].answered);
@@ -279,7 +279,7 @@ TEST(JournalRunTest, DisconnectAfterTheResponseUndoesOnlyTheDeletion) {
   }
   Script second = testing::Pop3Listing({message});
   testing::Pop3Delete(second, 1);
-  CheckAgain(view, dir.File(kJournalName), second.Expect("QUIT"), {});
+  CheckAgain(view, dir.File(kJournalName), testing::Pop3Quit(second), {});
   ASSERT_EQ(view.outcomes.size(), 1u);
   EXPECT_TRUE(view.outcomes[0].already_answered);
 }
@@ -294,7 +294,6 @@ TEST(JournalRunTest, WithoutUidlTheListedFieldsIdentifyTheMessage) {
     Script script;
     testing::Pop3LogIn(script);
     script.Expect("STAT").SendLine("+OK 1 120");
-    script.Expect("LIST").SendLine("+OK").SendLine("1 120").SendLine(".");
     script.Expect("UIDL").SendLine("-ERR not supported");
     script.Expect("TOP 1 0").SendLine("+OK");
     for (const std::string& line : message.HeaderLines()) {
@@ -321,7 +320,7 @@ TEST(JournalRunTest, WithoutUidlTheListedFieldsIdentifyTheMessage) {
   }
   Script second = listing();
   testing::Pop3Delete(second, 1);
-  CheckAgain(view, dir.File(kJournalName), second.Expect("QUIT"), {});
+  CheckAgain(view, dir.File(kJournalName), testing::Pop3Quit(second), {});
   ASSERT_EQ(view.outcomes.size(), 1u);
   EXPECT_TRUE(view.outcomes[0].already_answered);
   EXPECT_NE(testing::ReadFile(dir.File(kJournalName)).find("\nsha256:"),

@@ -20,6 +20,7 @@ namespace replyvane::responder {
 namespace {
 
 using testing::Incoming;
+using testing::Pop3Quit;
 using testing::Script;
 using testing::ScriptedServer;
 using testing::SmtpScript;
@@ -56,7 +57,7 @@ TEST(MannersTest, EachSenderAtMostOncePerPeriodAlsoAfterARestart) {
     for (size_t n = mailbox.size(); n > 0; --n) {
       testing::Pop3Delete(pop_script, int(n));
     }
-    ScriptedServer pop(pop_script.Expect("QUIT"));
+    ScriptedServer pop(Pop3Quit(pop_script));
     ScriptedServer smtp(std::move(smtp_scripts));
     view.settings.pop3_port = pop.Port();
     view.settings.smtp_port = smtp.Port();

@@ -21,6 +21,7 @@ using testing::BodyText;
 using testing::DotUnstuffed;
 using testing::HeaderValue;
 using testing::Incoming;
+using testing::Pop3Quit;
 using testing::Script;
 using testing::ScriptedServer;
 using testing::SmtpScript;
@@ -105,7 +106,7 @@ TEST(ResponderJobTest, ListsThenAnswersForwardsAndDeletesLastToFirst) {
   testing::Pop3Delete(pop_script, 2);
   testing::Pop3Retrieve(pop_script, 1, mailbox[0]);
   testing::Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp({SmtpScript({kFrom, {"bob@example.com"}}),
                        SmtpScript({kFrom, {"fw@example.com"}}),
                        SmtpScript({kFrom, {"ann@example.com"}}),
@@ -148,7 +149,7 @@ TEST(ResponderJobTest, SettingsAreReadAtEveryUse) {
   Script pop_script = testing::Pop3Listing(mailbox);
   testing::Pop3Delete(pop_script, 2);
   testing::Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp({SmtpScript({kFrom, {"bob@example.com"}}),
                        SmtpScript({"new@example.com", {"ann@example.com"}})});
   RecordingView view;
@@ -174,7 +175,7 @@ TEST(ResponderJobTest, MessageWithoutSenderStaysAndTheRunGoesOn) {
   mailbox[1].from = "Undisclosed recipients:;";
   Script pop_script = testing::Pop3Listing(mailbox);
   testing::Pop3Delete(pop_script, 1);
-  ScriptedServer pop(pop_script.Expect("QUIT"));
+  ScriptedServer pop(Pop3Quit(pop_script));
   ScriptedServer smtp(SmtpScript({kFrom, {"ann@example.com"}}));
   RecordingView view;
   UseServers(view.settings, pop.Port(), smtp.Port());

@@ -50,7 +50,7 @@ inline Script& Pop3LogIn(Script& script, std::string_view user = "u",
   return script.Expect("PASS " + std::string(password)).SendLine("+OK");
 }
 
-// Log-in, STAT, LIST, UIDL and TOP n 0 / LIST n for every message, in
+// Log-in, STAT, UIDL and TOP n 0 / LIST n for every message, in
 // order.
 inline Script Pop3Listing(const std::vector<Incoming>& mailbox) {
   Script script;
@@ -59,12 +59,6 @@ inline Script Pop3Listing(const std::vector<Incoming>& mailbox) {
   for (const Incoming& m : mailbox) total += m.size;
   script.Expect("STAT").SendLine("+OK " + std::to_string(mailbox.size()) + " " +
                                  std::to_string(total));
-  script.Expect("LIST").SendLine("+OK");
-  for (size_t i = 0; i < mailbox.size(); ++i) {
-    script.SendLine(std::to_string(i + 1) + " " +
-                    std::to_string(mailbox[i].size));
-  }
-  script.SendLine(".");
   if (!mailbox.empty()) {
     script.Expect("UIDL").SendLine("+OK");
     for (size_t i = 0; i < mailbox.size(); ++i) {
@@ -96,6 +90,12 @@ inline Script& Pop3Retrieve(Script& script, int number, const Incoming& m) {
 
 inline Script& Pop3Delete(Script& script, int number) {
   return script.Expect("DELE " + std::to_string(number)).SendLine("+OK");
+}
+
+// The QUIT that ends a run, answered: the server's word that the run's
+// deletions are made.
+inline Script& Pop3Quit(Script& script) {
+  return script.Expect("QUIT").SendLine("+OK bye");
 }
 
 // How one SMTP connection is expected to go.
