@@ -14,4 +14,10 @@ void MessageClient::RaiseReadTimeout(int32_t timeout) {
       Awaited().empty() ? "a reply" : Awaited().c_str()));
 }
 
+void MessageClient::RaiseWriteTimeout() {
+  throw net::WriteTimeout(core::Format(
+      "Write Timeout: the %s server %s port %d took nothing for %d s",
+      ProtocolName(), Host().c_str(), Port(), (ReadTimeout() + 999) / 1000));
+}
+
 }  // namespace replyvane::mail

@@ -74,6 +74,8 @@ class MessageClient : public net::TCPClient {
   // "Read Timeout: the POP3 server HOST port N sent nothing for S s while
   // <what> was awaited."
   [[noreturn]] void RaiseReadTimeout(int32_t timeout) override;
+  // "Write Timeout: the SMTP server HOST port N took nothing for S s."
+  [[noreturn]] void RaiseWriteTimeout() override;
 
   // True when body text must be converted from Shift-JIS to ISO-2022-JP,
   // i.e. when the default header charset's transfer kind is iso2022jp.

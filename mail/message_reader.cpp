@@ -48,6 +48,7 @@ bool Is(const core::Exception& failure) {
 bool IsContentFailure(const core::Exception& failure) {
   return !(Is<net::SocketError>(failure) || Is<net::ClosedSocket>(failure) ||
            Is<net::SilentException>(failure) || Is<net::ReadTimeout>(failure) ||
+           Is<net::WriteTimeout>(failure) ||
            Is<net::TCPConnectionError>(failure) ||
            Is<net::ReceptionLimitExceeded>(failure) ||
            Is<net::StackError>(failure) || Is<net::InvalidSocket>(failure) ||

@@ -109,6 +109,12 @@ class ReadTimeout : public core::Exception {
   explicit ReadTimeout(const std::string& message) : core::Exception(message) {}
 };
 
+// A peer took no data for the connection's send timeout.
+class WriteTimeout : public core::Exception {
+ public:
+  using core::Exception::Exception;
+};
+
 class ReadLnMaxLineLengthExceeded : public core::Exception {
  public:
   ReadLnMaxLineLengthExceeded()

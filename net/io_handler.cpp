@@ -134,6 +134,17 @@ int32_t IOHandlerSocket::ReceiveBytes(void* buffer, int32_t length) {
   return tls_->Receive(buffer, length);
 }
 
+void IOHandlerSocket::SetSendTimeout(int32_t timeout) {
+  if (!HasOpenSocket()) return;
+  timeval limit{};
+  limit.tv_sec = std::max(timeout, 0) / 1000;
+  limit.tv_usec = (std::max(timeout, 0) % 1000) * 1000;
+  Stack& stack = *SharedStack();
+  stack.CheckSocketResult(stack.SetSockOpt(socket_handle_->OSHandle(),
+                                           SOL_SOCKET, SO_SNDTIMEO, &limit,
+                                           sizeof(limit)));
+}
+
 int32_t IOHandlerSocket::SendBytes(const void* buffer, int32_t length) {
   if (!tls_active_) return SendPlain(buffer, length);
   if (!HasOpenSocket()) throw ClosedSocket();

@@ -42,6 +42,9 @@ class IOHandler : public Component {
   // Stack::WSAGetLastError). Raise ClosedSocket without an open socket.
   virtual int32_t ReceiveBytes(void* buffer, int32_t length) = 0;
   virtual int32_t SendBytes(const void* buffer, int32_t length) = 0;
+  // A send that cannot hand over any byte for `timeout` ms fails with
+  // 10035 (the peer takes nothing); 0: it waits without limit.
+  virtual void SetSendTimeout(int32_t /*timeout*/) {}
 };
 
 class IOHandlerSocket : public IOHandler {
@@ -58,6 +61,7 @@ class IOHandlerSocket : public IOHandler {
   void SetUseNagle(bool value) { use_nagle_ = value; }
 
   void CloseHandler() override;
+  void SetSendTimeout(int32_t timeout) override;
   // Allocates, binds, resolves (reporting hsResolving for names), reports
   // hsConnecting with the address and connects: on the connect thread for
   // an explicit timeout (not -1 or 0) or under the anti-freeze (120000 ms),

@@ -23,6 +23,7 @@ inline constexpr int32_t kAfInet = 2;
 inline constexpr int32_t kSockStream = 1;
 // Codes the layer refers to by name.
 inline constexpr int32_t kWsaEBadF = 10009;
+inline constexpr int32_t kWsaEWouldBlock = 10035;  // also a send timeout
 inline constexpr int32_t kWsaENotSock = 10038;
 inline constexpr int32_t kWsaEAddrInUse = 10048;
 inline constexpr int32_t kWsaEConnAborted = 10053;

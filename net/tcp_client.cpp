@@ -33,6 +33,8 @@ void TCPClient::ConnectToHost(int32_t timeout) {
                                bound_port_lowest_, bound_port_, bound_ip_);
     // A window handler may have closed the connection during the wait.
     if (!IOHandler() || !IOHandler()->HasOpenSocket()) throw ClosedSocket();
+    // A peer that stops taking data is given as long as a silent one.
+    IOHandler()->SetSendTimeout(ReadTimeout());
     if (tls_mode_ == net::TLSMode::kImplicit) StartTLS();
     DoStatus(hsConnected, host_);
     NotifyConnected();

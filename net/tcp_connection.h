@@ -263,6 +263,9 @@ class TCPConnection : public Component {
   // out; clients override it to say who did not answer and what was
   // awaited.
   [[noreturn]] virtual void RaiseReadTimeout(int32_t timeout);
+  // Raises the socket error 10035 when a send ran out of its send timeout;
+  // clients override it as RaiseReadTimeout.
+  [[noreturn]] virtual void RaiseWriteTimeout();
   // Closes the socket and drops the unread input (see WholeReplyScope).
   void DropOutOfStep();
 

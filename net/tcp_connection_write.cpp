@@ -86,6 +86,11 @@ void TCPConnection::SendNow(const char* bytes, int32_t count, bool count_work) {
     CheckForClose(true, false);
     Stack& stack = *SharedStack();
     if (n == kSocketError) Stack::WSASetLastError(send_error);
+    if (n == kSocketError && send_error == kWsaEWouldBlock) {
+      // The send timeout ran out: the peer took nothing for that long.
+      CloseSocketOnly();
+      RaiseWriteTimeout();
+    }
     if (stack.CheckSocketResult(
             n, {kWsaEShutdown, kWsaEConnAborted, kWsaEConnReset})) {
       CloseSocketOnly();
@@ -94,6 +99,10 @@ void TCPConnection::SendNow(const char* bytes, int32_t count, bool count_work) {
     if (count_work) AddWork(wmWrite, n);
     sent += n;
   } while (sent < count);
+}
+
+void TCPConnection::RaiseWriteTimeout() {
+  SharedStack()->ThrowSocketError(kWsaEWouldBlock);
 }
 
 void TCPConnection::WriteText(const std::string& text) {

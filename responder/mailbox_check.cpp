@@ -141,6 +141,8 @@ bool ResponderJob::ConnectPop3() {
   } catch (const net::TLSError& error) {
     // A refused encryption says why (with the fingerprint to pin).
     return failed(std::string("\r\n\r\n") + error.what());
+  } catch (const net::ReadTimeout& error) {
+    return failed(std::string("\r\n\r\n") + error.what());
   } catch (const std::exception&) {
     return failed("");
   }

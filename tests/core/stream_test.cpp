@@ -53,9 +53,8 @@ TEST(FileStreamTest, CreatesPrivateFilesAndReportsFailures) {
     FileStream missing(path + ".none", FileMode::kOpenRead);
     FAIL();
   } catch (const StreamError& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "Cannot open file \"" + path +
-                  ".none\". No such file or directory");
+    EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + path +
+                                         ".none\". No such file or directory");
   }
   unlink(path.c_str());
   rmdir(dir_template);

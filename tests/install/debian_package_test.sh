@@ -61,4 +61,6 @@ service=$(dpkg-deb --fsys-tarfile "$deb" |
   tar -xOf - ./usr/lib/systemd/user/replyvane-check.service)
 grep -qx "ExecStart=/usr/bin/replyvane --check" <<<"$service" ||
   fail "the packaged service does not start /usr/bin/replyvane: $service"
+grep -qx "TimeoutStartSec=30min" <<<"$service" ||
+  fail "the packaged service does not bound a check: $service"
 echo "PASS"

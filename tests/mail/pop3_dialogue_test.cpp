@@ -2,6 +2,7 @@
 // variants and every maildrop operation, including malformed replies.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -230,6 +231,43 @@ TEST(Pop3DialogueTest, AListingCutShortIsNeverReadAsTheNextReply) {
     EXPECT_EQ(ids->at(12000), "uid12000");
     client->CloseConnection();
     EXPECT_TRUE(server.Played());
+  }
+}
+
+// A server that goes silent, or stops taking data, ends the wait after the
+// read timeout with a text naming it and what was awaited.
+TEST(Pop3DialogueTest, ASilentServerEndsReadsAndWritesAfterTheTimeout) {
+  const auto silent = [] {
+    return Transcript({"S: +OK ready", "C: USER alice", "S: +OK",
+                       "C: PASS secret", "S: +OK"})
+        .Stall(std::chrono::milliseconds(8000));
+  };
+  {
+    ScriptedServer server(silent());
+    auto client = ClientOf(server);
+    client->SetReadTimeout(1000);
+    client->ConnectToHost();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Outcome([&] { client->GetMessageCount(); }),
+              "error: Read Timeout: the POP3 server 127.0.0.1 port " +
+                  std::to_string(server.Port()) +
+                  " sent nothing for 1 s while the reply to STAT was awaited");
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(5000));
+  }
+  {
+    ScriptedServer server(silent());
+    auto client = ClientOf(server);
+    client->SetReadTimeout(1000);
+    client->ConnectToHost();
+    // Far more than the socket buffers hold, so the sends must wait.
+    const std::string block(1 << 20, 'x');
+    EXPECT_EQ(Outcome([&] {
+                for (int i = 0; i < 256; ++i) client->WriteText(block);
+              }),
+              "error: Write Timeout: the POP3 server 127.0.0.1 port " +
+                  std::to_string(server.Port()) + " took nothing for 1 s");
+    EXPECT_FALSE(client->IsConnected());
   }
 }
 

@@ -95,6 +95,19 @@ inline void WriteSettings(const std::string& folder,
   WriteFile(folder + "/response.dat", "Thanks for your mail.\r\nBye.");
 }
 
+// Settings for scripted servers (tests/support/mail_scripts.h): POP3 user
+// "u" / "p", no SMTP log-in, no forward.
+inline CheckSettings ScriptedCheckSettings(int pop_port, int smtp_port) {
+  CheckSettings settings;
+  settings.pop_port = pop_port;
+  settings.pop_user = "u";
+  settings.pop_password = "p";
+  settings.smtp_port = smtp_port;
+  settings.smtp_login = false;
+  settings.forward = false;
+  return settings;
+}
+
 inline void WriteSettings(const std::string& folder, const DovecotServer& pop,
                           const SmtpServer& smtp,
                           const std::string& pop_password) {

@@ -42,13 +42,7 @@ TEST(QuitReplyTest, DeletedIsPrintedOnlyWhenTheServerConfirmsIt) {
     ScriptedServer pop(pop_script);
     ScriptedServer smtp(SmtpScript({"me@example.com", {"ann@example.com"}}));
     TempDir dir("quit");
-    CheckSettings settings;
-    settings.pop_port = pop.Port();
-    settings.pop_user = "u";
-    settings.pop_password = "p";
-    settings.smtp_port = smtp.Port();
-    settings.smtp_login = false;
-    settings.forward = false;
+    CheckSettings settings = ScriptedCheckSettings(pop.Port(), smtp.Port());
     WriteSettings(dir.Path(), settings);
 
     const RunResult run = RunProgram(dir, "--check --settings " + dir.Path());
