@@ -1,6 +1,8 @@
 // Setting up a TLS session and judging the server's certificate: the shared
 // client context (TLS 1.2 or newer, the system's trusted certificates), the
 // host name or address to match, the pin, and the failure texts.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -75,6 +77,8 @@ SSL_CTX* SharedContext() {
     SSL_CTX* fresh = SSL_CTX_new(TLS_client_method());
     if (!fresh) throw TLSError("TLS is not available: " + wanted);
     SSL_CTX_set_min_proto_version(fresh, TLS1_2_VERSION);
+    // A renegotiation could show another certificate after the one judged.
+    SSL_CTX_set_options(fresh, SSL_OP_NO_RENEGOTIATION);
     // Without trusted certificates every verification fails, with a clear
     // reason; that is the right outcome.
     SSL_CTX_set_default_verify_paths(fresh);
@@ -144,6 +148,12 @@ std::string CertificateNames(X509* certificate) {
   return names;
 }
 
+bool IsAddressText(const std::string& host) {
+  unsigned char address[sizeof(in6_addr)];
+  return ::inet_pton(AF_INET, host.c_str(), address) == 1 ||
+         ::inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
 }  // namespace
 
 std::string NormalizeFingerprint(const std::string& text) {
@@ -191,11 +201,22 @@ void TLSSession::Configure() {
   }
   SSL_set_verify(ssl_, SSL_VERIFY_PEER, &TLSSession::VerifyPeer);
   SSL_set_hostflags(ssl_, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-  if (Stack::LooksLikeIPAddress(host_)) {
-    X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host_.c_str());
+  // An address is only what inet_pton reads (dotted decimal, IPv6); every
+  // other spelling ("0x7f.0.0.1", "127.1") is checked as a name, so no host
+  // text leaves the certificate unchecked. Each setting must take.
+  bool set;
+  if (IsAddressText(host_)) {
+    set =
+        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host_.c_str()) == 1;
   } else {
-    SSL_set_tlsext_host_name(ssl_, host_.c_str());
-    SSL_set1_host(ssl_, host_.c_str());
+    set = !host_.empty() &&
+          SSL_set_tlsext_host_name(ssl_, host_.c_str()) == 1 &&
+          SSL_set1_host(ssl_, host_.c_str()) == 1;
+  }
+  if (!set) {
+    throw TLSError(core::Format(
+        "The certificate of %s cannot be checked against that host name: %s",
+        host_.c_str(), OpenSSLReason().c_str()));
   }
 }
 
@@ -203,12 +224,15 @@ int TLSSession::VerifyPeer(int preverify_ok, X509_STORE_CTX* store) {
   SSL* ssl = static_cast<SSL*>(
       X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
   auto* self = static_cast<TLSSession*>(SSL_get_app_data(ssl));
-  if (!self->peer_) {
-    X509* leaf = X509_STORE_CTX_get0_cert(store);
-    if (leaf && X509_up_ref(leaf)) {
-      self->peer_ = leaf;
-      self->peer_fingerprint_ = Fingerprint(leaf);
-    }
+  // The certificate of this handshake, whichever it is: a pin is held
+  // against every certificate the server shows, not only the first.
+  X509* leaf = X509_STORE_CTX_get0_cert(store);
+  if (leaf && leaf != self->peer_ && X509_up_ref(leaf)) {
+    if (self->peer_) X509_free(self->peer_);
+    self->peer_ = leaf;
+    self->peer_fingerprint_ = Fingerprint(leaf);
+  } else if (!leaf) {
+    self->peer_fingerprint_.clear();
   }
   if (self->pinned_.empty()) return preverify_ok;
   // The pin stands for the whole judgement: chain, dates and names.

@@ -76,6 +76,11 @@ TEST_F(TlsTest, AcceptsOnlyAVerifiedOrPinnedCertificateAndSendsNothingElse) {
        "Certificate of 127.0.0.1 does not match the host name 127.0.0.1: it "
        "is for wrong.invalid\r\nSHA-256 fingerprint: " +
            c.Fingerprint(CertificateKind::kWrongName)},
+      // Taken for an address once, and then checked against nothing.
+      {"address in another spelling", CertificateKind::kGood, "0x7f.0.0.1", "",
+       "Certificate of 0x7f.0.0.1 does not match the host name 0x7f.0.0.1: "
+       "it is for localhost, 127.0.0.1\r\nSHA-256 fingerprint: " +
+           good},
       {"expired", CertificateKind::kExpired, "localhost", "",
        "Certificate of localhost is not trusted: certificate has expired\r\n"
        "SHA-256 fingerprint: " +
