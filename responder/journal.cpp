@@ -87,63 +87,127 @@ void SyncFolder(const std::string& path) {
 
 AnsweredJournal::AnsweredJournal(std::string path) : path_(std::move(path)) {}
 
+namespace {
+
+// Reads the whole file; false with errno set when it cannot be opened or
+// read (ENOENT: there is none).
+bool ReadWhole(const std::string& path, std::string& text) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof(buffer));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      return false;
+    }
+    if (n == 0) break;
+    text.append(buffer, size_t(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+// The first of path.bad, path.bad.2, path.bad.3, ... that does not exist:
+// an earlier copy of a damaged journal is never overwritten.
+std::string FreeBadName(const std::string& path) {
+  std::string name = path + ".bad";
+  for (int n = 2; ::access(name.c_str(), F_OK) == 0; ++n) {
+    name = path + ".bad." + std::to_string(n);
+  }
+  return name;
+}
+
+}  // namespace
+
 std::string AnsweredJournal::Load() {
   entries_.clear();
   if (path_.empty()) return "";
-  const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) return "";
   std::string text;
-  bool readable = fd >= 0;
-  if (readable) {
-    char buffer[65536];
-    for (;;) {
-      const ssize_t n = ::read(fd, buffer, sizeof(buffer));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) readable = false;
-      if (n <= 0) break;
-      text.append(buffer, size_t(n));
-    }
-    ::close(fd);
+  if (!ReadWhole(path_, text)) {
+    if (errno == ENOENT) return "";
+    // Never set aside for a reason of the moment (permission, too many
+    // open files): the records in it are still good.
+    throw JournalUnreadable(ErrnoText("Cannot read the list of answered "
+                                      "messages",
+                                      path_) +
+                            "; the check was stopped so that no message is "
+                            "answered twice");
   }
-  bool damaged = !readable;
-  std::map<std::string, JournalEntry> entries;
+  // A crash during an append can leave the last line cut, or a run of NUL
+  // bytes where the file system had allocated room for it.
+  size_t end_of_data = text.find_last_not_of('\0');
+  end_of_data = end_of_data == std::string::npos ? 0 : end_of_data + 1;
+  const bool nul_tail = end_of_data < text.size();
+  text.resize(end_of_data);
+  size_t dropped = 0;
+  bool cut = false;
   size_t start = 0;
-  while (readable && start < text.size()) {
+  while (start < text.size()) {
     size_t end = text.find('\n', start);
-    const bool cut = end == std::string::npos;
-    if (cut) end = text.size();
+    const bool last = end == std::string::npos;
+    if (last) end = text.size();
     const std::string_view line(text.data() + start, end - start);
     start = end + 1;
     const std::vector<std::string_view> fields = SplitTabs(line);
     std::optional<int64_t> when;
     if (fields.size() == 4) when = core::ParseInt64(fields[2]);
-    if (fields.size() != 4 || fields[0].empty() || !when ||
-        (fields[3] != "0" && fields[3] != "1")) {
-      // A last line without its end was cut by a crash while it was
-      // written, after its response went out: a whole identity in it still
-      // counts as answered.
-      if (cut && fields.size() >= 2 && !fields[0].empty()) {
-        JournalEntry& entry = entries[std::string(fields[0])];
-        entry.sender = std::string(fields[1]);
-        if (entry.answered_at == 0) entry.answered_at = ::time(nullptr);
-        continue;
-      }
-      damaged = true;
-      break;
+    const bool whole = fields.size() == 4 && !fields[0].empty() && when &&
+                       (fields[3] == "0" || fields[3] == "1") &&
+                       line.find('\0') == std::string_view::npos;
+    if (whole) {
+      JournalEntry& entry = entries_[std::string(fields[0])];
+      entry.sender = std::string(fields[1]);
+      entry.answered_at = *when;
+      entry.forwarded = entry.forwarded || fields[3] == "1";
+      continue;
     }
-    JournalEntry& entry = entries[std::string(fields[0])];
-    entry.sender = std::string(fields[1]);
-    entry.answered_at = *when;
-    entry.forwarded = entry.forwarded || fields[3] == "1";
+    if (last && fields.size() >= 2 && !fields[0].empty() &&
+        line.find('\0') == std::string_view::npos) {
+      // Cut while it was written, after its response went out: a whole
+      // identity in it still counts as answered.
+      cut = true;
+      JournalEntry& entry = entries_[std::string(fields[0])];
+      entry.sender = std::string(fields[1]);
+      if (entry.answered_at == 0) entry.answered_at = ::time(nullptr);
+      continue;
+    }
+    cut = cut || last;
+    if (!last) ++dropped;
   }
-  if (!damaged) {
-    entries_ = std::move(entries);
-    return "";
+  if (dropped == 0 && !cut && !nul_tail) return "";
+  // The damage is kept for whoever wants to look, the good records are
+  // written back, and it is reported once.
+  const std::string bad = FreeBadName(path_);
+  if (::rename(path_.c_str(), bad.c_str()) != 0) {
+    return ErrnoText(
+        "The list of answered messages is damaged and could not "
+        "be set aside:",
+        path_);
   }
-  const std::string bad = path_ + ".bad";
-  ::rename(path_.c_str(), bad.c_str());
-  return "The list of answered messages " + path_ +
-         " could not be read; it was set aside as " + bad;
+  std::string good;
+  for (const auto& [identity, entry] : entries_)
+    good += LineOf(identity, entry);
+  try {
+    WritePrivateFile(path_, good);
+  } catch (const core::Exception& failure) {
+    return failure.what();
+  }
+  std::string what;
+  if (dropped == 1) what = "1 damaged line was left out";
+  if (dropped > 1)
+    what = core::Format("%zu damaged lines were left out", dropped);
+  if (cut || nul_tail) {
+    what += std::string(what.empty() ? "" : ", and ") +
+            "its last record was cut short";
+  }
+  return "The list of answered messages " + path_ + " was damaged (" + what +
+         "); the damaged file was kept as " + bad +
+         " and the list was rewritten with the " +
+         std::to_string(entries_.size()) + " good records";
 }
 
 const JournalEntry* AnsweredJournal::Find(const std::string& identity) const {
@@ -199,11 +263,25 @@ int64_t AnsweredJournal::LastAnswered(const std::string& address) const {
   return entry == nullptr ? 0 : entry->answered_at;
 }
 
+void AnsweredJournal::AdoptUnscoped(const std::string& scope) {
+  for (auto it = entries_.begin(); it != entries_.end();) {
+    if (!it->first.starts_with("uidl:") && !it->first.starts_with("sha256:")) {
+      ++it;
+      continue;
+    }
+    entries_.try_emplace(scope + "/" + it->first, it->second);
+    it = entries_.erase(it);
+  }
+}
+
 std::string AnsweredJournal::Prune(const std::set<std::string>& on_server,
-                                   int64_t now, int64_t sender_keep_seconds) {
+                                   int64_t now, int64_t sender_keep_seconds,
+                                   const std::string& scope) {
+  const std::string own = scope.empty() ? "" : scope + "/";
   for (auto it = entries_.begin(); it != entries_.end();) {
     const bool sender = it->first.starts_with(kSenderPrefix);
-    const bool gone = !sender && on_server.count(it->first) == 0;
+    const bool gone = !sender && it->first.starts_with(own) &&
+                      on_server.count(it->first) == 0;
     const bool old = now - it->second.answered_at >
                      (sender ? sender_keep_seconds : kJournalKeepSeconds);
     it = gone || old ? entries_.erase(it) : std::next(it);
@@ -221,22 +299,37 @@ std::string AnsweredJournal::Prune(const std::set<std::string>& on_server,
   return "";
 }
 
-std::string HashIdentity(const std::string& message_id, const std::string& date,
-                         const std::string& from, const std::string& subject) {
-  // NUL separators: no field can run into the next.
-  const std::string joined =
-      message_id + '\0' + date + '\0' + from + '\0' + subject;
+namespace {
+
+std::string Sha256Hex(const std::string& data) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  EVP_Digest(joined.data(), joined.size(), digest, &length, EVP_sha256(),
-             nullptr);
+  EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string result = "sha256:";
+  std::string result;
   for (unsigned int i = 0; i < length; ++i) {
     result += kHex[digest[i] >> 4];
     result += kHex[digest[i] & 15];
   }
   return result;
+}
+
+}  // namespace
+
+std::string HashIdentity(const std::string& message_id, const std::string& date,
+                         const std::string& from, const std::string& subject,
+                         const std::string& to, int32_t size) {
+  // NUL separators: no field can run into the next.
+  return "sha256:" +
+         Sha256Hex(message_id + '\0' + date + '\0' + from + '\0' + subject +
+                   '\0' + to + '\0' + std::to_string(size));
+}
+
+std::string AccountScope(const std::string& host, int32_t port,
+                         const std::string& user) {
+  return "pop3:" + Sha256Hex(core::LowerCase(core::Trim(host)) + '\0' +
+                             std::to_string(port) + '\0' + user)
+                       .substr(0, 16);
 }
 
 }  // namespace replyvane::responder

@@ -108,7 +108,8 @@ void ResponderJob::CheckMailbox() {
       const int64_t days = view_.CurrentSettings().once_per_sender_days;
       Notice(journal_.Prune(
           on_server, ::time(nullptr),
-          std::max<int64_t>(days * 24 * 60 * 60, kJournalKeepSeconds)));
+          std::max<int64_t>(days * 24 * 60 * 60, kJournalKeepSeconds),
+          account_scope_));
       view_.MailboxListed();
     }
   }
@@ -119,6 +120,9 @@ void ResponderJob::CheckMailbox() {
 bool ResponderJob::ConnectPop3() {
   if (pop_->IsConnected()) pop_->CloseConnection();
   const Settings settings = view_.CurrentSettings();
+  account_scope_ =
+      AccountScope(settings.pop3_host, settings.pop3_port, settings.pop3_user);
+  journal_.AdoptUnscoped(account_scope_);
   pop_->SetHost(settings.pop3_host);
   pop_->SetPort(settings.pop3_port);
   pop_->SetUsername(settings.pop3_user);
@@ -165,7 +169,7 @@ void ResponderJob::ListHeaders(int32_t count) {
     row.date = msg_->Date();
     row.size = pop_->GetMessageSize(n);
     row.reply_to = message::ReplyRecipient(*msg_);
-    row.identity = Identity(n, *msg_);
+    row.identity = Identity(n, row.size, *msg_);
     row.sender_address = message::BestSenderAddress(*msg_);
     CapSender(row);
     row.kind = ClassifyMessage(msg_->Headers(), row.sender_address);
@@ -195,17 +199,20 @@ void ResponderJob::ReadUniqueIds(int32_t count) {
   if (unique_ids_bytes_ > kMaxListingBytes) throw ListingTooLarge(count);
 }
 
-std::string ResponderJob::Identity(int32_t number,
+std::string ResponderJob::Identity(int32_t number, int32_t size,
                                    const message::Message& listed) {
+  const std::string& scope = account_scope_;
   std::string id;
   if (unique_ids_) {
     auto found = unique_ids_->find(number);
     if (found != unique_ids_->end()) id = found->second;
   }
-  if (!id.empty()) return "uidl:" + id;
+  if (!id.empty()) return scope + "/uidl:" + id;
   const message::HeaderList& headers = listed.Headers();
-  return HashIdentity(headers.ValueOf("Message-ID"), headers.ValueOf("Date"),
-                      headers.ValueOf("From"), headers.ValueOf("Subject"));
+  return scope + "/" +
+         HashIdentity(headers.ValueOf("Message-ID"), headers.ValueOf("Date"),
+                      headers.ValueOf("From"), headers.ValueOf("Subject"),
+                      headers.ValueOf("To"), size);
 }
 
 void ResponderJob::Notice(const std::string& text) {

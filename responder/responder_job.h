@@ -121,9 +121,10 @@ class ResponderJob {
                        const std::function<void()>& accepted);
   // Asks the server for the unique ids of `count` messages (UIDL).
   void ReadUniqueIds(int32_t count);
-  // The identities of the listed messages, from UIDL or, where the server
-  // gives none, from the listed header fields.
-  std::string Identity(int32_t number, const message::Message& listed);
+  // The identity of a listed message within the account: its UIDL or, where
+  // the server gives none, a hash of its listed header fields and size.
+  std::string Identity(int32_t number, int32_t size,
+                       const message::Message& listed);
   // Why the rules keep `listed` from being answered now; empty: answer it.
   std::string WhyNotAnswered(const ListedMessage& listed,
                              const Settings& settings);
@@ -144,6 +145,8 @@ class ResponderJob {
   int not_answered_count_ = 0;
   int deleted_count_ = 0;
   std::string last_notice_;
+  // The mailbox of this check, which scopes its messages in the journal.
+  std::string account_scope_;
   bool checking_ = false;
   int32_t message_count_ = 0;
   std::string connection_failed_;

@@ -43,9 +43,12 @@ void JournalWindowTest::ClosedWindowThenALaterCheckNeverAnswersTwice() {
   }
   QVERIFY(QFile::exists(Q(responder.Dir().File("answered.dat"))));
 
+  // The same mailbox again: server, user and port.
   Script pop_script = Pop3Listing({message});
   Pop3Delete(pop_script, 1);
-  ScriptedServer pop(Pop3Quit(pop_script));
+  ScriptedServer::Options same_port;
+  same_port.port = responder.Form1().SpinEdit2()->Value();
+  ScriptedServer pop(Pop3Quit(pop_script), same_port);
   ScriptedServer smtp(std::vector<Script>{});
   responder.SetPop3(pop.Port());
   responder.SetSmtp(smtp.Port());

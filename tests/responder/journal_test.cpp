@@ -12,6 +12,7 @@
 #include "responder/responder_job.h"
 #include "tests/support/mail_scripts.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/socket_util.h"
 #include "tests/support/temp_dir.h"
 
 namespace replyvane::responder {
@@ -63,30 +64,99 @@ TEST(AnsweredJournalTest, RecordsSurviveAReloadAndArePrivate) {
                 "\t0\nuidl:a\tAnn <a@x>  \t" + std::to_string(kNow) + "\t1\n");
 }
 
-TEST(AnsweredJournalTest, DamagedFileIsSetAsideOnceACutLastLineIsKept) {
-  TempDir dir("journal");
-  const std::string path = dir.File(kJournalName);
-  // A crash while a record was appended leaves its line cut short.
-  testing::WriteFile(path, "uidl:a\ta@x\t1800000000\t0\nuidl:b\tb@x\t18");
-  AnsweredJournal journal(path);
-  EXPECT_EQ(journal.Load(), "");
-  EXPECT_NE(journal.Find("uidl:a"), nullptr);
-  EXPECT_NE(journal.Find("uidl:b"), nullptr);
+TEST(AnsweredJournalTest, DamageCostsOnlyTheLinesItTouched) {
+  const std::string a = "uidl:a\ta@x\t1800000000\t0\n";
+  const std::string b = "uidl:b\tb@x\t1800000000\t1\n";
+  struct Row {
+    const char* name;
+    std::string text;
+    std::vector<std::string> kept;
+    const char* what;
+  } rows[] = {
+      // What a crash during an append leaves.
+      {"NUL tail",
+       a + b + std::string(40, '\0'),
+       {"uidl:a", "uidl:b"},
+       "its last record was cut short"},
+      {"cut tail",
+       a + "uidl:b\tb@x\t18",
+       {"uidl:a", "uidl:b"},
+       "its last record was cut short"},
+      {"cut tail without its identity's end",
+       a + "uidl:",
+       {"uidl:a"},
+       "its last record was cut short"},
+      {"garbage in the middle",
+       a + "\x01\x02 garbage\n" + b,
+       {"uidl:a", "uidl:b"},
+       "1 damaged line was left out"},
+      {"bad time",
+       "uidl:c\tc@x\tyesterday\t0\n" + b,
+       {"uidl:b"},
+       "1 damaged line was left out"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir("journal");
+    const std::string path = dir.File(kJournalName);
+    testing::WriteFile(path + ".bad", "an earlier damaged file");
+    testing::WriteFile(path, row.text);
+    AnsweredJournal journal(path);
+    const std::string notice = journal.Load();
+    EXPECT_NE(notice.find(row.what), std::string::npos) << notice;
+    EXPECT_NE(notice.find("kept as " + path + ".bad.2"), std::string::npos)
+        << notice;
+    EXPECT_EQ(journal.Size(), row.kept.size());
+    for (const std::string& identity : row.kept) {
+      EXPECT_NE(journal.Find(identity), nullptr) << identity;
+    }
+    // The damage is kept, the earlier copy too, and the file is whole again:
+    // a second reading reports nothing and keeps the same records.
+    EXPECT_EQ(testing::ReadFile(path + ".bad"), "an earlier damaged file");
+    EXPECT_EQ(testing::ReadFile(path + ".bad.2"), row.text);
+    AnsweredJournal again(path);
+    EXPECT_EQ(again.Load(), "");
+    EXPECT_EQ(again.Size(), row.kept.size());
+  }
+}
 
-  testing::WriteFile(path, "uidl:a\ta@x\tyesterday\t0\nuidl:b\tb@x\t1\t0\n");
-  const std::string notice = journal.Load();
-  EXPECT_NE(notice.find("answered.dat.bad"), std::string::npos) << notice;
-  EXPECT_EQ(journal.Size(), 0u);
-  EXPECT_TRUE(testing::ReadFile(path + ".bad").starts_with("uidl:a"));
-  EXPECT_EQ(journal.Load(), "");  // set aside: reported once
-  EXPECT_EQ(journal.RecordAnswered("uidl:c", "c@x", kNow), "");
+TEST(AnsweredJournalTest, AJournalThatCannotBeReadStopsTheCheckAndStays) {
+  TempDir dir("journal");
+  // Not readable as a file, whoever runs the test (root reads any mode).
+  const std::string path = dir.File(kJournalName);
+  ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+  AnsweredJournal journal(path);
+  try {
+    journal.Load();
+    ADD_FAILURE() << "no failure";
+  } catch (const JournalUnreadable& failure) {
+    EXPECT_NE(std::string(failure.what())
+                  .find("Cannot read the list of answered messages " + path),
+              std::string::npos)
+        << failure.what();
+  }
+  struct stat info;
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_NE(::access((path + ".bad").c_str(), F_OK), 0);
 }
 
 TEST(AnsweredJournalTest, HashIdentityTellsFieldsApart) {
-  EXPECT_EQ(HashIdentity("<1@x>", "d", "f", "s"),
-            HashIdentity("<1@x>", "d", "f", "s"));
-  EXPECT_NE(HashIdentity("ab", "", "f", "s"), HashIdentity("a", "b", "f", "s"));
-  EXPECT_EQ(HashIdentity("", "", "", "").size(), 7u + 64u);
+  EXPECT_EQ(HashIdentity("<1@x>", "d", "f", "s", "t", 10),
+            HashIdentity("<1@x>", "d", "f", "s", "t", 10));
+  EXPECT_NE(HashIdentity("ab", "", "f", "s", "t", 10),
+            HashIdentity("a", "b", "f", "s", "t", 10));
+  EXPECT_NE(HashIdentity("<1@x>", "d", "f", "s", "t", 10),
+            HashIdentity("<1@x>", "d", "f", "s", "t", 11));
+  EXPECT_NE(HashIdentity("<1@x>", "d", "f", "s", "t", 10),
+            HashIdentity("<1@x>", "d", "f", "s", "u", 10));
+  EXPECT_EQ(HashIdentity("", "", "", "", "", 0).size(), 7u + 64u);
+  EXPECT_EQ(AccountScope("Mail.Example", 110, "ann"),
+            AccountScope("mail.example", 110, "ann"));
+  EXPECT_NE(AccountScope("mail.example", 110, "ann"),
+            AccountScope("mail.example", 995, "ann"));
+  EXPECT_NE(AccountScope("mail.example", 110, "ann"),
+            AccountScope("mail.example", 110, "bob"));
 }
 
 class QuietView : public JobView {
@@ -108,12 +178,25 @@ class QuietView : public JobView {
   }
 };
 
+// Settings for the scripted servers with POP3 user `user`.
+QuietView ViewOfUser(const std::string& user) {
+  QuietView view;
+  view.settings.pop3_host = view.settings.smtp_host = "127.0.0.1";
+  view.settings.pop3_user = user;
+  view.settings.pop3_password = "p";
+  view.settings.from_address = "me@example.com";
+  return view;
+}
+
 // A later check (a new start) with the same journal, against a POP3 server
 // playing `pop_script` and SMTP servers playing `smtp_scripts`; both must
 // play their scripts whole.
 void CheckAgain(QuietView& view, const std::string& journal_path,
                 Script pop_script, std::vector<Script> smtp_scripts) {
-  ScriptedServer pop(std::move(pop_script));
+  // The same mailbox: the same server, user and port.
+  ScriptedServer::Options same_port;
+  same_port.port = view.settings.pop3_port;
+  ScriptedServer pop(std::move(pop_script), same_port);
   ScriptedServer smtp(std::move(smtp_scripts));
   view.settings.pop3_port = pop.Port();
   view.settings.smtp_port = smtp.Port();
@@ -255,11 +338,7 @@ TEST(JournalRunTest, DisconnectAfterTheResponseUndoesOnlyTheDeletion) {
   message.subject = "question";
   message.from = "ann@example.com";
   TempDir dir("journal");
-  QuietView view;
-  view.settings.pop3_host = view.settings.smtp_host = "127.0.0.1";
-  view.settings.pop3_user = "u";
-  view.settings.pop3_password = "p";
-  view.settings.from_address = "me@example.com";
+  QuietView view = ViewOfUser("u");
   {
     // The window closes while the box after the message is open: its
     // Disconnect makes the server forget the DELE (RSET, then QUIT).
@@ -303,11 +382,7 @@ TEST(JournalRunTest, WithoutUidlTheListedFieldsIdentifyTheMessage) {
     return script.Expect("LIST 1").SendLine("+OK 1 120");
   };
   TempDir dir("journal");
-  QuietView view;
-  view.settings.pop3_host = view.settings.smtp_host = "127.0.0.1";
-  view.settings.pop3_user = "u";
-  view.settings.pop3_password = "p";
-  view.settings.from_address = "me@example.com";
+  QuietView view = ViewOfUser("u");
   {
     ScriptedServer pop(listing().Expect("DELE 1").Close());
     ScriptedServer smtp(SmtpScript({"me@example.com", {"ann@example.com"}}));
@@ -323,8 +398,129 @@ TEST(JournalRunTest, WithoutUidlTheListedFieldsIdentifyTheMessage) {
   CheckAgain(view, dir.File(kJournalName), testing::Pop3Quit(second), {});
   ASSERT_EQ(view.outcomes.size(), 1u);
   EXPECT_TRUE(view.outcomes[0].already_answered);
-  EXPECT_NE(testing::ReadFile(dir.File(kJournalName)).find("\nsha256:"),
+  EXPECT_NE(testing::ReadFile(dir.File(kJournalName)).find("/sha256:"),
             std::string::npos);
+}
+
+// Without UIDL, two messages that share Message-ID, Date, From and Subject
+// but differ in size are two messages: each gets its own response (once
+// the second was deleted as "already answered", its text lost).
+TEST(JournalRunTest, WithoutUidlMessagesOfAnotherSizeAreOtherMessages) {
+  std::vector<Incoming> mailbox(2);
+  for (Incoming& m : mailbox) {
+    m.subject = "question";
+    m.from = "ann@example.com";
+    m.extra_headers = {"Message-ID: <1@example.com>"};
+  }
+  mailbox[1].size = 4321;
+  Script script;
+  testing::Pop3LogIn(script);
+  script.Expect("STAT").SendLine("+OK 2 4441");
+  script.Expect("UIDL").SendLine("-ERR not supported");
+  for (int n = 1; n <= 2; ++n) {
+    script.Expect("TOP " + std::to_string(n) + " 0").SendLine("+OK");
+    for (const std::string& line : mailbox[size_t(n - 1)].HeaderLines()) {
+      script.SendLine(line);
+    }
+    script.SendLine("").SendLine(".");
+    script.Expect("LIST " + std::to_string(n))
+        .SendLine("+OK " + std::to_string(n) + " " +
+                  std::to_string(mailbox[size_t(n - 1)].size));
+  }
+  testing::Pop3Delete(script, 2);
+  testing::Pop3Delete(script, 1);
+  TempDir dir("journal");
+  QuietView view = ViewOfUser("u");
+  CheckAgain(view, dir.File(kJournalName), testing::Pop3Quit(script),
+             {SmtpScript({"me@example.com", {"ann@example.com"}}),
+              SmtpScript({"me@example.com", {"ann@example.com"}})});
+  ASSERT_EQ(view.outcomes.size(), 2u);
+  EXPECT_TRUE(view.outcomes[0].answered);
+  EXPECT_TRUE(view.outcomes[1].answered);
+}
+
+// A check that answers `mailbox`'s one message from ann@example.com and is
+// then refused its DELE, so the message stays on the server.
+void AnswerButKeep(QuietView& view, const std::string& journal_path,
+                   const std::vector<Incoming>& mailbox) {
+  Script first = testing::Pop3Listing(mailbox, view.settings.pop3_user);
+  first.Expect("DELE 1").SendLine("-ERR locked").Expect("QUIT");
+  ScriptedServer pop(first);
+  ScriptedServer smtp(SmtpScript({"me@example.com", {"ann@example.com"}}));
+  view.settings.pop3_port = pop.Port();
+  view.settings.smtp_port = smtp.Port();
+  ResponderJob job(view);
+  job.SetJournalPath(journal_path);
+  EXPECT_ANY_THROW(job.Check());
+}
+
+// A journal kept beside settings that pointed at another mailbox marks none
+// of this mailbox's messages as answered, and keeps the other's records.
+TEST(JournalRunTest, AJournalOfAnotherMailboxAnswersNothingHere) {
+  std::vector<Incoming> mailbox(1);
+  mailbox[0].subject = "question";
+  mailbox[0].from = "ann@example.com";
+  mailbox[0].uid = "same-uid";
+  TempDir dir("journal");
+  QuietView view = ViewOfUser("u");
+  // Answered in the other mailbox; its DELE refused, so it stays there.
+  AnswerButKeep(view, dir.File(kJournalName), mailbox);
+  const std::string other = testing::ReadFile(dir.File(kJournalName));
+  ASSERT_NE(other.find("/uidl:same-uid\t"), std::string::npos) << other;
+  // Another user on the same server: the same UIDL is another message.
+  view.settings.pop3_user = "v";
+  Script second = testing::Pop3Listing(mailbox, "v");
+  testing::Pop3Delete(second, 1);
+  CheckAgain(view, dir.File(kJournalName), testing::Pop3Quit(second),
+             {SmtpScript({"me@example.com", {"ann@example.com"}})});
+  ASSERT_EQ(view.outcomes.size(), 1u);
+  EXPECT_TRUE(view.outcomes[0].answered);
+  EXPECT_FALSE(view.outcomes[0].already_answered);
+  // Both mailboxes' records are kept.
+  const std::string both = testing::ReadFile(dir.File(kJournalName));
+  size_t count = 0;
+  for (size_t at = both.find("/uidl:same-uid\t"); at != std::string::npos;
+       at = both.find("/uidl:same-uid\t", at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, 2u) << both;
+}
+
+// After a response whose DELE was refused, damage to the journal (what a
+// crash leaves, a stray line) never makes the next check answer again.
+TEST(JournalRunTest, ADamagedJournalStillKeepsTheAnsweredMessage) {
+  std::vector<Incoming> mailbox(1);
+  mailbox[0].subject = "question";
+  mailbox[0].from = "ann@example.com";
+  const std::vector<std::pair<const char*, std::string>> damages = {
+      {"NUL tail", std::string(40, '\0')},
+      {"cut tail", "uidl:x\tx@"},
+      {"garbage line", "\x7f\x01garbage\nsender:z@x\tz@x\t1\t0\n"},
+  };
+  for (const auto& [name, damage] : damages) {
+    SCOPED_TRACE(name);
+    TempDir dir("journal");
+    QuietView view = ViewOfUser("u");
+    AnswerButKeep(view, dir.File(kJournalName), mailbox);
+    testing::WriteFile(dir.File(kJournalName),
+                       testing::ReadFile(dir.File(kJournalName)) + damage);
+    Script second = testing::Pop3Listing(mailbox);
+    testing::Pop3Delete(second, 1);
+    CheckAgain(view, dir.File(kJournalName), testing::Pop3Quit(second), {});
+    ASSERT_EQ(view.outcomes.size(), 1u);
+    EXPECT_TRUE(view.outcomes[0].already_answered);
+  }
+  // A journal that cannot be read at all stops the check before anything
+  // is sent.
+  TempDir dir("journal");
+  ASSERT_EQ(::mkdir(dir.File(kJournalName).c_str(), 0700), 0);
+  QuietView view;
+  view.settings.pop3_host = view.settings.smtp_host = "127.0.0.1";
+  view.settings.pop3_port = testing::ClosedPort();
+  ResponderJob job(view);
+  job.SetJournalPath(dir.File(kJournalName));
+  EXPECT_THROW(job.Check(), JournalUnreadable);
+  EXPECT_TRUE(view.outcomes.empty());
 }
 
 }  // namespace

@@ -52,9 +52,10 @@ inline Script& Pop3LogIn(Script& script, std::string_view user = "u",
 
 // Log-in, STAT, UIDL and TOP n 0 / LIST n for every message, in
 // order.
-inline Script Pop3Listing(const std::vector<Incoming>& mailbox) {
+inline Script Pop3Listing(const std::vector<Incoming>& mailbox,
+                          std::string_view user = "u") {
   Script script;
-  Pop3LogIn(script);
+  Pop3LogIn(script, user);
   int total = 0;
   for (const Incoming& m : mailbox) total += m.size;
   script.Expect("STAT").SendLine("+OK " + std::to_string(mailbox.size()) + " " +

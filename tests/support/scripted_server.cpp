@@ -294,7 +294,7 @@ class ScriptedServer::Player {
 
 ScriptedServer::ScriptedServer(std::vector<Script> scripts, Options options)
     : scripts_(std::move(scripts)), options_(options) {
-  listener_ = ListenLoopback(0);
+  listener_ = ListenLoopback(options_.port);
   port_ = LocalPort(listener_.Get());
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) {

@@ -43,6 +43,9 @@ class ScriptedServer {
     std::chrono::milliseconds read_timeout{10000};
     // Longest wait for each expected connection to arrive.
     std::chrono::milliseconds accept_timeout{10000};
+    // The port to listen on; 0: a free one. A later server of the same
+    // mailbox takes its predecessor's port, as a real server keeps its own.
+    int port = 0;
   };
 
   // What one connection received.
