@@ -17,6 +17,8 @@ constexpr const char* kRobotLocalParts[] = {
 // The longest References line we write: the header stays well inside the
 // 998 bytes a line may hold, the newest ids kept (RFC 5322 §3.6.4).
 constexpr size_t kMaxReferences = 900;
+// The most X-Loop addresses a row keeps.
+constexpr size_t kMaxXLoopAddresses = 32;
 
 std::string FirstWord(const std::string& value) {
   std::string text = core::Trim(value);
@@ -70,6 +72,13 @@ MessageKind ClassifyMessage(const message::HeaderList& headers,
         kind.x_loop.push_back(address);
       }
     }
+  }
+  // Loops name a handful of responders; a header naming more is no mail a
+  // person wrote, and its list would cost every row of the listing.
+  if (kind.x_loop.size() > kMaxXLoopAddresses) {
+    kind.x_loop.clear();
+    kind.reason = "automatic message";
+    return kind;
   }
   const bool auto_submitted =
       headers.FindName("Auto-Submitted") >= 0 &&

@@ -13,11 +13,11 @@ constexpr size_t kMaxAddressBytes = 254;
 
 }  // namespace
 
-ListingTooLarge::ListingTooLarge(int32_t listed)
+ListingTooLarge::ListingTooLarge(int32_t listed, size_t budget)
     : core::Exception(core::Format(
-          "The server's listing of the mailbox is larger than %zu MiB after "
+          "The server's listing of the mailbox is larger than %zu KiB after "
           "%d messages; the check was stopped",
-          kMaxListingBytes >> 20, listed)) {}
+          budget >> 10, listed)) {}
 
 std::string ListedField(std::string text) {
   if (text.size() <= kMaxListedFieldChars) return text;

@@ -21,7 +21,7 @@ inline constexpr size_t kMaxListingBytes = size_t(128) << 20;
 
 class ListingTooLarge : public core::Exception {
  public:
-  explicit ListingTooLarge(int32_t listed);
+  ListingTooLarge(int32_t listed, size_t budget = kMaxListingBytes);
 };
 
 // `text` (bytes in the locale's encoding) when it has at most

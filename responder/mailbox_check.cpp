@@ -33,7 +33,8 @@ std::string ListedSender(const message::Message& msg) {
 
 }  // namespace
 
-ResponderJob::ResponderJob(JobView& view) : view_(view) {
+ResponderJob::ResponderJob(JobView& view)
+    : view_(view), listing_budget_(kMaxListingBytes) {
   pop_ = std::make_unique<mail::POP3>();
   pop_->SetMaxLineAction(net::maException);
   pop_->SetRecvBufferSize(1024);
@@ -174,7 +175,8 @@ void ResponderJob::ListHeaders(int32_t count) {
     CapSender(row);
     row.kind = ClassifyMessage(msg_->Headers(), row.sender_address);
     listing_bytes += RowBytes(row);
-    if (listing_bytes > kMaxListingBytes) throw ListingTooLarge(n);
+    if (listing_bytes > listing_budget_)
+      throw ListingTooLarge(n, listing_budget_);
     rows_.push_back(std::move(row));
     view_.RowAdded(rows_.back());
   }
@@ -190,13 +192,14 @@ void ResponderJob::ReadUniqueIds(int32_t count) {
   // An id line costs the map at least kUidlLineBytes, which bounds the
   // lines whatever count a server claims.
   const size_t lines = std::min(size_t(count) + kUidlSpareLines,
-                                kMaxListingBytes / kUidlLineBytes);
+                                listing_budget_ / kUidlLineBytes);
   unique_ids_ = pop_->GetUniqueIds(std::max(core::kMaxReplyLines, lines));
   if (!unique_ids_) return;
   for (const auto& [number, id] : *unique_ids_) {
     unique_ids_bytes_ += kUidlLineBytes + id.size();
   }
-  if (unique_ids_bytes_ > kMaxListingBytes) throw ListingTooLarge(count);
+  if (unique_ids_bytes_ > listing_budget_)
+    throw ListingTooLarge(count, listing_budget_);
 }
 
 std::string ResponderJob::Identity(int32_t number, int32_t size,

@@ -78,6 +78,9 @@ class ResponderJob {
   // The answered-message journal's file (see journal.h); without one the
   // journal lives in memory for the life of the job.
   void SetJournalPath(std::string path) { journal_ = AnsweredJournal(path); }
+  // What the rows of one check may hold in all (listed_fields.h); tests
+  // set a small one.
+  void SetListingBudget(size_t bytes) { listing_budget_ = bytes; }
   // Ends an open POP3 conversation without making its deletions final
   // (RSET, QUIT) and forgets the listed messages.
   void Disconnect();
@@ -137,6 +140,7 @@ class ResponderJob {
   // UIDL's ids of this check; nullopt when the server refused UIDL.
   std::optional<std::map<int, std::string>> unique_ids_;
   size_t unique_ids_bytes_ = 0;
+  size_t listing_budget_;
   // Lines a UIDL listing may hold beyond the count STAT gave.
   static constexpr size_t kUidlSpareLines = 16;
   // What a UIDL id costs beside its text (map node, number, string).

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "responder/check_lock.h"
+#include "tests/message/scoped_codeset.h"
 #include "tests/support/mail_scripts.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/socket_util.h"
@@ -225,6 +226,64 @@ TEST(ResponderJobTest, AnotherProcessesCheckKeepsThisOneOut) {
   view.events.clear();
   EXPECT_TRUE(job.Check());  // released with the other holder
   EXPECT_FALSE(view.Only("connect failed").empty());
+}
+
+// A hostile server's listing is bounded: a row keeps 1,000 characters of a
+// 100 KB folded subject (the answer still goes out), a header naming
+// hundreds of X-Loop addresses keeps none and is not answered, and a
+// listing past its budget ends the check with a failure that says so.
+TEST(ResponderJobTest, AHostileListingIsBounded) {
+  std::vector<Incoming> mailbox(3);
+  std::string folded = "x";
+  for (int i = 0; i < 2000; ++i) folded += "\r\n " + std::string(50, 'y');
+  for (size_t i = 0; i < mailbox.size(); ++i) {
+    mailbox[i].subject = folded;
+    mailbox[i].from = "ann@example.com";
+    mailbox[i].uid = "hostile-" + std::to_string(i);
+  }
+  std::string loops = "X-Loop: ";
+  for (int i = 0; i < 300; ++i) loops += "r" + std::to_string(i) + "@x, ";
+  mailbox[2].extra_headers = {loops + "me@example.com"};
+  {
+    Script pop_script = testing::Pop3Listing(mailbox);
+    for (int n = 3; n >= 1; --n) testing::Pop3Delete(pop_script, n);
+    ScriptedServer pop(Pop3Quit(pop_script));
+    ScriptedServer smtp({SmtpScript({kFrom, {"ann@example.com"}}),
+                         SmtpScript({kFrom, {"ann@example.com"}})});
+    RecordingView view;
+    UseServers(view.settings, pop.Port(), smtp.Port());
+    view.settings.forward = false;
+    ResponderJob job(view);
+    message::ScopedCodeset utf8("UTF-8");
+    job.Check();
+    EXPECT_TRUE(pop.Played()) << pop.Report();
+    EXPECT_TRUE(smtp.Played()) << smtp.Report();
+    const std::vector<std::string> rows = view.Only("row ");
+    ASSERT_EQ(rows.size(), 3u);
+    // "row " + 1,000 characters and "…" + " | " ...
+    EXPECT_EQ(rows[0].find(" | "), 4u + 1000u + 3u) << rows[0].substr(0, 80);
+    EXPECT_EQ(rows[0].substr(4 + 1000, 3), "\xE2\x80\xA6");
+    ASSERT_EQ(view.outcomes.size(), 3u);
+    EXPECT_EQ(view.outcomes[0].not_answered, "automatic message");
+    EXPECT_TRUE(view.outcomes[1].answered);
+    EXPECT_TRUE(view.outcomes[2].answered);
+  }
+  {
+    Script pop_script = testing::Pop3Listing(mailbox);
+    ScriptedServer pop(pop_script.Expect("QUIT"));
+    RecordingView view;
+    UseServers(view.settings, pop.Port(), testing::ClosedPort());
+    ResponderJob job(view);
+    job.SetListingBudget(4096);
+    try {
+      job.Check();
+      ADD_FAILURE() << "no failure";
+    } catch (const core::Exception& failure) {
+      EXPECT_EQ(failure.Message(),
+                "The server's listing of the mailbox is larger than 4 KiB "
+                "after 3 messages; the check was stopped");
+    }
+  }
 }
 
 }  // namespace
