@@ -71,14 +71,8 @@ responder::Settings MainWindow::CurrentSettings() {
                                      : mail::AuthenticationType::atLogin;
   settings.smtp_user = ToBytes(form1_->Edit4()->text());
   settings.smtp_password = ToBytes(form1_->Edit6()->text());
-  settings.pop3_encryption = {
-      static_cast<net::TLSMode>(
-          std::max(form1_->Pop3Mode()->currentIndex(), 0)),
-      ToBytes(form1_->Pop3Fingerprint()->text().trimmed())};
-  settings.smtp_encryption = {
-      static_cast<net::TLSMode>(
-          std::max(form1_->SmtpMode()->currentIndex(), 0)),
-      ToBytes(form1_->SmtpFingerprint()->text().trimmed())};
+  settings.pop3_encryption = form1_->Encryption(responder::Server::kPop3);
+  settings.smtp_encryption = form1_->Encryption(responder::Server::kSmtp);
   const QListWidget* list = form2_->ListBox1();
   for (int i = 0; i < list->count(); ++i) {
     settings.attachment_paths.push_back(ToBytes(list->item(i)->text()));

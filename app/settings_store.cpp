@@ -57,18 +57,8 @@ int32_t SelectedAuthentication(const QComboBox* box) {
                        Qt::MatchFixedString | Qt::MatchCaseSensitive);
 }
 
-// The encryption controls of one server.
-struct EncryptionControls {
-  responder::Server server;
-  QComboBox* mode;
-  QLineEdit* fingerprint;
-};
-
-std::vector<EncryptionControls> Encryption(const SettingsWindow& form1) {
-  return {
-      {responder::Server::kPop3, form1.Pop3Mode(), form1.Pop3Fingerprint()},
-      {responder::Server::kSmtp, form1.SmtpMode(), form1.SmtpFingerprint()}};
-}
+constexpr responder::Server kServers[] = {responder::Server::kPop3,
+                                          responder::Server::kSmtp};
 
 }  // namespace
 
@@ -105,11 +95,8 @@ void SettingsStore::Load(SettingsWindow& form1,
           FromBytes(ini.ReadString(kOptions, std::to_string(i + 1), "")));
     }
     SelectAuthentication(form1.ComboBox1(), ini.ReadInteger(kOptions, "10", 0));
-    for (const EncryptionControls& controls : Encryption(form1)) {
-      const responder::ServerEncryption value =
-          responder::ReadEncryption(ini, controls.server);
-      controls.mode->setCurrentIndex(static_cast<int>(value.mode));
-      controls.fingerprint->setText(FromBytes(value.fingerprint));
+    for (responder::Server server : kServers) {
+      form1.SetEncryption(server, responder::ReadEncryption(ini, server));
     }
     form1.SetReadTimeoutSeconds(responder::ReadTimeoutSeconds(ini));
     auto text = [&](const char* key) {
@@ -179,11 +166,8 @@ void SettingsStore::Save(const SettingsWindow& form1,
                  form2.AutoReplyRules()->isChecked() ? "1" : "0", "1");
   unless_default(responder::kOncePerSenderKey,
                  std::to_string(form2.OncePerSender()->Value()), "0");
-  for (const EncryptionControls& controls : Encryption(form1)) {
-    responder::WriteEncryption(
-        ini, controls.server,
-        {static_cast<net::TLSMode>(std::max(controls.mode->currentIndex(), 0)),
-         ToBytes(controls.fingerprint->text().trimmed())});
+  for (responder::Server server : kServers) {
+    responder::WriteEncryption(ini, server, form1.Encryption(server));
   }
   ini.UpdateFile();
 }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/local_text.h"
 #include "app/numeric_box.h"
 #include "app/pictures.h"
 #include "app/window_helpers.h"
@@ -145,6 +146,32 @@ void SettingsWindow::ShowAndRaise() { app::ShowAndRaise(this); }
 void SettingsWindow::ShowSettingsFolder(const QString& folder) {
   settings_folder_->setText("Settings folder: " + folder);
   settings_folder_->setToolTip(PlainToolTip(folder));
+}
+
+responder::ServerEncryption SettingsWindow::Encryption(
+    responder::Server server) const {
+  const bool pop3 = server == responder::Server::kPop3;
+  const QComboBox* mode = pop3 ? pop3_mode_ : smtp_mode_;
+  responder::ServerEncryption value;
+  if (mode->currentIndex() >= 0) {
+    value.mode = static_cast<net::TLSMode>(mode->currentIndex());
+  } else {
+    value.unknown_mode = pop3 ? pop3_unknown_mode_ : smtp_unknown_mode_;
+  }
+  value.fingerprint =
+      ToBytes((pop3 ? pop3_fingerprint_ : smtp_fingerprint_)->text().trimmed());
+  return value;
+}
+
+void SettingsWindow::SetEncryption(responder::Server server,
+                                   const responder::ServerEncryption& value) {
+  const bool pop3 = server == responder::Server::kPop3;
+  (pop3 ? pop3_unknown_mode_ : smtp_unknown_mode_) = value.unknown_mode;
+  (pop3 ? pop3_mode_ : smtp_mode_)
+      ->setCurrentIndex(
+          value.unknown_mode.empty() ? static_cast<int>(value.mode) : -1);
+  (pop3 ? pop3_fingerprint_ : smtp_fingerprint_)
+      ->setText(FromBytes(value.fingerprint));
 }
 
 void SettingsWindow::Button1Click() { close(); }

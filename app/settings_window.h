@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include "responder/encryption_settings.h"
 #include "responder/timeout_settings.h"
 
 class QComboBox;
@@ -48,6 +49,12 @@ class SettingsWindow : public QWidget {
   QLineEdit* Pop3Fingerprint() const { return pop3_fingerprint_; }
   QComboBox* SmtpMode() const { return smtp_mode_; }
   QLineEdit* SmtpFingerprint() const { return smtp_fingerprint_; }
+  // A server's encryption as its two controls show it. A stored mode that
+  // names no mode leaves the mode box without a choice and is kept, so
+  // that the server is not used until a mode is chosen.
+  responder::ServerEncryption Encryption(responder::Server server) const;
+  void SetEncryption(responder::Server server,
+                     const responder::ServerEncryption& value);
   // Kept in the file without a control: the read timeout in seconds.
   int ReadTimeoutSeconds() const { return read_timeout_seconds_; }
   void SetReadTimeoutSeconds(int value) { read_timeout_seconds_ = value; }
@@ -77,6 +84,8 @@ class SettingsWindow : public QWidget {
   QComboBox* smtp_mode_ = nullptr;
   QLineEdit* smtp_fingerprint_ = nullptr;
   int read_timeout_seconds_ = responder::kDefaultReadTimeoutSeconds;
+  std::string pop3_unknown_mode_;
+  std::string smtp_unknown_mode_;
 };
 
 }  // namespace replyvane::app

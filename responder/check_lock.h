@@ -2,8 +2,9 @@
 // an unattended run (or two unattended runs) beside the same settings hold
 // an exclusive flock on one file in the settings folder while they check.
 // The lock goes with the process, so a crashed holder never blocks a check.
-// A lock file that cannot be made (a read-only folder) does not stop a
-// check: the lock is then taken as held.
+// A lock file that cannot be made or locked (a read-only folder, no
+// permission) is not taken as held by another: Failure() says why, and the
+// check does not run without its lock.
 #ifndef REPLYVANE_RESPONDER_CHECK_LOCK_H_
 #define REPLYVANE_RESPONDER_CHECK_LOCK_H_
 
@@ -24,10 +25,15 @@ class CheckLock {
 
   // False only when another process holds the lock.
   bool Held() const { return held_; }
+  // Why the lock could not be taken for a reason other than another
+  // holder ("Cannot lock <path>: <reason>"); empty when it was taken or is
+  // held by another.
+  const std::string& Failure() const { return failure_; }
 
  private:
   int fd_ = -1;
   bool held_ = true;
+  std::string failure_;
 };
 
 }  // namespace replyvane::responder

@@ -1,5 +1,7 @@
 #include "responder/command_line.h"
 
+#include <algorithm>
+
 #ifndef REPLYVANE_VERSION
 #define REPLYVANE_VERSION "unknown"
 #endif
@@ -21,7 +23,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     } else if (argument == "--version") {
       version = true;
     } else if (argument == "--settings") {
-      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+      // "--settings --check" names no folder: the next option is no value.
+      if (i + 1 == arguments.size() || arguments[i + 1].empty() ||
+          arguments[i + 1].starts_with("--")) {
         result.mode = CommandLine::Mode::kError;
         result.error = "--settings needs a folder";
         return result;
@@ -42,9 +46,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.mode = CommandLine::Mode::kHelp;
   } else if (version) {
     result.mode = CommandLine::Mode::kVersion;
-  } else if (check && !unknown.empty()) {
+  } else if (const auto wrong =
+                 std::find_if(unknown.begin(), unknown.end(),
+                              [&](const std::string& argument) {
+                                // The window leaves Qt's own options
+                                // ("-platform",
+                                // "-style") to Qt; a long option nobody knows
+                                // is a mistake to point out, not to ignore.
+                                return check || argument.starts_with("--");
+                              });
+             wrong != unknown.end()) {
     result.mode = CommandLine::Mode::kError;
-    result.error = "unknown argument: " + unknown.front();
+    result.error = "unknown argument: " + *wrong;
   } else if (check) {
     result.mode = CommandLine::Mode::kCheck;
   }

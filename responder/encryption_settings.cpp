@@ -1,6 +1,7 @@
 // Encryption settings in Settings.ini; see encryption_settings.h.
 #include "responder/encryption_settings.h"
 
+#include "core/exception.h"
 #include "core/text.h"
 #include "responder/ini_file.h"
 
@@ -40,14 +41,15 @@ const char* TLSModeText(net::TLSMode mode) {
   return "None";
 }
 
-net::TLSMode TLSModeFromText(std::string_view text) {
-  const std::string name(text);
+std::optional<net::TLSMode> TLSModeFromText(std::string_view text) {
+  const std::string name = core::Trim(text);
+  if (name.empty() || core::SameText(name, "None")) return net::TLSMode::kNone;
   if (core::SameText(name, "STARTTLS")) return net::TLSMode::kStartTLS;
   if (core::SameText(name, "SSL/TLS") || core::SameText(name, "TLS") ||
       core::SameText(name, "SSL")) {
     return net::TLSMode::kImplicit;
   }
-  return net::TLSMode::kNone;
+  return std::nullopt;
 }
 
 int32_t UsualPort(Server server, net::TLSMode mode) {
@@ -67,8 +69,13 @@ int32_t UsualPort(Server server, net::TLSMode mode) {
 
 ServerEncryption ReadEncryption(IniFile& ini, Server server) {
   ServerEncryption value;
-  value.mode =
-      TLSModeFromText(ini.ReadString(kEncryptionSection, ModeKey(server), ""));
+  const std::string text =
+      ini.ReadString(kEncryptionSection, ModeKey(server), "");
+  if (const std::optional<net::TLSMode> mode = TLSModeFromText(text)) {
+    value.mode = *mode;
+  } else {
+    value.unknown_mode = text;
+  }
   value.fingerprint =
       ini.ReadString(kEncryptionSection, FingerprintKey(server), "");
   return value;
@@ -76,8 +83,19 @@ ServerEncryption ReadEncryption(IniFile& ini, Server server) {
 
 void WriteEncryption(IniFile& ini, Server server,
                      const ServerEncryption& value) {
-  WriteUnlessDefault(ini, ModeKey(server), TLSModeText(value.mode), "None");
+  WriteUnlessDefault(
+      ini, ModeKey(server),
+      value.unknown_mode.empty() ? TLSModeText(value.mode) : value.unknown_mode,
+      "None");
   WriteUnlessDefault(ini, FingerprintKey(server), value.fingerprint, "");
+}
+
+void RequireKnownMode(const ServerEncryption& value, Server server) {
+  if (value.unknown_mode.empty()) return;
+  throw core::Exception(core::Format(
+      "Settings.ini: [%s] %s=%s is not one of None, STARTTLS, SSL/TLS; "
+      "nothing was sent",
+      kEncryptionSection, ModeKey(server), value.unknown_mode.c_str()));
 }
 
 }  // namespace replyvane::responder

@@ -66,6 +66,11 @@ bool ResponderJob::Check() {
   std::optional<CheckLock> lock;
   if (!lock_path_.empty()) {
     lock.emplace(lock_path_);
+    if (!lock->Failure().empty()) {
+      // Without its lock a check could run beside another and answer the
+      // same messages twice.
+      throw core::Exception(lock->Failure() + "; the mailbox was not checked");
+    }
     if (!lock->Held()) {
       view_.ShowStatusText(kBusyText);
       return false;
@@ -81,6 +86,12 @@ bool ResponderJob::Check() {
 }
 
 void ResponderJob::CheckMailbox() {
+  {
+    // Never in the clear for want of a readable mode.
+    const Settings settings = view_.CurrentSettings();
+    RequireKnownMode(settings.pop3_encryption, Server::kPop3);
+    RequireKnownMode(settings.smtp_encryption, Server::kSmtp);
+  }
   // Read afresh: an unattended check may have answered messages since.
   Notice(journal_.Load());
   connection_failed_ = "false";

@@ -186,6 +186,7 @@ ResponseText ResponderJob::TakeResponseText(Settings& settings) {
 void ResponderJob::SendThroughSmtp(message::Message& msg,
                                    const std::function<void()>& accepted) {
   const Settings settings = view_.CurrentSettings();
+  RequireKnownMode(settings.smtp_encryption, Server::kSmtp);
   smtp_->SetAuthenticationType(settings.smtp_authentication);
   smtp_->SetUsername(settings.smtp_user);
   smtp_->SetPassword(settings.smtp_password);

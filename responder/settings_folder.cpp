@@ -35,8 +35,16 @@ FolderEnvironment CurrentFolderEnvironment() {
       environment.home = entry->pw_dir;
     }
   }
-  environment.writable = IsWritableFolder;
+  environment.writable = [](const std::string& folder) {
+    return IsPrivateFolder(folder) && IsWritableFolder(folder);
+  };
   return environment;
+}
+
+bool IsPrivateFolder(const std::string& folder) {
+  struct stat status;
+  return ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+         status.st_uid == ::geteuid() && (status.st_mode & 022) == 0;
 }
 
 bool IsWritableFolder(const std::string& folder) {

@@ -16,12 +16,13 @@ namespace replyvane::responder {
 struct FolderEnvironment {
   std::string xdg_config_home;  // $XDG_CONFIG_HOME; empty when unset
   std::string home;             // the user's home folder
-  // True when the program can create files in the folder.
+  // True when the folder may hold the settings: the program can create
+  // files in it, and nobody else can (IsPrivateFolder).
   std::function<bool(const std::string&)> writable;
 };
 
 // The environment of this process: $XDG_CONFIG_HOME, $HOME (else the
-// password database's home) and IsWritableFolder.
+// password database's home), and IsWritableFolder with IsPrivateFolder.
 FolderEnvironment CurrentFolderEnvironment();
 
 // True when files can be created in `folder`: access(W_OK) allows it and a
@@ -29,10 +30,16 @@ FolderEnvironment CurrentFolderEnvironment();
 // catches what access misses, such as a folder on a read-only mount.
 bool IsWritableFolder(const std::string& folder);
 
+// True when `folder` belongs to the user running the program and neither
+// its group nor others may write in it: passwords kept there stay the
+// user's own, and nobody can swap the files under the program.
+bool IsPrivateFolder(const std::string& folder);
+
 // The settings folder, with a trailing "/": `executable_folder` when it is
-// writable, else "replyvane/" in $XDG_CONFIG_HOME, or in "<home>/.config"
-// when that is unset or not an absolute path (the executable's folder after
-// all when there is no home either). Decides only; creates nothing.
+// writable and private, else "replyvane/" in $XDG_CONFIG_HOME, or in
+// "<home>/.config" when that is unset or not an absolute path (the executable's
+// folder after all when there is no home either). Decides only; creates
+// nothing.
 std::string ChooseSettingsFolder(const std::string& executable_folder,
                                  const FolderEnvironment& environment);
 

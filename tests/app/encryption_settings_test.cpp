@@ -1,6 +1,8 @@
 // The encryption settings in the settings window and Settings.ini: keys
 // written only once chosen, read back by the window and the unattended
 // run, a mode's usual port proposed, and port boxes that reach 65535.
+#include "responder/encryption_settings.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -13,6 +15,8 @@
 #include "app/settings_window.h"
 #include "responder/settings_files.h"
 #include "tests/app/file_helpers.h"
+#include "tests/app/responder_harness.h"
+#include "tests/support/socket_util.h"
 
 namespace replyvane::app {
 namespace {
@@ -72,6 +76,42 @@ class EncryptionSettingsTest : public QObject {
     QCOMPARE(Slurp(ini), std::string(kSettings) +
                              "[Encryption]\r\nPop3Mode=None\r\n"
                              "Pop3Fingerprint=\r\nSmtpMode=None\r\n");
+  }
+
+  // A typo in a mode ("SSL-TLS") once sent the password in the clear: the
+  // check is refused before any connection, the window and --check alike,
+  // and the file keeps what the user wrote until a mode is chosen.
+  void AnUnknownModeIsRefusedNotTakenForNone() {
+    QTemporaryDir dir;
+    const std::string path = dir.path().toStdString() + "/";
+    const std::string ini = path + "Settings.ini";
+    const int listener = testing::ClosedPort();
+    std::string settings = kSettings;
+    settings.replace(settings.find("2=pop.example.org"), 17,
+                     "2=127.0.0.1\r\n8=" + std::to_string(listener));
+    const std::string with_typo =
+        settings + "[Encryption]\r\nPop3Mode=SSL-TLS\r\n";
+    Put(ini, with_typo);
+    const char kRefusal[] =
+        "Settings.ini: [Encryption] Pop3Mode=SSL-TLS is not one of None, "
+        "STARTTLS, SSL/TLS; nothing was sent";
+    try {
+      responder::RequireKnownMode(
+          responder::ReadSavedSettings(path).pop3_encryption,
+          responder::Server::kPop3);
+      QFAIL("no refusal");
+    } catch (const core::Exception& failure) {
+      QCOMPARE(failure.Message(), std::string(kRefusal));
+    }
+    {
+      Program program(path);
+      QCOMPARE(program.Form1().Pop3Mode()->currentIndex(), -1);
+      testing::BoxCloser boxes;
+      program.frmMain().Button1()->click();
+      QCOMPARE(boxes.Texts(), QStringList({QString(kRefusal) + "."}));
+      QVERIFY(program.frmMain().close());
+    }
+    QCOMPARE(Slurp(ini), with_typo);
   }
 
   void ChoosingAModeProposesItsUsualPort() {

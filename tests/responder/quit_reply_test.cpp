@@ -24,7 +24,8 @@ TEST(QuitReplyTest, DeletedIsPrintedOnlyWhenTheServerConfirmsIt) {
   };
   const Row rows[] = {
       {"confirmed", "+OK bye", 0, "\tanswered, deleted\t"},
-      {"refused", "-ERR mailbox locked", 1, "\tanswered\t"},
+      // A server's text reaches the terminal as plain characters.
+      {"refused", "-ERR mailbox \x1b[2J\x07locked", 1, "\tanswered\t"},
       {"dropped", nullptr, 1, "\tanswered\t"},
   };
   for (const Row& row : rows) {
@@ -55,6 +56,8 @@ TEST(QuitReplyTest, DeletedIsPrintedOnlyWhenTheServerConfirmsIt) {
       EXPECT_NE(run.err.find("replyvane: The POP3 server 127.0.0.1 did not "
                              "confirm the deletions at QUIT: "),
                 std::string::npos)
+          << run.err;
+      EXPECT_EQ(run.err.find_first_of("\x1b\x07\r"), std::string::npos)
           << run.err;
       EXPECT_NE(run.err.find(". The message deleted in this run may still be "
                              "on the server; none will be answered again"),

@@ -4,6 +4,7 @@
 #include "responder/responder_job.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -226,6 +227,24 @@ TEST(ResponderJobTest, AnotherProcessesCheckKeepsThisOneOut) {
   view.events.clear();
   EXPECT_TRUE(job.Check());  // released with the other holder
   EXPECT_FALSE(view.Only("connect failed").empty());
+
+  // A lock that cannot be taken at all (here a folder in its place, which
+  // cannot be opened for writing, whoever runs the test) is no rival: the
+  // check fails and says why, and nothing is sent.
+  ResponderJob blocked(view);
+  const std::string folder = dir.File("locked");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  blocked.SetCheckLockPath(folder);
+  view.events.clear();
+  try {
+    blocked.Check();
+    ADD_FAILURE() << "no failure";
+  } catch (const core::Exception& failure) {
+    EXPECT_EQ(failure.Message(), "Cannot lock " + folder +
+                                     ": Is a directory; the mailbox was not "
+                                     "checked");
+  }
+  EXPECT_TRUE(view.events.empty());
 }
 
 // A hostile server's listing is bounded: a row keeps 1,000 characters of a

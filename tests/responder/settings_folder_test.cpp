@@ -112,6 +112,28 @@ TEST(SettingsFolderTest, ProbesWhetherFilesCanBeCreated) {
             2);
 }
 
+// A folder others may write in, or someone else's, never holds the
+// settings: the passwords would be theirs to read, the files theirs to
+// swap.
+TEST(SettingsFolderTest, OnlyAPrivateFolderBesideTheProgramHoldsSettings) {
+  TempDir dir("folder");
+  const std::string shared = dir.File("shared");
+  ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+  EXPECT_TRUE(IsPrivateFolder(shared));
+  for (mode_t mode : {0770, 0707, 0777}) {
+    ASSERT_EQ(::chmod(shared.c_str(), mode), 0);
+    EXPECT_FALSE(IsPrivateFolder(shared)) << std::oct << mode;
+  }
+  ASSERT_EQ(::chmod(shared.c_str(), 0755), 0);
+  EXPECT_TRUE(IsPrivateFolder(shared));
+  EXPECT_FALSE(IsPrivateFolder(dir.File("missing")));
+  // /tmp is writable by all (and, for most, someone else's).
+  EXPECT_FALSE(IsPrivateFolder("/tmp"));
+  ScopedVariable xdg("XDG_CONFIG_HOME", dir.File("cfg").c_str());
+  ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+  EXPECT_EQ(ChooseSettingsFolder(shared), dir.File("cfg") + "/replyvane/");
+}
+
 TEST(SettingsFolderTest, CreatesTheConfigFolderPrivately) {
   TempDir dir("folder");
   const std::string base = dir.File("a/b");

@@ -150,7 +150,16 @@ TEST_F(UnattendedCheckTest, UnreadableSettingsExitTwo) {
   EXPECT_EQ(run.status, 2);
   EXPECT_NE(run.err.find("No settings in " + dir.Path()), std::string::npos)
       << run.err;
-  EXPECT_EQ(RunProgram(dir, "--check --bogus").status, 2);
+  // A missing value or an unknown long option is refused with the usage,
+  // never taken for a folder or ignored (the window would open on one).
+  for (const char* arguments :
+       {"--check --bogus", "--settings --check", "--check --settings",
+        "--bogus", "-platform offscreen --setting=x"}) {
+    const RunResult refused = RunProgram(dir, arguments);
+    EXPECT_EQ(refused.status, 2) << arguments;
+    EXPECT_NE(refused.err.find("Usage: replyvane"), std::string::npos)
+        << arguments << ": " << refused.err;
+  }
   const RunResult help = RunProgram(dir, "--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--check"), std::string::npos);
