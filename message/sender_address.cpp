@@ -49,6 +49,88 @@ std::string_view Unwrapped(std::string_view token) {
   return token;
 }
 
+// `text` with every comment (RFC 5322 §3.2.2: parentheses, nested, with
+// "\\" escapes) replaced by one blank; quoted strings are kept as they are,
+// parentheses in them included. A comment left open runs to the end.
+std::string WithoutComments(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  int depth = 0;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (depth > 0) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '(') {
+        ++depth;
+      } else if (c == ')' && --depth == 0) {
+        result += ' ';
+      }
+      continue;
+    }
+    if (quoted) {
+      result += c;
+      if (c == '\\' && i + 1 < text.size()) {
+        result += text[++i];
+      } else if (c == '"') {
+        quoted = false;
+      }
+      continue;
+    }
+    if (c == '(') {
+      depth = 1;
+    } else {
+      if (c == '"') quoted = true;
+      result += c;
+    }
+  }
+  return result;
+}
+
+// `text` without the blanks, tabs and line ends outside quoted strings:
+// folding white space may stand around the "@" and the dots of an address.
+std::string WithoutBlanks(std::string_view text) {
+  std::string result;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted && c == '\\' && i + 1 < text.size()) {
+      result += c;
+      result += text[++i];
+      continue;
+    }
+    if (c == '"') quoted = !quoted;
+    if (!quoted && (c == ' ' || c == '\t' || c == '\r' || c == '\n')) continue;
+    result += c;
+  }
+  return result;
+}
+
+// Blanks on either side of an "@" outside brackets dropped, so that
+// "ben @ example.org" reads as one address.
+std::string JoinedAtSigns(std::string_view text) {
+  std::string result;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (IsSeparator(c) && c != ',' && c != ';') {
+      size_t next = i;
+      while (next < text.size() && IsSeparator(text[next]) &&
+             text[next] != ',' && text[next] != ';') {
+        ++next;
+      }
+      const bool before_at = next < text.size() && text[next] == '@';
+      const bool after_at = !result.empty() && result.back() == '@';
+      if (before_at || after_at) {
+        i = next - 1;
+        continue;
+      }
+    }
+    result += c;
+  }
+  return result;
+}
+
 // The address of the first element of an address header value, or one
 // found in its raw text.
 std::string AddressFromHeader(const Message& msg, std::string_view name) {
@@ -99,14 +181,20 @@ bool IsUsableAddress(std::string_view address) {
   return true;
 }
 
-std::string FindAddressIn(std::string_view text) {
-  for (size_t open = text.find('<'); open != std::string_view::npos;
-       open = text.find('<', open + 1)) {
-    const size_t close = text.find('>', open + 1);
-    if (close == std::string_view::npos) break;
-    std::string candidate = core::Trim(text.substr(open + 1, close - open - 1));
+std::string FindAddressIn(std::string_view raw) {
+  // A comment is no address: "(write to boss@example.com) ann@example.com"
+  // is ann's.
+  const std::string clean = WithoutComments(raw);
+  for (size_t open = clean.find('<'); open != std::string::npos;
+       open = clean.find('<', open + 1)) {
+    const size_t close = clean.find('>', open + 1);
+    if (close == std::string::npos) break;
+    std::string candidate = WithoutBlanks(
+        std::string_view(clean).substr(open + 1, close - open - 1));
     if (IsUsableAddress(candidate)) return candidate;
   }
+  const std::string joined = JoinedAtSigns(clean);
+  const std::string_view text = joined;
   size_t start = 0;
   while (start < text.size()) {
     while (start < text.size() && IsSeparator(text[start])) ++start;

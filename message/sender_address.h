@@ -17,9 +17,11 @@ namespace replyvane::message {
 // comma or second "@" anywhere.
 bool IsUsableAddress(std::string_view address);
 
-// The first usable address in a raw header text: the contents of the first
-// "<...>" that holds one, else the first blank-separated token of the form
-// local@domain (stray punctuation around it removed). Empty when none.
+// The first usable address in a raw header text, its comments removed
+// (an address named only in a comment is none): the contents of the first
+// "<...>" that holds one once folding white space is dropped, else the
+// first blank-separated token of the form local@domain (blanks around its
+// "@" and stray punctuation around it removed). Empty when none.
 std::string FindAddressIn(std::string_view text);
 
 // True when the parsed From address is usable and stands as it is in the

@@ -108,6 +108,19 @@ FROM_CASES = [
     ("from_unbalanced_paren", "From: yan@example.com (Yan", "yan@example.com"),
     ("from_backslash_quote", 'From: "Zed \\"Z\\" Zane" <zed@example.com>',
      "zed@example.com"),
+    # Comments and folding white space inside the address (RFC 5322 3.2.2).
+    ("from_cfws_everywhere",
+     "From: Pete(A wonderful \\) chap) <pete(his account)@silly.test(his host)>",
+     "pete@silly.test"),
+    ("from_blanks_around_at", "From: Fay <fay @ example.com>", "fay@example.com"),
+    ("from_comment_in_local_part",
+     "From: Cy <cy.(middle)jones@(dept)example.com>", "cy.jones@example.com"),
+    ("from_comment_before_bare_at", "From: ben (the man) @ example.org",
+     "ben@example.org"),
+    ("from_address_in_comment_only_counts_outside",
+     "From: (write to boss@evil.example) ann2@example.com", "ann2@example.com"),
+    ("from_parens_in_quoted_name", 'From: "(x) y" <gus@example.com>',
+     "gus@example.com"),
 ]
 for name, header, sender in FROM_CASES:
     headers, body = plain(header, sender, "Question about my order",

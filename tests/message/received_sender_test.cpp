@@ -51,6 +51,27 @@ TEST(ReceivedSenderTest, BestAddressFromWhateverTheMessageNames) {
       {{"From: sam@example.com (Sam (the (real) one) Tate)"},
        "sam@example.com",
        "sam@example.com"},
+      // Comments and folding white space wherever an address allows them
+      // (RFC 5322 §3.2.2) are no part of it.
+      {{"From: Pete(A wonderful \\) chap) <pete(his account)@silly.test"
+        "(his host)>"},
+       "pete@silly.test",
+       "pete@silly.test"},
+      {{"From: Fay <fay @ example.com>"}, "fay@example.com", "fay@example.com"},
+      {{"From: Cy <cy.(middle)jones@(dept)example.com>"},
+       "cy.jones@example.com",
+       "cy.jones@example.com"},
+      {{"From: ben (the man) @ example.org"},
+       "ben@example.org",
+       "ben@example.org"},
+      // An address only named in a comment is nobody's; one in quotes is
+      // part of a name.
+      {{"From: (write to boss@evil.example) ann@example.com"},
+       "ann@example.com",
+       "ann@example.com"},
+      {{"From: \"(x) y\" <gus@example.com>"},
+       "gus@example.com",
+       "\"(x) y\" <gus@example.com>"},
       // Nothing usable in From: the other headers in order.
       {{"From: Undisclosed", "Reply-To: <r@example.com>",
         "Sender: s@example.com"},
