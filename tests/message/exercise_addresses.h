@@ -4,9 +4,11 @@
 #ifndef REPLYVANE_TESTS_MESSAGE_EXERCISE_ADDRESSES_H_
 #define REPLYVANE_TESTS_MESSAGE_EXERCISE_ADDRESSES_H_
 
+#include <string>
 #include <string_view>
 
 #include "message/email_address_list.h"
+#include "message/sender_address.h"
 
 namespace replyvane::message {
 
@@ -27,6 +29,9 @@ inline void ExerciseAddressParsers(std::string_view text) {
   } catch (const EmailParseError&) {
   }
   (void)list.AddressesText();
+  // The lenient reading of a sender finds a usable address or none.
+  const std::string found = FindAddressIn(text);
+  if (!found.empty() && !IsUsableAddress(found)) __builtin_trap();
 }
 
 }  // namespace replyvane::message
