@@ -1,6 +1,7 @@
 // Replyvane: a desktop mail auto-responder for one mailbox. Without
 // arguments it opens its window; `--check` runs one check with the saved
 // settings and no window (nor display) at all.
+#include <clocale>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ int main(int argc, char* argv[]) {
                 << replyvane::responder::UsageText();
       return replyvane::responder::kExitNoSettings;
     case CommandLine::Mode::kCheck: {
+      // As the window does: the user's locale decides the texts' charset.
+      std::setlocale(LC_ALL, "");
       const std::string folder =
           command_line.settings_folder.empty()
               ? replyvane::responder::ChooseSettingsFolder(

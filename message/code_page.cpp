@@ -68,7 +68,14 @@ bool SameCharset(std::string_view a, std::string_view b) {
 std::string SystemCodeset() {
   if (!CodesetOverride().empty()) return CodesetOverride();
   const char* codeset = nl_langinfo(CODESET);
-  return codeset != nullptr ? codeset : "";
+  // The C locale (what systemd user services often get) names ASCII, or
+  // nothing: the texts are then what the windows wrote, UTF-8, as Qt keeps
+  // them on every Linux locale.
+  if (codeset == nullptr || *codeset == '\0' ||
+      IsOneOf(codeset, {"ANSIX3.41968", "ASCII", "USASCII"})) {
+    return "UTF-8";
+  }
+  return codeset;
 }
 
 void SetSystemCodeset(std::string codeset) {

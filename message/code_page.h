@@ -12,7 +12,9 @@
 
 namespace replyvane::message {
 
-// The codeset name set by SetSystemCodeset, else the locale's codeset.
+// The codeset name set by SetSystemCodeset, else the locale's codeset;
+// "UTF-8" where the locale names ASCII (the C locale) or none. This is the
+// one place that says which charset the settings' texts are in.
 std::string SystemCodeset();
 // Overrides the codeset for the whole process; an empty name goes back to
 // the locale's. Not thread-safe: set it before texts are coded.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <random>
 #include <string>
 
@@ -318,6 +319,18 @@ TEST(HeaderCharsetTest, FollowsLanguageAndCodeset) {
   }
   ScopedCodeset utf8("utf8");
   EXPECT_EQ(DefaultHeaderCharset().charset, "UTF-8");
+}
+
+// The C locale names ASCII: the texts are then the windows' UTF-8, so an
+// unattended run under systemd labels them as the window does.
+TEST(HeaderCharsetTest, TheCLocaleMeansUtf8) {
+  const std::string before = std::setlocale(LC_ALL, nullptr);
+  std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(SystemCodeset(), "UTF-8");
+  EXPECT_EQ(DefaultHeaderCharset().charset, "UTF-8");
+  std::setlocale(LC_ALL, "C.UTF-8");
+  EXPECT_EQ(DefaultHeaderCharset().charset, "UTF-8");
+  std::setlocale(LC_ALL, before.c_str());
 }
 
 }  // namespace

@@ -1,0 +1,109 @@
+// A correspondent gets the same message whichever way the check ran: typed
+// into the windows and sent from them, then sent by `replyvane --check`
+// over the settings the window saved, under LANG=C, LANG=C.UTF-8 and no
+// LANG at all, against Dovecot and aiosmtpd. The bytes are the same but
+// for the Date (and the Message-ID), and Python's email package reads the
+// texts that were typed.
+#include <QtTest>
+#include <string>
+#include <vector>
+
+#include "tests/app/responder_harness.h"
+#include "tests/responder/program_run.h"
+#include "tests/support/dovecot_server.h"
+#include "tests/support/smtp_server.h"
+
+namespace replyvane::testing {
+namespace {
+
+const char kSubject[] =
+    "Abwesenheit: zur\xC3\xBC"
+    "ck";
+const char kText[] =
+    "Ich bin bis 3. Januar fort \xE2\x80\x93 Gr\xC3\xBC\xC3\x9F"
+    "e.\nBitte schreiben Sie an M\xC3\xBCller.";
+
+// The message without the lines that differ from one sending to the next.
+std::string WithoutChangingLines(const std::string& data) {
+  std::string result;
+  for (size_t start = 0; start < data.size();) {
+    size_t end = data.find("\r\n", start);
+    end = end == std::string::npos ? data.size() : end + 2;
+    const std::string line = data.substr(start, end - start);
+    if (line.rfind("Date: ", 0) != 0 && line.rfind("Message-ID: ", 0) != 0) {
+      result += line;
+    }
+    start = end;
+  }
+  return result;
+}
+
+// Subject and plain text as Python's email package reads them.
+std::string Decoded(const TempDir& dir, const std::string& data) {
+  const std::string file = dir.File("sent.eml");
+  WriteFile(file, data);
+  const std::string out = dir.File("decoded.txt");
+  const std::string command = "/usr/bin/python3 " REPLYVANE_SOURCE_DIR
+                              "/tests/support/decode_message.py " +
+                              file + " >" + out;
+  if (std::system(command.c_str()) != 0) return "python failed";
+  return ReadFile(out);
+}
+
+}  // namespace
+
+class CharsetRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void TheWindowAndEveryLocaleSendTheSameBytes();
+};
+
+void CharsetRunTest::TheWindowAndEveryLocaleSendTheSameBytes() {
+  const std::string missing = MissingForRealServers();
+  if (!missing.empty()) QSKIP(missing.c_str());
+  DovecotServer pop;
+  SmtpServer smtp;
+  pop.AddMessage(Message("ann@example.com", "question"));
+  QVERIFY(pop.Start());
+  QVERIFY(smtp.Start());
+
+  Responder responder;
+  responder.SetPop3(pop.Port(), Q(pop.User()), Q(pop.Password()));
+  responder.SetSmtp(smtp.Port());
+  responder.SetResponse("me@example.com", QString::fromUtf8(kSubject),
+                        QString::fromUtf8(kText));
+  responder.Check();
+  QVERIFY(smtp.WaitForMessages(1));
+  QVERIFY(responder.Close());  // saves the settings the runs below use
+  const std::string from_window = smtp.Messages()[0].data;
+  const std::string expected =
+      std::string(kSubject) + "\f" + std::string(kText) + "\n";
+  QCOMPARE(Decoded(responder.Dir(), from_window), expected);
+
+  const char* environments[] = {"-u LC_ALL -u LC_CTYPE LANG=C",
+                                "-u LC_ALL -u LC_CTYPE LANG=C.UTF-8",
+                                "-u LC_ALL -u LC_CTYPE -u LANG"};
+  size_t sent = 1;
+  for (const char* environment : environments) {
+    pop.AddMessage(Message("ann@example.com", "question"));
+    const RunResult run = RunProgram(
+        responder.Dir(), "--check --settings " + responder.Dir().Path(), 120,
+        environment);
+    QVERIFY2(run.status == 0, run.err.c_str());
+    ++sent;
+    QVERIFY(smtp.WaitForMessages(sent));
+    const std::string from_check = smtp.Messages()[sent - 1].data;
+    QVERIFY2(
+        WithoutChangingLines(from_check) == WithoutChangingLines(from_window),
+        (std::string(environment) + "\n" + from_check + "\n----\n" +
+         from_window)
+            .c_str());
+    QCOMPARE(Decoded(responder.Dir(), from_check), expected);
+  }
+}
+
+}  // namespace replyvane::testing
+
+QTEST_MAIN(replyvane::testing::CharsetRunTest)
+#include "charset_run_test.moc"
