@@ -78,6 +78,7 @@ responder::Settings MainWindow::CurrentSettings() {
     settings.attachment_paths.push_back(ToBytes(list->item(i)->text()));
   }
   settings.response_body = ToBytes(form2_->Memo1Lines());
+  settings.from_name = ToBytes(form2_->Edit1()->text());
   settings.from_address = ToBytes(form2_->Edit2()->text());
   settings.subject = ToBytes(form2_->Edit3()->text());
   settings.forward = form2_->CheckBox1()->isChecked();

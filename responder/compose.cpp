@@ -6,6 +6,17 @@
 
 namespace replyvane::responder {
 
+namespace {
+
+// From as the address text, with the name the user typed in front of it.
+void SetFrom(message::Message& msg, const std::string& address,
+             const std::string& name) {
+  msg.From().SetText(address);
+  if (!name.empty()) msg.From().SetName(name);
+}
+
+}  // namespace
+
 void ComposeResponse(message::Message& msg, const ResponseText& response,
                      const std::string& sender) {
   msg.ResetMessage();
@@ -13,7 +24,7 @@ void ComposeResponse(message::Message& msg, const ResponseText& response,
     msg.MessageParts().AddAttachment(path);
   }
   msg.SetBody(response.body);
-  msg.From().SetText(response.from_address);
+  SetFrom(msg, response.from_address, response.from_name);
   msg.ReplyTo().SetAddressesText(response.from_address);
   msg.Recipients().SetAddressesText(sender);
   msg.SetSubject(response.subject);
@@ -22,7 +33,8 @@ void ComposeResponse(message::Message& msg, const ResponseText& response,
 void ComposeForward(message::Message& forward, const message::Message& fetched,
                     const std::string& sender,
                     const std::string& forward_address,
-                    const std::string& from_address) {
+                    const std::string& from_address,
+                    const std::string& from_name) {
   forward.ResetMessage();
   forward.Recipients().SetAddressesText(forward_address);
   std::vector<std::string> text = message::ForwardTextLines(fetched);
@@ -32,7 +44,7 @@ void ComposeForward(message::Message& forward, const message::Message& fetched,
   body.insert(body.end(), std::make_move_iterator(text.begin()),
               std::make_move_iterator(text.end()));
   forward.SetBody(std::move(body));
-  forward.From().SetText(from_address);
+  SetFrom(forward, from_address, from_name);
   forward.ReplyTo().SetAddressesText(from_address);
   forward.SetSubject(fetched.Subject());
 }

@@ -19,24 +19,27 @@ struct ResponseText {
   std::vector<std::string> body;              // the displayed lines
   std::string from_address;                   // From and Reply-To
   std::string subject;
+  std::string from_name;  // From's display name; empty: the address alone
 };
 
 // Resets `msg`, then adds the attachments in list order and sets Body,
-// From, Reply-To, the recipients (`sender`, the listed reply address) and
-// the subject, in this order.
+// From (with the From name when there is one), Reply-To, the recipients
+// (`sender`, the listed reply address) and the subject, in this order.
 void ComposeResponse(message::Message& msg, const ResponseText& response,
                      const std::string& sender);
 
 // Resets `forward` and makes it the forward of `fetched`: to
 // `forward_address` (empty: no recipient), From and Reply-To
-// `from_address`, the body "From: " + `sender` followed by the fetched
-// message's text (message::ForwardTextLines: the body of a plain message,
-// else its first plain or HTML text part and a line per attachment), and
-// the fetched Subject. No part of the fetched message is attached.
+// `from_address` (From with `from_name` when it is not empty), the body "From:
+// " + `sender` followed by the fetched message's text
+// (message::ForwardTextLines: the body of a plain message, else its first plain
+// or HTML text part and a line per attachment), and the fetched Subject. No
+// part of the fetched message is attached.
 void ComposeForward(message::Message& forward, const message::Message& fetched,
                     const std::string& sender,
                     const std::string& forward_address,
-                    const std::string& from_address);
+                    const std::string& from_address,
+                    const std::string& from_name = "");
 
 }  // namespace replyvane::responder
 

@@ -11,6 +11,7 @@
 #include "mail/smtp.h"
 #include "message/message.h"
 #include "net/exceptions.h"
+#include "responder/message_id.h"
 #include "responder/responder_job.h"
 
 namespace replyvane::responder {
@@ -132,6 +133,8 @@ bool ResponderJob::ProcessRow(int row) {
     const bool rules = settings.auto_reply_rules;
     ComposeResponse(*msg_send_, TakeResponseText(settings), listed.reply_to);
     if (rules) {
+      msg_send_->ExtraHeaders().Add("Message-ID: " +
+                                    NewMessageId(msg_send_->From().Address()));
       for (const std::string& line : ResponseHeaders(listed.kind)) {
         msg_send_->ExtraHeaders().Add(line);
       }
@@ -152,8 +155,11 @@ bool ResponderJob::ProcessRow(int row) {
     }
     settings = view_.CurrentSettings();
     ComposeForward(*forward_msg_, *msg_send_, listed.from,
-                   settings.forward_address, settings.from_address);
+                   settings.forward_address, settings.from_address,
+                   settings.from_name);
     if (settings.auto_reply_rules) {
+      forward_msg_->ExtraHeaders().Add(
+          "Message-ID: " + NewMessageId(forward_msg_->From().Address()));
       forward_msg_->ExtraHeaders().Add(kForwardHeader);
     }
     SendThroughSmtp(*forward_msg_, [&] {
@@ -180,6 +186,7 @@ ResponseText ResponderJob::TakeResponseText(Settings& settings) {
   response.body = std::move(settings.response_body);
   response.from_address = std::move(settings.from_address);
   response.subject = std::move(settings.subject);
+  response.from_name = std::move(settings.from_name);
   return response;
 }
 

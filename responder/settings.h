@@ -33,8 +33,9 @@ struct Settings {
 
   std::vector<std::string> attachment_paths;  // one part each, in order
   std::vector<std::string> response_body;     // the response's lines
-  std::string from_address;                   // From and Reply-To
-  std::string subject;                        // the response's subject
+  std::string from_name;     // the display name of From; empty: none
+  std::string from_address;  // From and Reply-To
+  std::string subject;       // the response's subject
   bool forward = false;
   std::string forward_address;
 

@@ -63,6 +63,7 @@ Settings ReadSavedSettings(const std::string& folder) {
                                      : mail::AuthenticationType::atLogin;
   settings.pop3_encryption = ReadEncryption(ini, Server::kPop3);
   settings.smtp_encryption = ReadEncryption(ini, Server::kSmtp);
+  settings.from_name = ini.ReadString(kResponderSection, "1", "");
   settings.from_address = ini.ReadString(kResponderSection, "2", "");
   settings.subject = ini.ReadString(kResponderSection, "3", "");
   settings.forward = ini.ReadBool(kResponderSection, "4", true);

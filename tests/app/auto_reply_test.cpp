@@ -8,6 +8,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <map>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -181,15 +183,20 @@ void AutoReplyTest::OnlyPeopleAreAnsweredAndEveryoneIsForwarded() {
   // Responses carry the rules' headers after all others; forwards say they
   // are automatic.
   const std::vector<std::string> bodies = smtp.Bodies();
+  std::set<std::string> message_ids;
   size_t next = 0;
   for (size_t i = cases.size(); i > 0; --i) {
     const Case& c = cases[i - 1];
     if (c.status.isEmpty()) {
       const std::string header = HeaderBlock(DotUnstuffed(bodies.at(next++)));
-      QVERIFY2(
-          header.find("\r\nX-Library: Vorn 9.00.10\r\n"
-                      "Auto-Submitted: auto-replied\r\n") != std::string::npos,
-          header.c_str());
+      // A Message-ID of its own, at the domain of the From address.
+      static const std::regex kRuleHeaders(
+          "\r\nX-Library: Vorn 9\\.00\\.10\r\n"
+          "Message-ID: <\\d+\\.\\d{9}\\.[0-9a-f]{32}@example\\.com>\r\n"
+          "Auto-Submitted: auto-replied\r\n");
+      QVERIFY2(std::regex_search(header, kRuleHeaders), header.c_str());
+      const std::string id = HeaderValue(header, "Message-ID");
+      QVERIFY2(message_ids.insert(id).second, id.c_str());
       if (c.message.subject == "person") {
         QVERIFY2(header.ends_with(
                      "Auto-Submitted: auto-replied\r\n"
@@ -201,6 +208,10 @@ void AutoReplyTest::OnlyPeopleAreAnsweredAndEveryoneIsForwarded() {
     const std::string forward = DotUnstuffed(bodies.at(next++));
     QCOMPARE(HeaderValue(forward, "Auto-Submitted"),
              std::string("auto-forwarded"));
+    const std::string forward_id = HeaderValue(forward, "Message-ID");
+    QVERIFY2(forward_id.ends_with("@example.com>") &&
+                 message_ids.insert(forward_id).second,
+             forward_id.c_str());
   }
   QCOMPARE(next, bodies.size());
 }

@@ -11,6 +11,7 @@
 #include "tests/app/responder_harness.h"
 #include "tests/responder/program_run.h"
 #include "tests/support/dovecot_server.h"
+#include "tests/support/mail_scripts.h"
 #include "tests/support/smtp_server.h"
 
 namespace replyvane::testing {
@@ -19,6 +20,8 @@ namespace {
 const char kSubject[] =
     "Abwesenheit: zur\xC3\xBC"
     "ck";
+// 8-bit and with a comma: an encoded word that keeps the name one name.
+const char kFromName[] = "J\xC3\xB6rg M\xC3\xBCller, B\xC3\xBCro";
 const char kText[] =
     "Ich bin bis 3. Januar fort \xE2\x80\x93 Gr\xC3\xBC\xC3\x9F"
     "e.\nBitte schreiben Sie an M\xC3\xBCller.";
@@ -73,12 +76,16 @@ void CharsetRunTest::TheWindowAndEveryLocaleSendTheSameBytes() {
   responder.SetSmtp(smtp.Port());
   responder.SetResponse("me@example.com", QString::fromUtf8(kSubject),
                         QString::fromUtf8(kText));
+  responder.Form2().Edit1()->setText(QString::fromUtf8(kFromName));
   responder.Check();
   QVERIFY(smtp.WaitForMessages(1));
   QVERIFY(responder.Close());  // saves the settings the runs below use
   const std::string from_window = smtp.Messages()[0].data;
-  const std::string expected =
-      std::string(kSubject) + "\f" + std::string(kText) + "\n";
+  const std::string expected = std::string(kFromName) + "\f" +
+                               std::string(kSubject) + "\f" +
+                               std::string(kText) + "\n";
+  QVERIFY2(HeaderValue(from_window, "From").ends_with(" <me@example.com>"),
+           from_window.c_str());
   QCOMPARE(Decoded(responder.Dir(), from_window), expected);
 
   const char* environments[] = {"-u LC_ALL -u LC_CTYPE LANG=C",
