@@ -35,6 +35,7 @@ struct ConnectState {
   std::atomic<bool> stop{false};
   std::atomic<bool> finished{false};
   std::string message;
+  int32_t code = 0;  // the socket error's code, 0 for another failure
   std::mutex mutex;
   std::condition_variable done;
 
@@ -52,6 +53,9 @@ void* RunConnect(void* argument) {
   ConnectState& state = *static_cast<ConnectState*>(argument);
   try {
     SharedStack()->CheckSocketResult(state.handle.Connect(state.stop));
+  } catch (const SocketError& error) {
+    state.message = error.what();
+    state.code = error.SocketErrorCode();
   } catch (const std::exception& error) {
     state.message = error.what();
     if (state.message.empty()) state.message = "Connect failed.";
@@ -159,7 +163,7 @@ void ConnectWithThread(SocketHandle& handle, int32_t timeout) {
     handle.CloseSocket();
     throw ConnectTimeout();
   }
-  if (!state.message.empty()) throw ConnectException(state.message);
+  if (!state.message.empty()) throw ConnectException(state.message, state.code);
 }
 
 }  // namespace replyvane::net

@@ -54,10 +54,16 @@ class ConnectTimeout : public core::Exception {
   ConnectTimeout() : core::Exception("Connect timed out.") {}
 };
 
-// Carries the message of the error that ended the connect thread.
+// Carries the message of the error that ended the connect thread, and
+// its socket error code (0 when it was no socket error).
 class ConnectException : public core::Exception {
  public:
-  using core::Exception::Exception;
+  explicit ConnectException(const std::string& message, int32_t code = 0)
+      : core::Exception(message), code_(code) {}
+  int32_t SocketErrorCode() const { return code_; }
+
+ private:
+  int32_t code_;
 };
 
 class ClosedSocket : public core::Exception {

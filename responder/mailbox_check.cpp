@@ -19,6 +19,7 @@
 #include "responder/check_lock.h"
 #include "responder/listed_fields.h"
 #include "responder/responder_job.h"
+#include "responder/server_failure.h"
 
 namespace replyvane::responder {
 
@@ -142,25 +143,24 @@ bool ResponderJob::ConnectPop3() {
   pop_->SetTLSMode(settings.pop3_encryption.mode);
   pop_->SetTLSFingerprint(settings.pop3_encryption.fingerprint);
   pop_->SetReadTimeout(settings.read_timeout_seconds * 1000);
-  // The host is read again: the settings may have changed in the wait.
-  auto failed = [this](const std::string& reason) {
+  if (std::string none = NoServerText("POP3", settings.pop3_host);
+      !none.empty()) {
+    view_.ConnectFailed(none);
+    return false;
+  }
+  try {
+    // A host that never answers is given as long as a silent server.
+    pop_->ConnectToHost(settings.read_timeout_seconds * 1000);
+    return true;
+  } catch (const std::exception& error) {
+    // The host is read again: the settings may have changed in the wait.
+    // The line after the specified text says where and why.
     view_.ConnectFailed(
         "Could not connect with \"" + view_.CurrentSettings().pop3_host +
         "\", check you are on the internet and your settings, username and "
-        "password are correct" +
-        reason);
+        "password are correct\r\n\r\n" +
+        CauseLine(*pop_, error));
     return false;
-  };
-  try {
-    pop_->ConnectToHost(-1);
-    return true;
-  } catch (const net::TLSError& error) {
-    // A refused encryption says why (with the fingerprint to pin).
-    return failed(std::string("\r\n\r\n") + error.what());
-  } catch (const net::ReadTimeout& error) {
-    return failed(std::string("\r\n\r\n") + error.what());
-  } catch (const std::exception&) {
-    return failed("");
   }
 }
 

@@ -13,6 +13,7 @@
 #include "net/exceptions.h"
 #include "responder/message_id.h"
 #include "responder/responder_job.h"
+#include "responder/server_failure.h"
 
 namespace replyvane::responder {
 
@@ -202,16 +203,29 @@ void ResponderJob::SendThroughSmtp(message::Message& msg,
   smtp_->SetTLSMode(settings.smtp_encryption.mode);
   smtp_->SetTLSFingerprint(settings.smtp_encryption.fingerprint);
   smtp_->SetReadTimeout(settings.read_timeout_seconds * 1000);
-  smtp_->ConnectToHost(-1);
-  try {
-    smtp_->SendMessage(msg);
-    // The server took the message: recorded before anything else happens.
-    accepted();
-  } catch (...) {
-    smtp_->CloseConnection();
-    throw;
+  if (std::string none = NoServerText("SMTP", settings.smtp_host);
+      !none.empty()) {
+    throw ServerFailure(none);
   }
-  smtp_->CloseConnection();
+  try {
+    smtp_->ConnectToHost(settings.read_timeout_seconds * 1000);
+    try {
+      smtp_->SendMessage(msg);
+      // The server took the message: recorded before anything else happens.
+      accepted();
+    } catch (...) {
+      smtp_->CloseConnection();
+      throw;
+    }
+    smtp_->CloseConnection();
+  } catch (const net::ReadTimeout&) {
+    throw;  // names the server and what was awaited already
+  } catch (const net::WriteTimeout&) {
+    throw;
+  } catch (const core::Exception& failure) {
+    throw ServerFailure(failure.Message() + "\r\n" +
+                        CauseLine(*smtp_, failure));
+  }
 }
 
 }  // namespace replyvane::responder

@@ -322,7 +322,11 @@ void ResponseRunTest::SmtpRefusalLeavesRowsAndConnectionUntilClose() {
   QCOMPARE(box.name, QString("FailureBox"));
   QCOMPARE(box.title, QString("Replyvane"));
   QCOMPARE(box.icon, QMessageBox::Critical);
-  QCOMPARE(box.text, QString("Socket Error # 10061\r\nConnection refused."));
+  QVERIFY2(box.text.startsWith("Socket Error # 10061\r\nConnection refused.\r\n"
+                               "SMTP server 127.0.0.1 port ") &&
+               box.text.endsWith(": the connection was refused: no server "
+                                 "listens on that port."),
+           qPrintable(box.text));
   QCOMPARE(responder.Rows(), 2);
   QCOMPARE(responder.Main().PanelText(0), QString("Processing subject 2"));
   QVERIFY(responder.Main().Disconnect()->isEnabled());
@@ -367,7 +371,12 @@ void ResponseRunTest::StaleRowsAreNotAnsweredAgain() {
     QCOMPARE(box.name, QString("ErrorDialog"));
     QCOMPARE(box.title, QString("Error"));
     QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(box.text, QString(kConnectFailure));
+    // The specified text, then where and why.
+    QCOMPARE(box.text, QString(kConnectFailure) +
+                           "\r\n\r\nPOP3 server 127.0.0.1 port " +
+                           QString::number(pop.Port()) +
+                           ": the connection was refused: no server listens "
+                           "on that port");
   } else {
     QVERIFY(responder.Boxes().Seen().empty());
   }

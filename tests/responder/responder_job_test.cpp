@@ -198,14 +198,18 @@ TEST(ResponderJobTest, MessageWithoutSenderStaysAndTheRunGoesOn) {
 
 TEST(ResponderJobTest, RefusedConnectIsReportedAndNothingIsSent) {
   RecordingView view;
-  UseServers(view.settings, testing::ClosedPort(), testing::ClosedPort());
+  const int closed = testing::ClosedPort();
+  UseServers(view.settings, closed, testing::ClosedPort());
   ResponderJob job(view);
   EXPECT_TRUE(job.Check());
   EXPECT_EQ(view.Only("connect failed"),
             std::vector<std::string>{
                 "connect failed Could not connect with \"127.0.0.1\", check "
                 "you are on the internet and your settings, username and "
-                "password are correct"});
+                "password are correct\r\n\r\nPOP3 server 127.0.0.1 port " +
+                std::to_string(closed) +
+                ": the connection was refused: no server listens on that "
+                "port"});
   EXPECT_EQ(job.ConnectionFailed(), "true");
   EXPECT_TRUE(view.outcomes.empty());
 }

@@ -77,6 +77,16 @@ int ClosedPort() {
   return LocalPort(fd.Get());
 }
 
+UnansweringListener::UnansweringListener() : listener_(ListenLoopback(0, 0)) {
+  port_ = LocalPort(listener_.Get());
+  // The queue of a backlog of 0 holds one connection; a few more make sure.
+  for (int i = 0; i < 3; ++i) {
+    Fd fd = ConnectLoopback(port_, std::chrono::milliseconds(200));
+    if (fd.Get() < 0) break;
+    queued_.push_back(std::move(fd));
+  }
+}
+
 bool PortIsFree(int port) {
   // No SO_REUSEADDR: a socket still in TIME_WAIT or a listener of another
   // program makes the port count as taken.

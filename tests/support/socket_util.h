@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <utility>
+#include <vector>
 
 namespace replyvane::testing {
 
@@ -40,6 +41,20 @@ int LocalPort(int fd);
 // A port on 127.0.0.1 where nothing listens, so a connect is refused: it was
 // bound a moment ago and released without listening.
 int ClosedPort();
+
+// A listener on 127.0.0.1 that never answers a connect: its accept queue is
+// full and it accepts nothing, so the SYN of a new connect is dropped, as a
+// host behind a firewall that drops packets would. Its port is Port().
+class UnansweringListener {
+ public:
+  UnansweringListener();
+  int Port() const { return port_; }
+
+ private:
+  Fd listener_;
+  std::vector<Fd> queued_;
+  int port_ = 0;
+};
 
 // True when a listener could bind 127.0.0.1:`port` right now.
 bool PortIsFree(int port);
