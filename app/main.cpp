@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/message_boxes.h"
 #include "app/program.h"
 #include "app/settings_store.h"
 #include "responder/command_line.h"
@@ -28,19 +29,31 @@ int main(int argc, char* argv[]) {
       std::cerr << "replyvane: " << command_line.error << "\n"
                 << replyvane::responder::UsageText();
       return replyvane::responder::kExitNoSettings;
-    case CommandLine::Mode::kCheck: {
-      // As the window does: the user's locale decides the texts' charset.
-      std::setlocale(LC_ALL, "");
-      const std::string folder =
-          command_line.settings_folder.empty()
-              ? replyvane::responder::ChooseSettingsFolder(
-                    replyvane::app::ExecutableDirectory())
-              : command_line.settings_folder;
-      return replyvane::responder::RunUnattendedCheck(folder, std::cout,
-                                                      std::cerr);
-    }
+    case CommandLine::Mode::kCheck:
     case CommandLine::Mode::kWindow:
       break;
+  }
+  // A folder named on the command line must be there from the start, or
+  // the window would only find out when it saves at the end.
+  if (const std::string problem = replyvane::responder::GivenFolderProblem(
+          command_line.settings_folder);
+      !command_line.settings_folder.empty() && !problem.empty()) {
+    std::cerr << "replyvane: " << problem << "\n";
+    if (command_line.mode == CommandLine::Mode::kWindow) {
+      replyvane::app::Application application(argc, argv);
+      replyvane::app::ShowFailure(problem);
+    }
+    return replyvane::responder::kExitNoSettings;
+  }
+  if (command_line.mode == CommandLine::Mode::kCheck) {
+    // As the window does: the user's locale decides the texts' charset.
+    std::setlocale(LC_ALL, "");
+    const std::string folder = command_line.settings_folder.empty()
+                                   ? replyvane::responder::ChooseSettingsFolder(
+                                         replyvane::app::ExecutableDirectory())
+                                   : command_line.settings_folder;
+    return replyvane::responder::RunUnattendedCheck(folder, std::cout,
+                                                    std::cerr);
   }
   replyvane::app::Application application(argc, argv);
   return replyvane::app::RunProgram(command_line.settings_folder);

@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <iostream>
 
 #include "app/message_boxes.h"
 #include "app/pictures.h"
@@ -271,8 +272,24 @@ void MainWindow::FormClose() {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // A failed save is shown, and the window closes all the same: a settings
   // folder that cannot be written must not keep the program from ending.
-  ReportFailures([this] { FormClose(); });
+  // It goes to standard error too, where a session's log keeps it.
+  std::string failure;
+  try {
+    FormClose();
+  } catch (...) {
+    failure = CurrentFailureText();
+  }
+  if (!failure.empty()) {
+    std::cerr << "replyvane: the settings could not be saved and are lost: "
+              << failure << std::endl;
+    if (!closing_unattended_) ShowFailure(failure);
+  }
   event->accept();
+}
+
+void MainWindow::CloseUnattended() {
+  closing_unattended_ = true;
+  close();
 }
 
 }  // namespace replyvane::app

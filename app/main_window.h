@@ -155,11 +155,19 @@ class MainWindow : public QWidget, private responder::JobView {
   // The close handler: executes Disconnect when enabled, then saves. A
   // failure is shown and the window closes all the same.
   void closeEvent(QCloseEvent* event) override;
+
+ public:
+  // Closes as the close button does, but for a signal from outside: a save
+  // that fails is reported on standard error instead of in a box.
+  void CloseUnattended();
+
+ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();
   void FormClose();
+  bool closing_unattended_ = false;
   void Button3MouseUp(const QPoint& position);
   QWidget* BuildTopPanel();
   QWidget* BuildListPanel();

@@ -4,8 +4,9 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
-#include <QWidget>
 #include <csignal>
+
+#include "app/main_window.h"
 
 namespace replyvane::app {
 
@@ -34,7 +35,7 @@ void CatchTermination() {
   }
 }
 
-void CloseOnTermination(QWidget* window) {
+void CloseOnTermination(MainWindow* window) {
   if (signal_pipe[0] < 0) return;
   auto* notifier =
       new QSocketNotifier(signal_pipe[0], QSocketNotifier::Read, window);
@@ -42,7 +43,7 @@ void CloseOnTermination(QWidget* window) {
     char bytes[64];
     while (::read(signal_pipe[0], bytes, sizeof bytes) > 0) {
     }
-    window->close();
+    window->CloseUnattended();
   });
 }
 

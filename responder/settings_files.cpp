@@ -21,7 +21,15 @@ constexpr int32_t kPortMinimum = 1;
 
 void RequireReadable(const std::string& path, bool must_exist) {
   if (::access(path.c_str(), F_OK) != 0) {
-    if (must_exist) throw SettingsUnreadable("No settings in " + path);
+    if (must_exist) {
+      const std::string folder = path.substr(0, path.rfind('/') + 1);
+      throw SettingsUnreadable(
+          "No settings in " + path +
+          ": start Replyvane once with this settings folder and close its "
+          "window to save them there, or copy Settings.ini, response.dat "
+          "and attach.dat into " +
+          folder);
+    }
     return;
   }
   if (::access(path.c_str(), R_OK) != 0) {

@@ -81,6 +81,17 @@ std::string ChooseSettingsFolder(const std::string& executable_folder) {
   return folder;
 }
 
+std::string GivenFolderProblem(const std::string& folder) {
+  struct stat status;
+  if (::stat(folder.c_str(), &status) != 0) {
+    return "The settings folder " + folder + " does not exist";
+  }
+  if (!S_ISDIR(status.st_mode)) {
+    return "The settings folder " + folder + " is not a folder";
+  }
+  return "";
+}
+
 bool CreatePrivateFolder(const std::string& folder) {
   // Each prefix ending before a "/", then the whole path.
   for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1)) {

@@ -47,6 +47,11 @@ std::string ChooseSettingsFolder(const std::string& executable_folder,
 // configuration folder, creates it and any missing parents with mode 0700.
 std::string ChooseSettingsFolder(const std::string& executable_folder);
 
+// Empty when `folder` (given with --settings) is a folder; else the text
+// that says it is not: "The settings folder DIR does not exist" (or "is
+// not a folder").
+std::string GivenFolderProblem(const std::string& folder);
+
 // Creates `folder` and its missing parents with mode 0700; existing folders
 // keep their modes. False when a part could not be created.
 bool CreatePrivateFolder(const std::string& folder);
