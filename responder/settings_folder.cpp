@@ -35,10 +35,16 @@ FolderEnvironment CurrentFolderEnvironment() {
       environment.home = entry->pw_dir;
     }
   }
-  environment.writable = [](const std::string& folder) {
-    return IsPrivateFolder(folder) && IsWritableFolder(folder);
-  };
+  environment.portable = IsPortableCopy;
   return environment;
+}
+
+bool IsPortableCopy(const std::string& folder) {
+  const std::string prefix = WithSlash(folder);
+  const bool marked =
+      ::access((prefix + "Settings.ini").c_str(), F_OK) == 0 ||
+      ::access((prefix + kPortableMarkerName).c_str(), F_OK) == 0;
+  return marked && IsPrivateFolder(folder) && IsWritableFolder(folder);
 }
 
 bool IsPrivateFolder(const std::string& folder) {
@@ -61,7 +67,7 @@ bool IsWritableFolder(const std::string& folder) {
 
 std::string ChooseSettingsFolder(const std::string& executable_folder,
                                  const FolderEnvironment& environment) {
-  if (environment.writable && environment.writable(executable_folder)) {
+  if (environment.portable && environment.portable(executable_folder)) {
     return WithSlash(executable_folder);
   }
   // The base directory rules: a relative $XDG_CONFIG_HOME is to be ignored.

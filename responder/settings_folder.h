@@ -16,15 +16,25 @@ namespace replyvane::responder {
 struct FolderEnvironment {
   std::string xdg_config_home;  // $XDG_CONFIG_HOME; empty when unset
   std::string home;             // the user's home folder
-  // True when the folder may hold the settings: the program can create
-  // files in it, and nobody else can (IsPrivateFolder).
-  std::function<bool(const std::string&)> writable;
+  // True when the executable's folder is a portable copy's, which keeps
+  // its settings beside it (IsPortableCopy).
+  std::function<bool(const std::string&)> portable;
 };
 
+// The marker file that makes a folder beside the program a portable
+// copy's before it holds a Settings.ini.
+inline constexpr char kPortableMarkerName[] = "replyvane.portable";
+
 // The environment of this process: $XDG_CONFIG_HOME, $HOME (else the
-// password database's home), and IsWritableFolder with IsPrivateFolder.
+// password database's home), and IsPortableCopy.
 FolderEnvironment CurrentFolderEnvironment();
 
+// True when `folder` already holds a Settings.ini or the marker file, is
+// private (IsPrivateFolder) and writable (IsWritableFolder): a copy of the
+// program the user put there with its settings. A folder the program was
+// merely installed or built into (/usr/bin, a build tree) is none, even
+// for root, who may write anywhere.
+bool IsPortableCopy(const std::string& folder);
 // True when files can be created in `folder`: access(W_OK) allows it and a
 // probe file can really be created there (and is removed again). The probe
 // catches what access misses, such as a folder on a read-only mount.
@@ -36,7 +46,7 @@ bool IsWritableFolder(const std::string& folder);
 bool IsPrivateFolder(const std::string& folder);
 
 // The settings folder, with a trailing "/": `executable_folder` when it is
-// writable and private, else "replyvane/" in $XDG_CONFIG_HOME, or in
+// a portable copy's, else "replyvane/" in $XDG_CONFIG_HOME, or in
 // "<home>/.config" when that is unset or not an absolute path (the executable's
 // folder after all when there is no home either). Decides only; creates
 // nothing.

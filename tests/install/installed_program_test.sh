@@ -143,4 +143,24 @@ grep -q $'^5=15\r$' "$folder/Settings.ini" ||
   fail "interval not read back: $(cat -A "$folder/Settings.ini")"
 [ "$(cat "$folder/response.dat")" = $'Back soon.\r\nJo' ] ||
   fail "response text not read back: $(cat -A "$folder/response.dat")"
+# A bin/ its user may write (root's /usr/bin, or a prefix of one's own) is
+# no settings folder either: only a folder that already holds a
+# Settings.ini or the marker file replyvane.portable is a portable copy's.
+writable=$tmp/writable
+cmake --install "$build" --prefix "$writable" >>"$tmp/install.log" ||
+  fail "cmake --install into a writable prefix"
+chmod 0700 "$writable/bin"
+own_config=$tmp/own-config
+env HOME="$tmp" XDG_CONFIG_HOME="$own_config" "$writable/bin/replyvane" \
+  --check >"$tmp/own.log" 2>&1 && fail "a check without settings succeeded"
+grep -q "No settings in $own_config/replyvane/Settings.ini" "$tmp/own.log" ||
+  fail "the settings were not looked for in XDG: $(cat "$tmp/own.log")"
+[ "$(ls -A "$writable/bin")" = replyvane ] ||
+  fail "something was written into a writable bin/: $(ls -A "$writable/bin")"
+# Marked as a portable copy, the same folder keeps the settings beside it.
+touch "$writable/bin/replyvane.portable"
+env HOME="$tmp" XDG_CONFIG_HOME="$own_config" "$writable/bin/replyvane" \
+  --check >"$tmp/own.log" 2>&1 && fail "a check without settings succeeded"
+grep -q "No settings in $writable/bin/Settings.ini" "$tmp/own.log" ||
+  fail "the portable copy's settings were not looked for beside it: $(cat "$tmp/own.log")"
 echo "PASS"

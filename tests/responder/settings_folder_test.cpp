@@ -51,14 +51,14 @@ TEST(SettingsFolderTest, ChoosesBesideTheExecutableOrInTheConfigFolder) {
   struct Row {
     const char* name;
     const char* executable;
-    bool writable;
+    bool portable;
     const char* xdg;
     const char* home;
     const char* expected;
   } rows[] = {
-      {"writable folder wins over XDG", "/opt/rv/", true, "/x/cfg", "/home/jo",
+      {"portable copy wins over XDG", "/opt/rv/", true, "/x/cfg", "/home/jo",
        "/opt/rv/"},
-      {"writable folder gets its slash", "/opt/rv", true, "", "/home/jo",
+      {"portable copy gets its slash", "/opt/rv", true, "", "/home/jo",
        "/opt/rv/"},
       {"XDG set", "/usr/bin/", false, "/x/cfg", "/home/jo",
        "/x/cfg/replyvane/"},
@@ -77,7 +77,7 @@ TEST(SettingsFolderTest, ChoosesBesideTheExecutableOrInTheConfigFolder) {
     FolderEnvironment environment{row.xdg, row.home,
                                   [&](const std::string& folder) {
                                     asked = folder;
-                                    return row.writable;
+                                    return row.portable;
                                   }};
     EXPECT_EQ(ChooseSettingsFolder(row.executable, environment), row.expected)
         << row.name;
@@ -130,6 +130,8 @@ TEST(SettingsFolderTest, OnlyAPrivateFolderBesideTheProgramHoldsSettings) {
   // /tmp is writable by all (and, for most, someone else's).
   EXPECT_FALSE(IsPrivateFolder("/tmp"));
   ScopedVariable xdg("XDG_CONFIG_HOME", dir.File("cfg").c_str());
+  testing::WriteFile(shared + "/Settings.ini", "");
+  EXPECT_EQ(ChooseSettingsFolder(shared), shared + "/");
   ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
   EXPECT_EQ(ChooseSettingsFolder(shared), dir.File("cfg") + "/replyvane/");
 }
@@ -144,10 +146,15 @@ TEST(SettingsFolderTest, CreatesTheConfigFolderPrivately) {
        {dir.File("a"), dir.File("a/b"), dir.File("a/b/replyvane")}) {
     EXPECT_EQ(ModeOf(folder), 0700u) << folder;
   }
-  // A writable executable folder is used as it is; nothing is created.
+  // A writable folder beside the program is no portable copy's until it
+  // holds settings or the marker; then it is used as it is.
   ScopedVariable other("XDG_CONFIG_HOME", dir.File("other").c_str());
+  EXPECT_EQ(ChooseSettingsFolder(dir.Path()), dir.File("other") + "/replyvane/");
+  testing::WriteFile(dir.File(kPortableMarkerName), "");
   EXPECT_EQ(ChooseSettingsFolder(dir.Path()), dir.Path() + "/");
-  EXPECT_FALSE(std::filesystem::exists(dir.File("other")));
+  ::unlink(dir.File(kPortableMarkerName).c_str());
+  testing::WriteFile(dir.File("Settings.ini"), "");
+  EXPECT_EQ(ChooseSettingsFolder(dir.Path()), dir.Path() + "/");
 }
 
 TEST(SettingsFolderTest, CreatePrivateFolderKeepsExistingModes) {
