@@ -14,6 +14,7 @@
 #include <QTextLayout>
 #include <memory>
 
+#include "app/labelled_list.h"
 #include "app/message_boxes.h"
 #include "app/numeric_box.h"
 #include "app/pictures.h"
@@ -48,7 +49,8 @@ ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
           &ResponderSettingsWindow::BitBtn2Click);
 
   SetTabOrder({edit1_, edit2_, memo1_, list_box1_, bit_btn1_, bit_btn2_, edit3_,
-               check_box1_, edit4_, auto_reply_rules_, once_per_sender_});
+               check_box1_, edit4_, auto_reply_rules_, once_per_sender_,
+               close_button_});
   FormCreate(form1, store);
 }
 
@@ -66,7 +68,10 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
   edit4_ = AddEdit(content, "Edit4", 152, 72, 225);
 
   AddFrame(content, 8, 104, 561, 81);
-  list_box1_ = new QListWidget(content);
+  // The list and the text area say what they hold while they are empty:
+  // the fixed layout has no room for labels beside them.
+  list_box1_ = new LabelledList(
+      "Attachments: the files \"Add\" chooses go with every response", content);
   list_box1_->setObjectName("ListBox1");
   list_box1_->setGeometry(16, 112, 465, 65);
   bit_btn1_ = AddButton(content, "BitBtn1", "Add", 488, 112, 75, 25);
@@ -81,6 +86,8 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
   memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memo1_->setTabChangesFocus(true);
   memo1_->setGeometry(8, 192, 561, 257);
+  memo1_->setPlaceholderText("Response text: what every sender receives");
+  memo1_->setAccessibleName("Response text");
 
   auto_reply_rules_ = new QCheckBox(content);
   auto_reply_rules_->setObjectName("AutoReplyRules");
@@ -96,6 +103,9 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
   once_per_sender_->setGeometry(232, 482, 49, kEditHeight);
   once_per_sender_->setText("0");
   AddLabel(content, "days", 288, 486);
+  close_button_ = AddButton(content, "CloseButton", "Close", 486, 478, 75, 25);
+  connect(close_button_, &QPushButton::clicked, this, [this] { close(); });
+  CloseOnEscape(this);
 }
 
 void ResponderSettingsWindow::FormCreate(SettingsWindow& form1,

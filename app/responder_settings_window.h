@@ -55,6 +55,7 @@ class ResponderSettingsWindow : public QWidget {
   QTextEdit* Memo1() const { return memo1_; }           // response text
   QPushButton* BitBtn1() const { return bit_btn1_; }    // "Add"
   QPushButton* BitBtn2() const { return bit_btn2_; }    // "Remove"
+  QPushButton* CloseButton() const { return close_button_; }  // and Escape
   QFileDialog* OpenDialog1() const { return open_dialog1_; }
 
  public slots:
@@ -76,6 +77,7 @@ class ResponderSettingsWindow : public QWidget {
   QTextEdit* memo1_ = nullptr;
   QPushButton* bit_btn1_ = nullptr;
   QPushButton* bit_btn2_ = nullptr;
+  QPushButton* close_button_ = nullptr;
   QFileDialog* open_dialog1_ = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "app/settings_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +75,19 @@ SettingsWindow::SettingsWindow() {
   BuildEncryption(content);
   button1_ = AddButton(content, "Button1", "Close", 448, 172, 91, 25);
   connect(button1_, &QPushButton::clicked, this, &SettingsWindow::Button1Click);
+  // Passwords show as dots unless asked for.
+  show_passwords_ = new QCheckBox("Show passwords", content);
+  show_passwords_->setObjectName("ShowPasswords");
+  show_passwords_->setGeometry(16, 176, 200, 17);
+  for (QLineEdit* password : {edit3_, edit6_}) {
+    password->setEchoMode(QLineEdit::Password);
+  }
+  connect(show_passwords_, &QCheckBox::toggled, this, [this](bool shown) {
+    for (QLineEdit* password : {edit3_, edit6_}) {
+      password->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+    }
+  });
+  CloseOnEscape(this);
   settings_folder_ = new QLabel(content);
   settings_folder_->setObjectName("SettingsFolder");
   settings_folder_->setTextFormat(Qt::PlainText);
@@ -83,7 +97,8 @@ SettingsWindow::SettingsWindow() {
   settings_folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   SetTabOrder({edit5_, edit1_, edit2_, edit3_, spin_edit1_, edit4_, edit6_,
                spin_edit2_, spin_edit3_, button1_, combo_box1_, pop3_mode_,
-               pop3_fingerprint_, smtp_mode_, smtp_fingerprint_});
+               pop3_fingerprint_, smtp_mode_, smtp_fingerprint_,
+               show_passwords_});
 }
 
 void SettingsWindow::BuildPop3Side(QWidget* content) {

@@ -10,6 +10,7 @@
 #include "responder/encryption_settings.h"
 #include "responder/timeout_settings.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -41,6 +42,8 @@ class SettingsWindow : public QWidget {
   NumericBox* SpinEdit3() const { return spin_edit3_; }  // SMTP port
   QComboBox* ComboBox1() const { return combo_box1_; }   // authentication
   QPushButton* Button1() const { return button1_; }      // "Close"
+  // "Show passwords": the two password boxes show dots until it is ticked.
+  QCheckBox* ShowPasswords() const { return show_passwords_; }
   QLabel* SettingsFolder() const { return settings_folder_; }
   // Below the specified controls: each server's encryption ("None",
   // "STARTTLS", "SSL/TLS"; choosing one proposes its usual port) and its
@@ -78,6 +81,7 @@ class SettingsWindow : public QWidget {
   NumericBox* spin_edit3_ = nullptr;
   QComboBox* combo_box1_ = nullptr;
   QPushButton* button1_ = nullptr;
+  QCheckBox* show_passwords_ = nullptr;
   QLabel* settings_folder_ = nullptr;
   QComboBox* pop3_mode_ = nullptr;
   QLineEdit* pop3_fingerprint_ = nullptr;

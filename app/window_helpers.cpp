@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QWidget>
 
 #include "app/pictures.h"
@@ -112,6 +113,12 @@ QLabel* AddLabel(QWidget* parent, const char* text, int x, int y) {
   label->adjustSize();
   label->move(x, y);
   return label;
+}
+
+void CloseOnEscape(QWidget* window) {
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+  QObject::connect(escape, &QShortcut::activated, window,
+                   [window] { window->close(); });
 }
 
 QString PlainToolTip(const QString& text) {

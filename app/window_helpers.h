@@ -45,6 +45,8 @@ void SetTabOrder(std::initializer_list<QWidget*> controls);
 
 // A transparent label whose text starts at (x, y).
 QLabel* AddLabel(QWidget* parent, const char* text, int x, int y);
+// Escape closes `window`, as its Close button does.
+void CloseOnEscape(QWidget* window);
 // `text` as a tool tip that shows its characters, never markup.
 QString PlainToolTip(const QString& text);
 // A text box, kEditHeight high.

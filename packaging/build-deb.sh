@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Builds the Debian package of Replyvane: installs what is missing, builds
-# the program in build/deb and runs `cpack -G DEB`, which leaves
-# build/deb/replyvane_<version>_<arch>.deb.
+# the program in the shared Release build (build/release), installs it into
+# a staging folder and runs `cpack -G DEB` over that folder, which leaves
+# build/release/replyvane_<version>_<arch>.deb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake -S . -B build/deb -DCMAKE_BUILD_TYPE=Release -DREPLYVANE_BUILD_TESTS=OFF
-cmake --build build/deb -j "$(nproc)"
-(cd build/deb && cpack -G DEB)
-ls build/deb/*.deb
+scripts/build-release.sh replyvane replyvane_icons replyvane_compressed_docs
+stage=$(mktemp -d "${TMPDIR:-/tmp}/replyvane-stage-XXXXXX")
+trap 'rm -rf "$stage"' EXIT
+# Staged by hand, so cpack does not build the tests of the shared tree.
+DESTDIR=$stage cmake --install build/release --prefix /usr --strip >/dev/null
+(cd build/release &&
+  cpack -G DEB -D CPACK_INSTALL_CMAKE_PROJECTS= \
+    -D "CPACK_INSTALLED_DIRECTORIES=$stage;." >/dev/null)
+ls build/release/*.deb

@@ -13,13 +13,10 @@
 # SSL_CERT_FILE. DEMO_TLS=0 scripts/demo.sh runs in the clear instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-cmake -S . -B build/demo -DCMAKE_BUILD_TYPE=Release -DREPLYVANE_BUILD_TESTS=ON \
-  >/dev/null
-cmake --build build/demo --target replyvane demo_servers -j "$(nproc)"
+scripts/build-release.sh replyvane demo_servers
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/replyvane-demo-XXXXXX")
-build/demo/tests/demo_servers "$demo" &
+build/release/tests/demo_servers "$demo" &
 servers=$!
 stop_servers() {
   if kill -0 "$servers" 2>/dev/null; then
@@ -42,7 +39,7 @@ done
 
 program="$demo/program"
 mkdir -p "$program"
-cp build/demo/app/replyvane "$program/"
+cp build/release/app/replyvane "$program/"
 printf 'Our price list (sample attachment)\r\nLamp  49.00\r\nShade 19.00\r\n' \
   >"$program/prices.txt"
 # Options: 1 SMTP host, 2 POP3 host, 3 POP3 user, 4 POP3 password,

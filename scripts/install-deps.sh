@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   clang libclang-rt-dev
   dovecot-core dovecot-pop3d python3-aiosmtpd python3
-  desktop-file-utils dpkg-dev file
+  desktop-file-utils dpkg-dev file lintian
   iproute2
 )
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package that `cpack -G DEB` makes from this build tree: it holds
 # the program, the menu entry, the icons, the man page and the systemd user
-# units under /usr, the service starts /usr/bin/replyvane, and the run-time
-# dependencies are declared.
+# units under /usr with the copyright file and the compressed changelog and
+# manual page, the service starts /usr/bin/replyvane, the run-time
+# dependencies are declared, and lintian reports no error.
 #
 # cpack on its own first builds the whole tree (its "preinstall" step); this
 # test must build nothing, so it installs the tree into a staging folder
@@ -38,7 +39,9 @@ dpkg-deb --contents "$deb" | awk '{print $NF}' >"$tmp/contents"
 expected=(
   ./usr/bin/replyvane
   ./usr/share/applications/replyvane.desktop
-  ./usr/share/man/man1/replyvane.1
+  ./usr/share/man/man1/replyvane.1.gz
+  ./usr/share/doc/replyvane/copyright
+  ./usr/share/doc/replyvane/changelog.gz
   ./usr/lib/systemd/user/replyvane-check.service
   ./usr/lib/systemd/user/replyvane-check.timer
 )
@@ -63,4 +66,11 @@ grep -qx "ExecStart=/usr/bin/replyvane --check" <<<"$service" ||
   fail "the packaged service does not start /usr/bin/replyvane: $service"
 grep -qx "TimeoutStartSec=30min" <<<"$service" ||
   fail "the packaged service does not bound a check: $service"
+# Debian's own checker finds nothing it calls an error.
+command -v lintian >/dev/null || fail "lintian is not installed"
+lintian --tag-display-limit 0 "$deb" >"$tmp/lintian.log" 2>&1 || true
+if grep -q '^E: ' "$tmp/lintian.log"; then
+  cat "$tmp/lintian.log" >&2
+  fail "lintian reports errors"
+fi
 echo "PASS"

@@ -34,7 +34,8 @@ cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" ||
 
 # Everything in its place.
 for file in bin/replyvane share/applications/replyvane.desktop \
-  share/man/man1/replyvane.1 lib/systemd/user/replyvane-check.service \
+  share/man/man1/replyvane.1.gz share/doc/replyvane/copyright \
+  share/doc/replyvane/changelog.gz lib/systemd/user/replyvane-check.service \
   lib/systemd/user/replyvane-check.timer; do
   [ -f "$prefix/$file" ] || fail "$file not installed"
 done
@@ -61,7 +62,7 @@ if command -v systemd-analyze >/dev/null; then
 fi
 if command -v man >/dev/null; then
   warnings=$(MANWIDTH=80 timeout 60 man --warnings -l \
-    "$prefix/share/man/man1/replyvane.1" 2>&1 >/dev/null) || true
+    "$prefix/share/man/man1/replyvane.1.gz" 2>&1 >/dev/null) || true
   [ -z "$warnings" ] || fail "man page warnings: $warnings"
 fi
 
