@@ -5,6 +5,10 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
 #include "core/text.h"
 #include "net/anti_freeze.h"
 #include "net/connect_thread.h"
@@ -93,30 +97,59 @@ void IOHandlerSocket::ConnectSocket(const std::string& host, int32_t port,
   if (!socket_handle_) OpenHandler();
   net::SocketHandle& handle = *socket_handle_;
   Stack& stack = *SharedStack();
-  handle.AllocateSocket();
-  handle.SetIP(bound_ip);
-  handle.SetPort(bound_port);
-  handle.SetClientPortMin(bound_port_lowest);
-  handle.SetClientPortMax(bound_port_highest);
-  handle.Bind();
   // Only a real name lookup is reported; localhost needs none.
-  if (!Stack::LooksLikeIPAddress(host) && !core::SameText(host, "LOCALHOST")) {
+  if (!Stack::LooksLikeIPAddress(host) && !Stack::IsIPv6Address(host) &&
+      !core::SameText(host, "LOCALHOST")) {
     DoStatus(hsResolving, host);
   }
-  handle.SetRemoteIP(stack.ResolveHostAddress(host));
-  handle.SetRemotePort(port);
-  if (!use_nagle_) {
-    int32_t on = 1;
-    stack.CheckSocketResult(stack.SetSockOpt(handle.OSHandle(), IPPROTO_TCP,
-                                             TCP_NODELAY, &on, sizeof(on)));
+  const std::vector<std::string> addresses = stack.ResolveHostAddresses(host);
+  // Each address in turn, IPv6 and IPv4 as the resolver orders them, within
+  // the one time limit: a failed one moves on to the next, and the last
+  // failure is the one raised.
+  // An explicit timeout (-2: none) or the anti-freeze's limit connects on
+  // the connect thread; else the connect blocks.
+  int32_t limit = timeout;
+  if (limit == -1 || limit == 0) {
+    limit = AntiFreezeBase::ShouldUse() ? kAntiFreezeConnectLimit : 0;
   }
-  DoStatus(hsConnecting, handle.RemoteIP());
-  if (timeout != -1 && timeout != 0) {
-    ConnectWithThread(handle, timeout);
-  } else if (AntiFreezeBase::ShouldUse()) {
-    ConnectWithThread(handle, kAntiFreezeConnectLimit);
-  } else {
-    stack.CheckSocketResult(handle.Connect());
+  const bool on_thread = limit != 0;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(std::max(limit, 0));
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    const std::string& address = addresses[i];
+    try {
+      handle.AllocateSocket(address.find(':') != std::string::npos ? kAfInet6
+                                                                   : kAfInet);
+      handle.SetIP(bound_ip);
+      handle.SetPort(bound_port);
+      handle.SetClientPortMin(bound_port_lowest);
+      handle.SetClientPortMax(bound_port_highest);
+      handle.Bind();
+      handle.SetRemoteIP(address);
+      handle.SetRemotePort(port);
+      if (!use_nagle_) {
+        int32_t on = 1;
+        stack.CheckSocketResult(stack.SetSockOpt(handle.OSHandle(), IPPROTO_TCP,
+                                                 TCP_NODELAY, &on, sizeof(on)));
+      }
+      DoStatus(hsConnecting, handle.RemoteIP());
+      if (on_thread && limit < 0) {
+        ConnectWithThread(handle, limit);
+      } else if (on_thread) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        ConnectWithThread(handle, int32_t(std::max<int64_t>(left, 1)));
+      } else {
+        stack.CheckSocketResult(handle.Connect());
+      }
+      return;
+    } catch (const core::Exception&) {
+      const bool time_left =
+          limit <= 0 || std::chrono::steady_clock::now() < deadline;
+      if (i + 1 == addresses.size() || !time_left) throw;
+      handle.CloseSocket();
+    }
   }
 }
 

@@ -22,10 +22,10 @@ Stack& TheStack() { return *SharedStack(); }
 
 SocketHandle::~SocketHandle() { CloseSocket(); }
 
-void SocketHandle::AllocateSocket() {
+void SocketHandle::AllocateSocket(int32_t family) {
   if (thread_use_) throw AlreadyConnected();
   CloseSocket();
-  os_handle_ = TheStack().OpenSocketHandle(kSockStream, 0);
+  os_handle_ = TheStack().OpenSocketHandle(kSockStream, 0, family);
   is_allocated_ = true;
   // Every write is a whole command or a full buffer, never a piece that
   // should wait for more: without Nagle's algorithm the last short send of

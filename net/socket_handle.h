@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "net/stack.h"
+
 namespace replyvane::net {
 
 class SocketHandle {
@@ -37,7 +39,7 @@ class SocketHandle {
 
   // Closes any previous socket and opens a new TCP socket (InvalidSocket on
   // failure).
-  void AllocateSocket();
+  void AllocateSocket(int32_t family = kAfInet);
   // Binds to IP and Port, or tries the range from ClientPortMax down to
   // ClientPortMin when a range is set and Port is 0. Raises
   // CouldNotBindSocket, InvalidPortRange, CanNotBindPortInRange or

@@ -74,9 +74,17 @@ std::string Stack::AddressToText(const uint8_t address[4]) {
 }
 
 std::string Stack::ResolveHostAddress(const std::string& host) {
-  if (core::SameText(host, "LOCALHOST")) return "127.0.0.1";
-  if (LooksLikeIPAddress(host)) return host;
-  return LookUpHost(host);
+  return ResolveHostAddresses(host).front();
+}
+
+std::vector<std::string> Stack::ResolveHostAddresses(const std::string& host) {
+  if (core::SameText(host, "LOCALHOST")) return {"127.0.0.1"};
+  if (LooksLikeIPAddress(host)) return {host};
+  if (IsIPv6Address(host)) {
+    if (host.front() == '[') return {host.substr(1, host.size() - 2)};
+    return {host};
+  }
+  return LookUpAllAddresses(host);
 }
 
 const std::vector<std::string>& Stack::LocalAddresses() {
@@ -89,8 +97,9 @@ std::string Stack::LocalAddress() {
   return list.empty() ? std::string() : list.front();
 }
 
-int32_t Stack::OpenSocketHandle(int32_t type, int32_t protocol) {
-  int32_t handle = Socket(kAfInet, type, protocol);
+int32_t Stack::OpenSocketHandle(int32_t type, int32_t protocol,
+                                int32_t family) {
+  int32_t handle = Socket(family, type, protocol);
   if (handle == kInvalidSocket) throw InvalidSocket();
   return handle;
 }

@@ -20,6 +20,7 @@ namespace replyvane::net {
 inline constexpr int32_t kInvalidSocket = -1;
 inline constexpr int32_t kSocketError = -1;
 inline constexpr int32_t kAfInet = 2;
+inline constexpr int32_t kAfInet6 = 10;
 inline constexpr int32_t kSockStream = 1;
 // Codes the layer refers to by name.
 inline constexpr int32_t kWsaEBadF = 10009;
@@ -50,10 +51,17 @@ class Stack {
   // "Socket Error # <code>\r\n<text>"; unknown codes have an empty text.
   std::string SocketErrorText(int32_t code) const;
 
-  // Dotted address of `host`: "127.0.0.1" for LOCALHOST in any case, the
-  // text unchanged when it LooksLikeIPAddress, else the first IPv4 address
-  // of a name lookup. An unknown name raises SocketError 11001.
+  // The address of `host`: the first of ResolveHostAddresses.
   std::string ResolveHostAddress(const std::string& host);
+  // The addresses to try for `host`, in order: "127.0.0.1" for LOCALHOST in
+  // any case, the text unchanged when it LooksLikeIPAddress, an IPv6
+  // address as written (without its brackets, "[::1]" or "::1"), else the
+  // IPv6 and IPv4 addresses of a name lookup in the resolver's order. An
+  // unknown name raises SocketError 11001.
+  std::vector<std::string> ResolveHostAddresses(const std::string& host);
+  // True when `text` (in brackets or not) is an IPv6 address inet_pton
+  // reads.
+  static bool IsIPv6Address(const std::string& text);
   // True when the text cuts at its first three dots into four whole-text
   // integers in 0..255 (so "1.2.3" and "1.2.3.4.5" do not).
   static bool LooksLikeIPAddress(const std::string& text);
@@ -70,11 +78,14 @@ class Stack {
   // The first of LocalAddresses.
   std::string LocalAddress();
 
-  // A new IPv4 socket, close-on-exec; -1 raises InvalidSocket.
-  int32_t OpenSocketHandle(int32_t type, int32_t protocol);
+  // A new socket of `family` (kAfInet, kAfInet6), close-on-exec; -1
+  // raises InvalidSocket.
+  int32_t OpenSocketHandle(int32_t type, int32_t protocol,
+                           int32_t family = kAfInet);
 
   // Thin wrappers: raw result, -1 on failure with the code in
-  // WSAGetLastError. Addresses are dotted texts; "" binds to any address.
+  // WSAGetLastError. Addresses are texts (dotted IPv4, IPv6 with ":"); ""
+  // binds to any address of the socket's family.
   int32_t Socket(int32_t family, int32_t type, int32_t protocol);
   int32_t Bind(int32_t socket, int32_t port, const std::string& ip);
   int32_t Connect(int32_t socket, int32_t port, const std::string& ip);
@@ -106,7 +117,7 @@ class Stack {
   static void WSASetLastError(int32_t code);
 
  private:
-  // First IPv4 address of a name / all of them; a failed lookup raises
+  // First address of a name / all of them; a failed lookup raises
   // SocketError through CheckSocketResult.
   std::string LookUpHost(const std::string& name);
   std::vector<std::string> LookUpAllAddresses(const std::string& name);

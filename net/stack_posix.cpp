@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -34,34 +35,79 @@ int32_t Fail() {
   return kSocketError;
 }
 
-sockaddr_in MakeAddress(int32_t port, const std::string& ip) {
-  sockaddr_in address;
-  std::memset(&address, 0, sizeof(address));
-  address.sin_family = AF_INET;
-  address.sin_port = htons(uint16_t(port));
-  if (!ip.empty()) {
-    std::vector<uint8_t> bytes = Stack::TextToAddress(ip);
-    std::memcpy(&address.sin_addr, bytes.data(), 4);
+// A socket address of either family. An address text with a ":" is IPv6
+// (inet_pton's spelling, brackets allowed), any other dotted IPv4; the empty
+// text is the any-address of `family`.
+struct SocketAddress {
+  sockaddr_storage storage;
+  socklen_t length;
+  sockaddr* get() { return reinterpret_cast<sockaddr*>(&storage); }
+};
+
+SocketAddress MakeAddress(int32_t port, const std::string& ip,
+                          int family = AF_INET) {
+  SocketAddress address;
+  std::memset(&address.storage, 0, sizeof(address.storage));
+  std::string text = ip;
+  if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
+    text = text.substr(1, text.size() - 2);
   }
+  if (text.find(':') != std::string::npos ||
+      (text.empty() && family == AF_INET6)) {
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(address.storage);
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(uint16_t(port));
+    // A text inet_pton refuses is the any-address, as an unset IPv4 is.
+    if (!text.empty()) ::inet_pton(AF_INET6, text.c_str(), &v6.sin6_addr);
+    address.length = sizeof(sockaddr_in6);
+    return address;
+  }
+  auto& v4 = reinterpret_cast<sockaddr_in&>(address.storage);
+  v4.sin_family = AF_INET;
+  v4.sin_port = htons(uint16_t(port));
+  if (!text.empty()) {
+    std::vector<uint8_t> bytes = Stack::TextToAddress(text);
+    std::memcpy(&v4.sin_addr, bytes.data(), 4);
+  }
+  address.length = sizeof(sockaddr_in);
   return address;
 }
 
-void ReadAddress(const sockaddr_in& address, std::string* ip, int32_t* port) {
+void ReadAddress(const sockaddr* address, std::string* ip, int32_t* port) {
+  if (address->sa_family == AF_INET6) {
+    const auto* v6 = reinterpret_cast<const sockaddr_in6*>(address);
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET6, &v6->sin6_addr, text, sizeof(text));
+    if (ip) *ip = text;
+    if (port) *port = ntohs(v6->sin6_port);
+    return;
+  }
+  const auto* v4 = reinterpret_cast<const sockaddr_in*>(address);
   uint8_t bytes[4];
-  std::memcpy(bytes, &address.sin_addr, 4);
+  std::memcpy(bytes, &v4->sin_addr, 4);
   if (ip) *ip = Stack::AddressToText(bytes);
-  if (port) *port = ntohs(address.sin_port);
+  if (port) *port = ntohs(v4->sin_port);
 }
 
-// getsockname or getpeername into dotted text and port.
+// The family a socket was opened for.
+int FamilyOf(int32_t socket) {
+  int family = AF_INET;
+  socklen_t length = sizeof(family);
+  if (::getsockopt(socket, SOL_SOCKET, SO_DOMAIN, &family, &length) != 0) {
+    return AF_INET;
+  }
+  return family;
+}
+
+// getsockname or getpeername into address text and port.
 int32_t QueryName(int (*call)(int, sockaddr*, socklen_t*), int32_t socket,
                   std::string* ip, int32_t* port) {
-  sockaddr_in address;
+  sockaddr_storage address;
   socklen_t length = sizeof(address);
   if (call(socket, reinterpret_cast<sockaddr*>(&address), &length) == -1) {
     return Fail();
   }
-  ReadAddress(address, ip, port);
+  ReadAddress(reinterpret_cast<sockaddr*>(&address), ip, port);
   return 0;
 }
 
@@ -99,16 +145,14 @@ int32_t Stack::Socket(int32_t family, int32_t type, int32_t protocol) {
 }
 
 int32_t Stack::Bind(int32_t socket, int32_t port, const std::string& ip) {
-  sockaddr_in address = MakeAddress(port, ip);
-  int result =
-      ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  SocketAddress address = MakeAddress(port, ip, FamilyOf(socket));
+  int result = ::bind(socket, address.get(), address.length);
   return result == -1 ? Fail() : result;
 }
 
 int32_t Stack::Connect(int32_t socket, int32_t port, const std::string& ip) {
-  sockaddr_in address = MakeAddress(port, ip);
-  int result =
-      ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  SocketAddress address = MakeAddress(port, ip, FamilyOf(socket));
+  int result = ::connect(socket, address.get(), address.length);
   if (result == 0) return 0;
   if (errno != EINTR) return Fail();
   // An interrupted connect goes on in the background; wait for its outcome.
@@ -119,10 +163,9 @@ int32_t Stack::Connect(int32_t socket, int32_t port, const std::string& ip) {
 int32_t Stack::ConnectInterruptible(int32_t socket, int32_t port,
                                     const std::string& ip,
                                     const std::atomic<bool>& stop) {
-  sockaddr_in address = MakeAddress(port, ip);
+  SocketAddress address = MakeAddress(port, ip, FamilyOf(socket));
   NonBlockingScope non_blocking(socket);
-  int result =
-      ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  int result = ::connect(socket, address.get(), address.length);
   if (result == 0) return 0;
   if (errno != EINPROGRESS && errno != EINTR && errno != EALREADY) {
     return Fail();
@@ -234,6 +277,15 @@ int32_t Stack::Select(std::vector<int32_t>* read, std::vector<int32_t>* write,
   return count;
 }
 
+bool Stack::IsIPv6Address(const std::string& text) {
+  std::string bare = text;
+  if (bare.size() >= 2 && bare.front() == '[' && bare.back() == ']') {
+    bare = bare.substr(1, bare.size() - 2);
+  }
+  in6_addr address;
+  return ::inet_pton(AF_INET6, bare.c_str(), &address) == 1;
+}
+
 std::string Stack::LocalHostName() {
   char buffer[251] = {};
   if (::gethostname(buffer, 250) == -1) CheckSocketResult(Fail());
@@ -243,7 +295,8 @@ std::string Stack::LocalHostName() {
 std::vector<std::string> Stack::LookUpAllAddresses(const std::string& name) {
   addrinfo hints;
   std::memset(&hints, 0, sizeof(hints));
-  hints.ai_family = AF_INET;
+  // IPv6 and IPv4, in the order the resolver prefers (RFC 6724).
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
@@ -254,11 +307,18 @@ std::vector<std::string> Stack::LookUpAllAddresses(const std::string& name) {
   }
   std::vector<std::string> addresses;
   for (addrinfo* entry = found; entry; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET && entry->ai_family != AF_INET6) continue;
     std::string ip;
-    ReadAddress(*reinterpret_cast<sockaddr_in*>(entry->ai_addr), &ip, nullptr);
-    addresses.push_back(ip);
+    ReadAddress(entry->ai_addr, &ip, nullptr);
+    if (std::find(addresses.begin(), addresses.end(), ip) == addresses.end()) {
+      addresses.push_back(ip);
+    }
   }
   ::freeaddrinfo(found);
+  if (addresses.empty()) {
+    t_last_error = kWsaEHostNotFound;
+    CheckSocketResult(kSocketError);
+  }
   return addresses;
 }
 

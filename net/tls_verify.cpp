@@ -205,9 +205,14 @@ void TLSSession::Configure() {
   // other spelling ("0x7f.0.0.1", "127.1") is checked as a name, so no host
   // text leaves the certificate unchecked. Each setting must take.
   bool set;
-  if (IsAddressText(host_)) {
-    set =
-        X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), host_.c_str()) == 1;
+  std::string address = host_;
+  // An IPv6 address may be written in brackets, as in a URL.
+  if (address.size() > 2 && address.front() == '[' && address.back() == ']') {
+    address = address.substr(1, address.size() - 2);
+  }
+  if (IsAddressText(address)) {
+    set = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_),
+                                        address.c_str()) == 1;
   } else {
     set = !host_.empty() &&
           SSL_set_tlsext_host_name(ssl_, host_.c_str()) == 1 &&

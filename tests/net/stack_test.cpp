@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -50,6 +53,40 @@ TEST_F(StackTest, ResolvesLocalhostAndAddressesWithoutALookup) {
   EXPECT_EQ(stack_.ResolveHostAddress("192.168.1.10"), "192.168.1.10");
   // The blank stays: the text is returned as given.
   EXPECT_EQ(stack_.ResolveHostAddress(" 192.168.1.10"), " 192.168.1.10");
+  // IPv6 addresses, bare or in brackets, need no lookup either.
+  EXPECT_EQ(stack_.ResolveHostAddresses("::1"),
+            std::vector<std::string>{"::1"});
+  EXPECT_EQ(stack_.ResolveHostAddresses("[fe80::1]"),
+            std::vector<std::string>{"fe80::1"});
+  EXPECT_TRUE(Stack::IsIPv6Address("[::1]"));
+  EXPECT_FALSE(Stack::IsIPv6Address("127.0.0.1"));
+  EXPECT_FALSE(Stack::IsIPv6Address("mail.example.com"));
+}
+
+// A client over IPv6: the connect, its addresses read back, the data.
+TEST_F(StackTest, ConnectsOverIpv6) {
+  const int listener = ::socket(AF_INET6, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_addr = in6addr_loopback;
+  ASSERT_EQ(
+      ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)),
+      0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  socklen_t length = sizeof(address);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const int port = ntohs(address.sin6_port);
+  const int32_t client = stack_.OpenSocketHandle(kSockStream, 0, kAfInet6);
+  EXPECT_EQ(stack_.Bind(client, 0, ""), 0);
+  EXPECT_EQ(stack_.Connect(client, port, "::1"), 0);
+  std::string ip;
+  int32_t peer_port = 0;
+  stack_.GetPeerName(client, &ip, &peer_port);
+  EXPECT_EQ(ip, "::1");
+  EXPECT_EQ(peer_port, port);
+  stack_.CloseSocket(client);
+  ::close(listener);
 }
 
 TEST_F(StackTest, ConvertsBetweenDottedTextAndBytes) {

@@ -66,6 +66,8 @@ inline RunResult RunProgram(const TempDir& dir, const std::string& arguments,
 
 // What a settings folder for a check holds.
 struct CheckSettings {
+  std::string pop_host = "127.0.0.1";
+  std::string smtp_host = "127.0.0.1";
   int pop_port = 0;
   std::string pop_user = "testuser";
   std::string pop_password = "testpass";
@@ -81,10 +83,10 @@ struct CheckSettings {
 inline void WriteSettings(const std::string& folder,
                           const CheckSettings& settings) {
   WriteFile(folder + "/Settings.ini",
-            "[Options]\r\n1=127.0.0.1\r\n2=127.0.0.1\r\n3=" +
-                settings.pop_user + "\r\n4=" + settings.pop_password +
-                "\r\n5=10\r\n6=" + settings.smtp_user +
-                "\r\n7=" + settings.smtp_password +
+            "[Options]\r\n1=" + settings.smtp_host +
+                "\r\n2=" + settings.pop_host + "\r\n3=" + settings.pop_user +
+                "\r\n4=" + settings.pop_password + "\r\n5=10\r\n6=" +
+                settings.smtp_user + "\r\n7=" + settings.smtp_password +
                 "\r\n8=" + std::to_string(settings.pop_port) +
                 "\r\n9=" + std::to_string(settings.smtp_port) +
                 "\r\n10=" + (settings.smtp_login ? "1" : "0") +

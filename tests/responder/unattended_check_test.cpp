@@ -61,6 +61,39 @@ TEST_F(UnattendedCheckTest, AnswersForwardsDeletesAndSaysSoPerMessage) {
   EXPECT_EQ(pop.MessageCount(), 1);
 }
 
+// A server reachable only over IPv6: the hosts are the address "::1".
+TEST_F(UnattendedCheckTest, ServersOverIpv6AreUsedAsAnyOther) {
+  DovecotServer::Options pop_options;
+  pop_options.ipv6 = true;
+  DovecotServer pop(pop_options);
+  SmtpServer::Options smtp_options;
+  smtp_options.ipv6 = true;
+  SmtpServer smtp(smtp_options);
+  pop.AddMessage(Message("ann@example.com", "over IPv6"));
+  ASSERT_TRUE(pop.Start());
+  ASSERT_TRUE(smtp.Start());
+  TempDir dir("check");
+  CheckSettings settings;
+  settings.pop_host = "::1";
+  settings.smtp_host = "[::1]";
+  settings.pop_port = pop.Port();
+  settings.smtp_port = smtp.Port();
+  settings.forward = false;
+  WriteSettings(dir.Path(), settings);
+  const RunResult run = RunProgram(dir, "--check --settings " + dir.Path());
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\tanswered, deleted\tann@example.com\tover IPv6"),
+            std::string::npos)
+      << run.out;
+  ASSERT_TRUE(smtp.WaitForMessages(1));
+  EXPECT_EQ(smtp.Messages()[0].rcpt_tos,
+            std::vector<std::string>{"ann@example.com"});
+  EXPECT_EQ(pop.MessageCount(), 0);
+  // Dovecot's log names the client's address: the connection came over
+  // IPv6.
+  EXPECT_NE(pop.Log().find("rip=::1"), std::string::npos) << pop.Log();
+}
+
 TEST_F(UnattendedCheckTest, RefusedLogInExitsOneAndSendsNothing) {
   DovecotServer pop;
   SmtpServer smtp;

@@ -127,9 +127,12 @@ std::string DovecotServer::Config() const {
   std::string dir = dir_.Path();
   std::string port = std::to_string(Port());
   std::string user = CurrentUserName();
+  const std::string addresses = options_.ipv6 ? "127.0.0.1, ::1" : "127.0.0.1";
   std::string config = "instance_name = replyvane-test-" + port + "\n" +
                        "protocols = pop3\n"
-                       "listen = 127.0.0.1\n"
+                       "listen = " +
+                       addresses +
+                       "\n"
                        "base_dir = " +
                        dir + "/run\n" + "state_dir = " + dir + "/state\n" +
                        "log_path = " + dir + "/log/dovecot.log\n" +
@@ -160,7 +163,9 @@ std::string DovecotServer::Config() const {
   }
   config +=
       "service pop3-login {\n"
-      "  inet_listener pop3 {\n    address = 127.0.0.1\n"
+      "  inet_listener pop3 {\n    address = " +
+      addresses +
+      "\n"
       "    port = " +
       port + "\n  }\n" + "  inet_listener pop3s {\n" +
       (options_.tls ? "    address = 127.0.0.1\n    port = " +

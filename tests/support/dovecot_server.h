@@ -42,6 +42,8 @@ class DovecotServer : public ServerProcess {
     // log-in before STLS on Port().
     std::optional<CertificateFiles> tls = std::nullopt;
     bool tls_required = true;
+    // Listens on ::1 too (beside 127.0.0.1, where the start probe greets).
+    bool ipv6 = false;
   };
 
   // Creates the directory tree and an empty Maildir; the server is not

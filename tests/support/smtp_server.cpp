@@ -85,6 +85,7 @@ std::vector<std::string> SmtpServer::Prepare() {
       "--password", options_.password};
   if (options_.auth_required) argv.push_back("--auth-required");
   if (!options_.store_messages) argv.push_back("--no-store");
+  if (options_.ipv6) argv.push_back("--ipv6");
   tls_port_ = 0;
   if (options_.tls) {
     do {

@@ -47,6 +47,8 @@ class SmtpServer : public ServerProcess {
     std::optional<CertificateFiles> tls = std::nullopt;
     // MAIL before STARTTLS is refused.
     bool require_starttls = false;
+    // Listens on ::1 too, at the same port (the probe greets on 127.0.0.1).
+    bool ipv6 = false;
   };
 
   // One received message.

@@ -96,6 +96,8 @@ def main():
     parser.add_argument("--key")
     parser.add_argument("--tls-port", type=int)
     parser.add_argument("--require-starttls", action="store_true")
+    parser.add_argument("--ipv6", action="store_true",
+                        help="listen on ::1 too, at the same port")
     args = parser.parse_args()
 #AUTH without TLS is the point here; keep the log free of that advice.
     warnings.simplefilter("ignore")
@@ -125,6 +127,11 @@ def main():
     else:
         controllers.append(PromptingController(
             store, port=args.port, auth_require_tls=False, **common))
+    if args.ipv6:
+        # Started before the 127.0.0.1 one, which the probe greets.
+        controllers.insert(0, PromptingController(
+            store, port=args.port, auth_require_tls=False,
+            **dict(common, hostname="::1")))
 
     stop = threading.Event()
     for signum in (signal.SIGTERM, signal.SIGINT):
