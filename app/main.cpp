@@ -1,60 +1,45 @@
 // Replyvane: a desktop mail auto-responder for one mailbox. Without
 // arguments it opens its window; `--check` runs one check with the saved
-// settings and no window (nor display) at all.
-#include <clocale>
+// settings and no window (nor display) at all. This entry loads no window
+// toolkit: for the window it hands over to the window program, which lies
+// beside it (a build tree, a portable copy) or where the install puts it.
+#include <errno.h>
+#include <string.h>
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
-#include <vector>
 
-#include "app/application.h"
-#include "app/message_boxes.h"
-#include "app/program.h"
-#include "app/settings_store.h"
-#include "responder/command_line.h"
+#include "responder/command_run.h"
 #include "responder/settings_folder.h"
 #include "responder/unattended_check.h"
 
+namespace {
+
+constexpr char kWindowProgramName[] = "replyvane-window";
+
+// The window program: beside this one, else where it is installed relative
+// to this one (REPLYVANE_WINDOW_FOLDER, e.g. "../libexec/replyvane").
+std::string WindowProgram() {
+  const std::string here = replyvane::responder::ExecutableDirectory();
+  const std::string beside = here + kWindowProgramName;
+  if (::access(beside.c_str(), X_OK) == 0) return beside;
+  return here + REPLYVANE_WINDOW_FOLDER + "/" + kWindowProgramName;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
-  using replyvane::responder::CommandLine;
-  const CommandLine command_line = replyvane::responder::ParseCommandLine(
-      std::vector<std::string>(argv + 1, argv + argc));
-  switch (command_line.mode) {
-    case CommandLine::Mode::kHelp:
-      std::cout << replyvane::responder::UsageText();
-      return 0;
-    case CommandLine::Mode::kVersion:
-      std::cout << replyvane::responder::VersionText() << "\n";
-      return 0;
-    case CommandLine::Mode::kError:
-      std::cerr << "replyvane: " << command_line.error << "\n"
-                << replyvane::responder::UsageText();
-      return replyvane::responder::kExitNoSettings;
-    case CommandLine::Mode::kCheck:
-    case CommandLine::Mode::kWindow:
-      break;
+  replyvane::responder::CommandLine command_line;
+  if (const auto status =
+          replyvane::responder::RunWithoutWindow(argc, argv, command_line)) {
+    return *status;
   }
-  // A folder named on the command line must be there from the start, or
-  // the window would only find out when it saves at the end.
-  if (const std::string problem = replyvane::responder::GivenFolderProblem(
-          command_line.settings_folder);
-      !command_line.settings_folder.empty() && !problem.empty()) {
-    std::cerr << "replyvane: " << problem << "\n";
-    if (command_line.mode == CommandLine::Mode::kWindow) {
-      replyvane::app::Application application(argc, argv);
-      replyvane::app::ShowFailure(problem);
-    }
-    return replyvane::responder::kExitNoSettings;
-  }
-  if (command_line.mode == CommandLine::Mode::kCheck) {
-    // As the window does: the user's locale decides the texts' charset.
-    std::setlocale(LC_ALL, "");
-    const std::string folder = command_line.settings_folder.empty()
-                                   ? replyvane::responder::ChooseSettingsFolder(
-                                         replyvane::app::ExecutableDirectory())
-                                   : command_line.settings_folder;
-    return replyvane::responder::RunUnattendedCheck(folder, std::cout,
-                                                    std::cerr);
-  }
-  replyvane::app::Application application(argc, argv);
-  return replyvane::app::RunProgram(command_line.settings_folder);
+  // The same process goes on as the window program, with the same
+  // arguments: signals sent to this process reach the window.
+  const std::string program = WindowProgram();
+  ::execv(program.c_str(), argv);
+  std::cerr << "replyvane: cannot start the window program " << program << ": "
+            << ::strerror(errno) << "\n";
+  return replyvane::responder::kExitNoSettings;
 }

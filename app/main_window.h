@@ -30,13 +30,6 @@ class QSystemTrayIcon;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-namespace replyvane::mail {
-class POP3;
-class SMTP;
-}  // namespace replyvane::mail
-namespace replyvane::message {
-class Message;
-}  // namespace replyvane::message
 namespace replyvane::net {
 class AntiFreezeBase;
 }  // namespace replyvane::net
@@ -89,8 +82,6 @@ class MainWindow : public QWidget, private responder::JobView {
                              const QStringList& sub_items);
 
   int32_t MessageCount() const;
-  // "true", "false", or empty before the first check.
-  QString ConnectionFailed() const;
 
   SettingsWindow* Form1() const { return form1_; }
   ResponderSettingsWindow* Form2() const { return form2_; }
@@ -111,11 +102,6 @@ class MainWindow : public QWidget, private responder::JobView {
   // The components of the check and the run, owned for the whole run of
   // the program.
   responder::ResponderJob& Job() const { return *job_; }
-  mail::POP3& POP() const;
-  mail::SMTP& SMTP() const;
-  message::Message& Msg() const;
-  message::Message& MsgSend() const;
-  message::Message& ForwardMsg() const;
   net::AntiFreezeBase* AntiFreeze1() const { return anti_freeze1_.get(); }
 
   // The length of a minute of the check interval; kMillisecondsPerMinute
@@ -182,7 +168,6 @@ class MainWindow : public QWidget, private responder::JobView {
   responder::Settings CurrentSettings() override;
   void ProcessEvents() override;
   void ShowStatusText(const std::string& text) override;
-  std::string ReadPanel(int panel) override;
   void WritePanel(int panel, const std::string& text) override;
   void ConnectFailed(const std::string& text) override;
   void MailboxListed() override;

@@ -1,8 +1,8 @@
 // The main window as the view of the responder job: "Check Now" and the
 // Disconnect action drive the job; the job reads the settings from the two
-// settings windows at every moment of use, and its rows, status texts,
-// connect failure and pause become the list, the status bar, the error
-// dialog and the box "1".
+// settings windows when a check starts and at each message, and its rows,
+// status texts, connect failure and pause become the list, the status bar, the
+// error dialog and the box "1".
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -49,14 +49,6 @@ void MainWindow::DisconnectExecute() { job_->Disconnect(); }
 
 bool MainWindow::Checking() const { return job_->Checking(); }
 int32_t MainWindow::MessageCount() const { return job_->MessageCount(); }
-QString MainWindow::ConnectionFailed() const {
-  return FromBytes(job_->ConnectionFailed());
-}
-mail::POP3& MainWindow::POP() const { return job_->POP(); }
-mail::SMTP& MainWindow::SMTP() const { return job_->SMTP(); }
-message::Message& MainWindow::Msg() const { return job_->Msg(); }
-message::Message& MainWindow::MsgSend() const { return job_->MsgSend(); }
-message::Message& MainWindow::ForwardMsg() const { return job_->ForwardMsg(); }
 
 responder::Settings MainWindow::CurrentSettings() {
   responder::Settings settings;
@@ -93,10 +85,6 @@ void MainWindow::ProcessEvents() { QCoreApplication::processEvents(); }
 
 void MainWindow::ShowStatusText(const std::string& text) {
   ShowStatus(FromBytes(text));
-}
-
-std::string MainWindow::ReadPanel(int panel) {
-  return ToBytes(PanelText(panel));
 }
 
 void MainWindow::WritePanel(int panel, const std::string& text) {

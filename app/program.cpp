@@ -35,7 +35,7 @@ int RunProgram(const std::string& settings_folder) {
   mail::RemoveStaleTempFiles(mail::TempDirectory());
   const std::string folder =
       settings_folder.empty()
-          ? responder::ChooseSettingsFolder(ExecutableDirectory())
+          ? responder::ChooseSettingsFolder(responder::ExecutableDirectory())
           : settings_folder;
   // Two programs beside the same settings would answer the same mail twice.
   const responder::InstanceLock instance_lock(folder);

@@ -1,7 +1,5 @@
 #include "app/settings_store.h"
 
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -17,6 +15,7 @@
 #include "responder/data_files.h"
 #include "responder/encryption_settings.h"
 #include "responder/ini_file.h"
+#include "responder/response_lines.h"
 #include "responder/settings_files.h"
 #include "responder/timeout_settings.h"
 
@@ -61,14 +60,6 @@ constexpr responder::Server kServers[] = {responder::Server::kPop3,
                                           responder::Server::kSmtp};
 
 }  // namespace
-
-std::string ExecutableDirectory() {
-  std::string path(4096, '\0');
-  ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
-  if (n <= 0) return "./";
-  path.resize(size_t(n));
-  return path.substr(0, path.rfind('/') + 1);
-}
 
 SettingsStore::SettingsStore(std::string directory)
     : directory_(std::move(directory)) {
@@ -129,7 +120,11 @@ void SettingsStore::Save(const SettingsWindow& form1,
                          const ResponderSettingsWindow& form2) const {
   QString memo = form2.Memo1Text();
   memo.replace("\n", "\r\n");
-  WriteResponseFile(ResponseFileName(), ToBytes(memo));
+  const std::string response = ToBytes(memo);
+  WriteResponseFile(ResponseFileName(), response);
+  // The lines as the text area wraps them, for the unattended check.
+  responder::WriteResponseLines(directory_ + responder::kResponseLinesName,
+                                response, ToBytes(form2.Memo1Lines()));
 
   std::vector<std::string> entries;
   for (int i = 0; i < form2.ListBox1()->count(); ++i) {

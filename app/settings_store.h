@@ -13,9 +13,6 @@ namespace replyvane::app {
 class ResponderSettingsWindow;
 class SettingsWindow;
 
-// The directory of the running program, with its trailing "/".
-std::string ExecutableDirectory();
-
 class SettingsStore {
  public:
   // `directory` gets a trailing "/" when it has none.

@@ -16,7 +16,9 @@ class JobView {
  public:
   virtual ~JobView() = default;
 
-  // The settings as they stand now; asked at every moment one is read.
+  // The settings as they stand now; asked when a check starts and at each
+  // message of its run, so that a change made in a pause applies to the
+  // next message.
   virtual Settings CurrentSettings() = 0;
 
   // A point where pending user input may be served (the job may be
@@ -25,7 +27,6 @@ class JobView {
   virtual void ShowBusy(bool /*busy*/) {}
   // Panel 1, shown at once.
   virtual void ShowStatusText(const std::string& /*text*/) {}
-  virtual std::string ReadPanel(int /*panel*/) { return ""; }
   virtual void WritePanel(int /*panel*/, const std::string& /*text*/) {}
   // The connection state the controls show; also writes panel 1.
   virtual void SetConnected(bool /*connected*/) {}

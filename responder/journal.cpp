@@ -2,7 +2,6 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -14,6 +13,7 @@
 
 #include "core/exception.h"
 #include "core/text.h"
+#include "responder/digest.h"
 #include "responder/private_file.h"
 
 namespace replyvane::responder {
@@ -298,23 +298,6 @@ std::string AnsweredJournal::Prune(const std::set<std::string>& on_server,
   }
   return "";
 }
-
-namespace {
-
-std::string Sha256Hex(const std::string& data) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr);
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string result;
-  for (unsigned int i = 0; i < length; ++i) {
-    result += kHex[digest[i] >> 4];
-    result += kHex[digest[i] & 15];
-  }
-  return result;
-}
-
-}  // namespace
 
 std::string HashIdentity(const std::string& message_id, const std::string& date,
                          const std::string& from, const std::string& subject,

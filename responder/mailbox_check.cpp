@@ -87,26 +87,25 @@ bool ResponderJob::Check() {
 }
 
 void ResponderJob::CheckMailbox() {
-  {
-    // Never in the clear for want of a readable mode.
-    const Settings settings = view_.CurrentSettings();
-    RequireKnownMode(settings.pop3_encryption, Server::kPop3);
-    RequireKnownMode(settings.smtp_encryption, Server::kSmtp);
-  }
+  // The connection and the listing run on one reading of the settings.
+  settings_ = view_.CurrentSettings();
+  // Never in the clear for want of a readable mode.
+  RequireKnownMode(settings_.pop3_encryption, Server::kPop3);
+  RequireKnownMode(settings_.smtp_encryption, Server::kSmtp);
   // Read afresh: an unattended check may have answered messages since.
   Notice(journal_.Load());
-  connection_failed_ = "false";
+  connection_failed_ = false;
   view_.ShowBusy(true);
   view_.ShowStatusText("Connecting....");
   if (!ConnectPop3()) {
     view_.SetConnected(false);
     view_.WritePanel(1, "No connected");
-    connection_failed_ = "true";
+    connection_failed_ = true;
     // Rows of an earlier, stopped check were answered already in part;
     // running over them again would answer their senders twice.
     RemoveAllRows();
   }
-  if (connection_failed_ == "false") {
+  if (!connection_failed_) {
     view_.WritePanel(0, "No message selected");
     view_.SetConnected(true);
     message_count_ = pop_->GetMessageCount();
@@ -118,7 +117,7 @@ void ResponderJob::CheckMailbox() {
       ListHeaders(message_count_);
       std::set<std::string> on_server;
       for (const ListedMessage& row : rows_) on_server.insert(row.identity);
-      const int64_t days = view_.CurrentSettings().once_per_sender_days;
+      const int64_t days = settings_.once_per_sender_days;
       Notice(journal_.Prune(
           on_server, ::time(nullptr),
           std::max<int64_t>(days * 24 * 60 * 60, kJournalKeepSeconds),
@@ -132,7 +131,7 @@ void ResponderJob::CheckMailbox() {
 
 bool ResponderJob::ConnectPop3() {
   if (pop_->IsConnected()) pop_->CloseConnection();
-  const Settings settings = view_.CurrentSettings();
+  const Settings& settings = settings_;
   account_scope_ =
       AccountScope(settings.pop3_host, settings.pop3_port, settings.pop3_user);
   journal_.AdoptUnscoped(account_scope_);
@@ -153,10 +152,9 @@ bool ResponderJob::ConnectPop3() {
     pop_->ConnectToHost(settings.read_timeout_seconds * 1000);
     return true;
   } catch (const std::exception& error) {
-    // The host is read again: the settings may have changed in the wait.
-    // The line after the specified text says where and why.
+    // The host tried, and a line that says where and why.
     view_.ConnectFailed(
-        "Could not connect with \"" + view_.CurrentSettings().pop3_host +
+        "Could not connect with \"" + settings.pop3_host +
         "\", check you are on the internet and your settings, username and "
         "password are correct\r\n\r\n" +
         CauseLine(*pop_, error));
@@ -165,7 +163,6 @@ bool ResponderJob::ConnectPop3() {
 }
 
 void ResponderJob::ListHeaders(int32_t count) {
-  const std::string remembered = view_.ReadPanel(1);
   RemoveAllRows();
   view_.WritePanel(0, "No message selected");
   size_t listing_bytes = unique_ids_bytes_;
@@ -191,7 +188,8 @@ void ResponderJob::ListHeaders(int32_t count) {
     rows_.push_back(std::move(row));
     view_.RowAdded(rows_.back());
   }
-  view_.ShowStatusText(remembered);
+  // Panel 1 back to the connection state the counting replaced.
+  view_.SetConnected(true);
 }
 
 void ResponderJob::ReadUniqueIds(int32_t count) {

@@ -4,8 +4,8 @@
 // switched on, DELE; then QUIT, whose reply confirms the deletions). It owns
 // the POP3 and SMTP clients and the messages for the whole life of the program,
 // and the list of waiting messages between a check and its run. It reads its
-// settings from the view at every moment of use and reports everything it does
-// to the view.
+// settings from the view when a check starts and at each message of the run,
+// reports everything it does to the view, and reads nothing else back.
 //
 // Failures: a failed POP3 log-in is reported to the view and the run still
 // follows (with the rows of an earlier check removed). Any other failure
@@ -92,15 +92,11 @@ class ResponderJob {
 
   bool Checking() const { return checking_; }
   int32_t MessageCount() const { return message_count_; }
-  // "true", "false", or empty before the first check.
-  const std::string& ConnectionFailed() const { return connection_failed_; }
+  // True when the POP3 log-in of the last check failed.
+  bool ConnectionFailed() const { return connection_failed_; }
   const std::vector<ListedMessage>& Rows() const { return rows_; }
-
-  mail::POP3& POP() const { return *pop_; }
+  // The SMTP client, for a caller that watches its status.
   mail::SMTP& SMTP() const { return *smtp_; }
-  message::Message& Msg() const { return *msg_; }
-  message::Message& MsgSend() const { return *msg_send_; }
-  message::Message& ForwardMsg() const { return *forward_msg_; }
 
  private:
   void CheckMailbox();
@@ -115,8 +111,8 @@ class ResponderJob {
   // QUIT and its reply: raises DeletionsUnconfirmed when messages were
   // deleted in the run and the server did not confirm it.
   void EndPop3Session();
-  // The response's parts of `settings`, moved out of it.
-  static ResponseText TakeResponseText(Settings& settings);
+  // The response's parts of `settings`.
+  static ResponseText TakeResponseText(const Settings& settings);
   // Configures SMTP from the current settings, connects, sends `msg`, calls
   // `accepted` as soon as the server took it, and closes; the close also
   // when the send fails.
@@ -129,12 +125,14 @@ class ResponderJob {
   std::string Identity(int32_t number, int32_t size,
                        const message::Message& listed);
   // Why the rules keep `listed` from being answered now; empty: answer it.
-  std::string WhyNotAnswered(const ListedMessage& listed,
-                             const Settings& settings);
+  std::string WhyNotAnswered(const ListedMessage& listed);
   // Reports a journal failure (once per text) to the view.
   void Notice(const std::string& text);
 
   JobView& view_;
+  // The settings in use: read from the view when a check starts and again
+  // at each message of its run.
+  Settings settings_;
   std::string lock_path_;
   AnsweredJournal journal_{""};
   // UIDL's ids of this check; nullopt when the server refused UIDL.
@@ -153,7 +151,7 @@ class ResponderJob {
   std::string account_scope_;
   bool checking_ = false;
   int32_t message_count_ = 0;
-  std::string connection_failed_;
+  bool connection_failed_ = false;
   std::vector<ListedMessage> rows_;
 
   std::unique_ptr<mail::POP3> pop_;

@@ -44,7 +44,7 @@ void ResponderJob::ProcessMessages() {
   }
   EndPop3Session();
   view_.SetConnected(false);
-  if (view_.CurrentSettings().auto_reply_rules) {
+  if (settings_.auto_reply_rules) {
     view_.RunFinished(answered_count_, not_answered_count_);
   }
 }
@@ -71,8 +71,8 @@ void ResponderJob::EndPop3Session() {
   if (deleted_count_ > 0) view_.DeletionsConfirmed();
 }
 
-std::string ResponderJob::WhyNotAnswered(const ListedMessage& listed,
-                                         const Settings& settings) {
+std::string ResponderJob::WhyNotAnswered(const ListedMessage& listed) {
+  const Settings& settings = settings_;
   if (settings.auto_reply_rules) {
     std::string reason = NotAnsweredReason(listed.kind, listed.sender_address,
                                            settings.from_address);
@@ -114,8 +114,10 @@ bool ResponderJob::ProcessRow(int row) {
   view_.WritePanel(0, "Processing " + listed.subject);
   view_.ShowBusy(true);
   MessageOutcome outcome;
-  // One reading of the settings serves the rules and the response.
-  Settings settings = view_.CurrentSettings();
+  // One reading per message: a change made in the pause applies to the
+  // next message, and no message is made of two versions of the settings.
+  settings_ = view_.CurrentSettings();
+  const Settings& settings = settings_;
   const JournalEntry* answered = journal_.Find(listed.identity);
   const bool forwarded_before = answered != nullptr && answered->forwarded;
   if (answered != nullptr) {
@@ -124,7 +126,7 @@ bool ResponderJob::ProcessRow(int row) {
     outcome.already_answered = true;
     rows_[size_t(row)].status = kAlreadyAnsweredText;
     view_.RowChanged(row, rows_[size_t(row)]);
-  } else if (std::string why = WhyNotAnswered(listed, settings); !why.empty()) {
+  } else if (std::string why = WhyNotAnswered(listed); !why.empty()) {
     // Still forwarded and deleted, so the owner sees it.
     outcome.not_answered = why;
     ++not_answered_count_;
@@ -148,13 +150,12 @@ bool ResponderJob::ProcessRow(int row) {
     outcome.answered = true;
     ++answered_count_;
   }
-  if (view_.CurrentSettings().forward && !forwarded_before) {
+  if (settings.forward && !forwarded_before) {
     msg_send_->ResetMessage();
     const int number = row + 1;
     if (!pop_->FetchMessage(number, *msg_send_)) {
       RaiseForwardFetchFailure(*pop_, number);
     }
-    settings = view_.CurrentSettings();
     ComposeForward(*forward_msg_, *msg_send_, listed.from,
                    settings.forward_address, settings.from_address,
                    settings.from_name);
@@ -181,19 +182,19 @@ bool ResponderJob::ProcessRow(int row) {
   return true;
 }
 
-ResponseText ResponderJob::TakeResponseText(Settings& settings) {
+ResponseText ResponderJob::TakeResponseText(const Settings& settings) {
   ResponseText response;
-  response.attachment_paths = std::move(settings.attachment_paths);
-  response.body = std::move(settings.response_body);
-  response.from_address = std::move(settings.from_address);
-  response.subject = std::move(settings.subject);
-  response.from_name = std::move(settings.from_name);
+  response.attachment_paths = settings.attachment_paths;
+  response.body = settings.response_body;
+  response.from_address = settings.from_address;
+  response.subject = settings.subject;
+  response.from_name = settings.from_name;
   return response;
 }
 
 void ResponderJob::SendThroughSmtp(message::Message& msg,
                                    const std::function<void()>& accepted) {
-  const Settings settings = view_.CurrentSettings();
+  const Settings& settings = settings_;
   RequireKnownMode(settings.smtp_encryption, Server::kSmtp);
   smtp_->SetAuthenticationType(settings.smtp_authentication);
   smtp_->SetUsername(settings.smtp_user);

@@ -9,6 +9,7 @@
 #include "responder/encryption_settings.h"
 #include "responder/ini_file.h"
 #include "responder/integer_text.h"
+#include "responder/response_lines.h"
 #include "responder/timeout_settings.h"
 
 namespace replyvane::responder {
@@ -83,7 +84,7 @@ Settings ReadSavedSettings(const std::string& folder) {
                  kMaxOncePerSenderDays);
   settings.read_timeout_seconds = ReadTimeoutSeconds(ini);
   if (auto text = ReadResponseFile(response_path)) {
-    settings.response_body = core::SplitLines(*text);
+    settings.response_body = ResponseLinesIn(prefix, *text);
   }
   if (auto entries = ReadAttachFile(attach_path)) {
     settings.attachment_paths = std::move(*entries);

@@ -3,8 +3,8 @@
 // "Reponder", numbered keys), response.dat and attach.dat in the settings
 // folder. Values mean what the settings windows make of them: a port as the
 // numeric box reads its text (1 when it is no number), authentication
-// "None" only for the first choice. The response lines are the file's lines
-// (the windows would also break long lines where the text area wraps).
+// "None" only for the first choice. The response lines are those the window
+// sends, as it saved them (response_lines.h), else the file's own lines.
 #ifndef REPLYVANE_RESPONDER_SETTINGS_FILES_H_
 #define REPLYVANE_RESPONDER_SETTINGS_FILES_H_
 

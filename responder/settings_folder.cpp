@@ -26,6 +26,14 @@ std::string Environment(const char* name) {
 
 }  // namespace
 
+std::string ExecutableDirectory() {
+  std::string path(4096, '\0');
+  ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (n <= 0) return "./";
+  path.resize(size_t(n));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
 FolderEnvironment CurrentFolderEnvironment() {
   FolderEnvironment environment;
   environment.xdg_config_home = Environment("XDG_CONFIG_HOME");

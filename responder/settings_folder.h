@@ -12,6 +12,10 @@
 
 namespace replyvane::responder {
 
+// The folder of the running program (/proc/self/exe), with its trailing
+// "/"; "./" when it cannot be read.
+std::string ExecutableDirectory();
+
 // What the choice depends on besides the executable's folder.
 struct FolderEnvironment {
   std::string xdg_config_home;  // $XDG_CONFIG_HOME; empty when unset

@@ -46,12 +46,6 @@ class ConsoleView : public JobView {
     err_ << "replyvane: " << PrintableField(text) << std::endl;
   }
 
-  void ShowStatusText(const std::string& text) override {
-    if (text == ResponderJob::kBusyText) {
-      out_ << LocalTimeText() << "\tskipped: " << text << std::endl;
-    }
-  }
-
   // A message's line waits for the QUIT that makes its deletion final, so
   // that "deleted" is printed only once the server has said so.
   void MessageDone(const ListedMessage& row,
@@ -135,7 +129,11 @@ int RunUnattendedCheck(const std::string& folder, std::ostream& out,
     ResponderJob job(view);
     job.SetCheckLockPath(lock_path);
     job.SetJournalPath(folder_path + kJournalName);
-    job.Check();
+    if (!job.Check()) {
+      // Another process holds this mailbox's check.
+      out << LocalTimeText() << "\tskipped: " << ResponderJob::kBusyText
+          << std::endl;
+    }
   } catch (const std::exception& failure) {
     view.PrintHeld(false);
     err << "replyvane: " << PrintableField(failure.what()) << std::endl;

@@ -3,7 +3,7 @@
 // over the settings the window saved, under LANG=C, LANG=C.UTF-8 and no
 // LANG at all, against Dovecot and aiosmtpd. The bytes are the same but
 // for the Date (and the Message-ID), and Python's email package reads the
-// texts that were typed.
+// texts that were typed, in the lines the text area shows them.
 #include <QtTest>
 #include <string>
 #include <vector>
@@ -22,9 +22,15 @@ const char kSubject[] =
     "ck";
 // 8-bit and with a comma: an encoded word that keeps the name one name.
 const char kFromName[] = "J\xC3\xB6rg M\xC3\xBCller, B\xC3\xBCro";
+// The last line is longer than the text area is wide: the window breaks it
+// where the area wraps it, and so must --check.
 const char kText[] =
     "Ich bin bis 3. Januar fort \xE2\x80\x93 Gr\xC3\xBC\xC3\x9F"
-    "e.\nBitte schreiben Sie an M\xC3\xBCller.";
+    "e.\nBitte schreiben Sie an M\xC3\xBCller.\nIn dringenden F\xC3\xA4llen "
+    "erreichen Sie das B\xC3\xBC"
+    "ro unter der \xC3\xBC"
+    "blichen Nummer, "
+    "werktags von acht bis siebzehn Uhr, und am Wochenende gar nicht.";
 
 // The message without the lines that differ from one sending to the next.
 std::string WithoutChangingLines(const std::string& data) {
@@ -81,9 +87,12 @@ void CharsetRunTest::TheWindowAndEveryLocaleSendTheSameBytes() {
   QVERIFY(smtp.WaitForMessages(1));
   QVERIFY(responder.Close());  // saves the settings the runs below use
   const std::string from_window = smtp.Messages()[0].data;
+  // What the area shows is what is sent: its lines, the long one broken.
+  const QStringList shown = responder.Form2().Memo1Lines();
+  QVERIFY2(shown.size() > 3, "the long line does not wrap");
   const std::string expected = std::string(kFromName) + "\f" +
                                std::string(kSubject) + "\f" +
-                               std::string(kText) + "\n";
+                               shown.join("\n").toStdString() + "\n";
   QVERIFY2(HeaderValue(from_window, "From").ends_with(" <me@example.com>"),
            from_window.c_str());
   QCOMPARE(Decoded(responder.Dir(), from_window), expected);

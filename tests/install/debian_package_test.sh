@@ -38,6 +38,7 @@ deb=${debs[0]}
 dpkg-deb --contents "$deb" | awk '{print $NF}' >"$tmp/contents"
 expected=(
   ./usr/bin/replyvane
+  ./usr/libexec/replyvane/replyvane-window
   ./usr/share/applications/replyvane.desktop
   ./usr/share/man/man1/replyvane.1.gz
   ./usr/share/doc/replyvane/copyright

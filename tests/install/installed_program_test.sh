@@ -33,13 +33,19 @@ cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" ||
   { cat "$tmp/install.log" >&2; fail "cmake --install"; }
 
 # Everything in its place.
-for file in bin/replyvane share/applications/replyvane.desktop \
+for file in bin/replyvane libexec/replyvane/replyvane-window share/applications/replyvane.desktop \
   share/man/man1/replyvane.1.gz share/doc/replyvane/copyright \
   share/doc/replyvane/changelog.gz lib/systemd/user/replyvane-check.service \
   lib/systemd/user/replyvane-check.timer; do
   [ -f "$prefix/$file" ] || fail "$file not installed"
 done
 [ -x "$prefix/bin/replyvane" ] || fail "bin/replyvane not executable"
+[ -x "$prefix/libexec/replyvane/replyvane-window" ] ||
+  fail "libexec/replyvane/replyvane-window not executable"
+# The unattended check loads no window toolkit.
+if ldd "$prefix/bin/replyvane" | grep -q libQt; then
+  fail "bin/replyvane links Qt"
+fi
 for size in 16 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x${size}/apps/replyvane.png
   [ -f "$icon" ] || fail "no ${size}x${size} icon"

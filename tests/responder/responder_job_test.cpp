@@ -137,7 +137,7 @@ TEST(ResponderJobTest, ListsThenAnswersForwardsAndDeletesLastToFirst) {
   }
   EXPECT_TRUE(job.Rows().empty());
   EXPECT_EQ(job.MessageCount(), 2);
-  EXPECT_EQ(job.ConnectionFailed(), "false");
+  EXPECT_FALSE(job.ConnectionFailed());
   const std::vector<std::string> bodies = smtp.Bodies();
   ASSERT_EQ(bodies.size(), 4u);
   EXPECT_EQ(BodyText(DotUnstuffed(bodies[3])),
@@ -210,7 +210,7 @@ TEST(ResponderJobTest, RefusedConnectIsReportedAndNothingIsSent) {
                 std::to_string(closed) +
                 ": the connection was refused: no server listens on that "
                 "port"});
-  EXPECT_EQ(job.ConnectionFailed(), "true");
+  EXPECT_TRUE(job.ConnectionFailed());
   EXPECT_TRUE(view.outcomes.empty());
 }
 

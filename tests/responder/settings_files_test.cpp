@@ -6,11 +6,13 @@
 
 #include <string>
 
+#include "responder/response_lines.h"
 #include "tests/support/temp_dir.h"
 
 namespace replyvane::responder {
 namespace {
 
+using replyvane::testing::ReadFile;
 using replyvane::testing::TempDir;
 using replyvane::testing::WriteFile;
 
@@ -57,6 +59,34 @@ TEST(SettingsFilesTest, ResponseLinesAndAttachments) {
             (std::vector<std::string>{"/a/b.pdf", "/c d.txt"}));
   EXPECT_FALSE(settings.forward);
   EXPECT_EQ(settings.forward_address, "fw@x");
+}
+
+// The lines the window wrapped are sent only while they belong to the
+// response text; a text edited by hand since, or a cut file, sends its own.
+TEST(SettingsFilesTest, WrappedLinesBelongToTheirText) {
+  TempDir dir("settings");
+  WriteFile(dir.File("Settings.ini"), "[Reponder]\r\n2=me@x\r\n");
+  const std::string text = "A long line to wrap.\r\nShort.";
+  WriteFile(dir.File("response.dat"), text);
+  const std::string folder = dir.Path() + "/";
+  WriteResponseLines(folder + kResponseLinesName, text,
+                     {"A long line ", "to wrap.", "Short."});
+  const std::vector<std::string> wrapped = {"A long line ", "to wrap.",
+                                            "Short."};
+  EXPECT_EQ(ReadSavedSettings(folder).response_body, wrapped);
+  EXPECT_EQ(ResponseLinesIn(folder, text), wrapped);
+
+  const std::vector<std::string> own = {"A long line to wrap.", "Short."};
+  const std::string edited = "Edited.";
+  WriteFile(dir.File("response.dat"), edited);
+  EXPECT_EQ(ReadSavedSettings(folder).response_body,
+            std::vector<std::string>{edited});
+
+  const std::string whole = ReadFile(dir.File(kResponseLinesName));
+  WriteFile(dir.File(kResponseLinesName), whole.substr(0, whole.size() - 3));
+  EXPECT_EQ(ResponseLinesIn(folder, text), own);
+  WriteFile(dir.File(kResponseLinesName), "garbage\r\n");
+  EXPECT_EQ(ResponseLinesIn(folder, text), own);
 }
 
 TEST(SettingsFilesTest, NoSettingsFileIsUnreadableSettings) {
