@@ -1,9 +1,9 @@
 // The connection that moves whole mail messages: it writes a Message as the
 // text of an Internet message (header block, empty line, body in one of the
 // plain, alternative or attachment layouts, every text line dot-stuffed) and
-// reads one from the lines a server sends up to a terminator line, turning
-// MIME parts and UUE/XXE blocks into text parts and attachment files.
-// POP3 and SMTP derive from it and override none of these operations.
+// reads one, through the message reader (message_reader.h), from the lines
+// a server sends up to a terminator line. POP3 and SMTP derive from it and
+// override none of these operations.
 //
 // Failures: connection errors propagate unchanged; header generation errors
 // come from Message::BuildHeaderBlock before any body byte is written.

@@ -1,14 +1,16 @@
-// The reading half of MessageClient: header lines up to the empty line (or a
-// terminator), then body lines up to the terminator, handing every part to
-// the part decoder that recognises its first line. Text parts are collected
-// in memory; attachment data streams from the connection through the
-// decoder (which writes in blocks) into a new temporary file.
+// The message reader: header lines up to the empty line (or a terminator),
+// then body lines up to the terminator, handing every part to the part
+// decoder that recognises its first line. Text parts are collected in
+// memory; attachment data streams from the source through the decoder
+// (which writes in blocks) into a new temporary file.
 //
 // Reading is lenient about the message's own content and strict about the
-// connection: a part that cannot be decoded keeps what was decoded and its
-// raw text, and reading goes on to the terminator, so the connection stays
-// in step. Connection failures, the reception limits (core/reception_limits.h)
-// and local file failures end the read.
+// source: a part that cannot be decoded keeps what was decoded and its raw
+// text, and reading goes on to the terminator, so a connection stays in
+// step. Source failures, the reception limits (core/reception_limits.h) and
+// local file failures end the read.
+#include "mail/message_reader.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,15 +20,18 @@
 #include <vector>
 
 #include "core/exception.h"
+#include "core/file_stream.h"
 #include "core/memory_stream.h"
 #include "core/reception_limits.h"
 #include "core/text.h"
+#include "mail/connection_lines.h"
 #include "mail/message_client.h"
+#include "mail/stream_lines.h"
 #include "mail/temp_file.h"
 #include "message/coder_registry.h"
 #include "message/message_decoder.h"
+#include "message/read_memory_stream.h"
 #include "net/exceptions.h"
-#include "net/tcp_stream.h"
 #include "net/work_scope.h"
 
 namespace replyvane::mail {
@@ -55,29 +60,6 @@ bool IsContentFailure(const core::Exception& failure) {
            Is<core::StreamError>(failure));
 }
 
-// The longest piece of a line reception takes at once: the connection's
-// line limit, or the default when it sets none, so no line grows unbounded.
-int32_t PieceLength(const net::TCPConnection& connection) {
-  return connection.MaxLineLength() > 0 ? connection.MaxLineLength()
-                                        : core::kDefaultMaxLineLength;
-}
-
-// Sets the connection's action for over-long lines for one read.
-class LineActionScope {
- public:
-  LineActionScope(net::TCPConnection& connection, net::MaxLineAction action)
-      : connection_(connection), saved_(connection.MaxLineAction()) {
-    connection_.SetMaxLineAction(action);
-  }
-  ~LineActionScope() { connection_.SetMaxLineAction(saved_); }
-  LineActionScope(const LineActionScope&) = delete;
-  LineActionScope& operator=(const LineActionScope&) = delete;
-
- private:
-  net::TCPConnection& connection_;
-  net::MaxLineAction saved_;
-};
-
 // One piece of a received line. A line over the line limit arrives in
 // pieces; only a whole line can be a terminator, a boundary or the start of
 // a part, so a "." inside a long line never ends the message.
@@ -88,28 +70,21 @@ struct LinePiece {
   bool Whole() const { return !continued && !cut; }
 };
 
-// Reads the message's lines from the connection in pieces.
+// Reads the message's lines from the source in pieces.
 class MessageLines {
  public:
-  explicit MessageLines(net::TCPConnection& connection)
-      : connection_(connection) {}
+  explicit MessageLines(LineSource& source) : source_(source) {}
 
   LinePiece Next() {
-    LineActionScope split(connection_, net::maSplit);
     LinePiece piece;
     piece.continued = cut_before_;
-    piece.text = connection_.ReadTextLine("\n", -1, PieceLength(connection_));
-    // An unterminated last line means the peer closed inside the message;
-    // it must not pass for the empty line that ends a header block.
-    if (piece.text.empty() && connection_.LastLineTimedOut()) {
-      throw net::ConnClosedGracefully();
-    }
-    piece.cut = cut_before_ = connection_.LastLineSplit();
+    piece.text = source_.ReadPiece(piece.cut);
+    cut_before_ = piece.cut;
     return piece;
   }
 
  private:
-  net::TCPConnection& connection_;
+  LineSource& source_;
   bool cut_before_ = false;
 };
 
@@ -172,27 +147,30 @@ void KeepRawLines(MessageLines& lines, const std::string& terminator,
   }
 }
 
-// The connection as the source of a part decoder. Lines come whole: a line
-// over the line limit raises ReadLnMaxLineLengthExceeded and stays unread,
-// for the raw text to take it in pieces. A line cut off by the peer's close
-// is an error here, not the end of the source: a message ends only at its
-// terminator, so a truncated part must not pass for a whole one.
+// The line source as the stream a part decoder reads. Lines come whole: a
+// line over the piece length raises ReadLnMaxLineLengthExceeded and stays
+// unread, for the raw text to take it in pieces. A line cut off by the end
+// of the source is an error here, not the end of the part: a message ends
+// only at its terminator, so a truncated part must not pass for a whole one.
 //
 // It keeps what a failure leaves unstored: the lines of the part header
 // being read, or else the last line read (the one being decoded).
-class PartSource : public net::TCPStream {
+class PartSource final : public core::Stream {
  public:
-  using net::TCPStream::TCPStream;
+  explicit PartSource(LineSource& source) : source_(source) {}
 
   bool ReadLine(std::string& line, int64_t) override {
     last_line_.reset();
-    LineActionScope whole(Connection(), net::maException);
-    line = Connection().ReadTextLine("\n", -1, PieceLength(Connection()));
-    if (Connection().LastLineTimedOut()) throw net::ConnClosedGracefully();
+    line = source_.ReadWholeLine();
     if (recording_) header_lines_.push_back(line);
     last_line_ = line;
     return true;
   }
+  // Decoders read lines only.
+  size_t Read(void*, size_t) override { return 0; }
+  size_t Write(const void*, size_t) override { return 0; }
+  int64_t Seek(int64_t, core::SeekOrigin) override { return -1; }
+  const char* ClassName() const override { return "PartSource"; }
 
   // Part header lines are recorded between these two calls.
   void StartHeader() {
@@ -210,6 +188,7 @@ class PartSource : public net::TCPStream {
   }
 
  private:
+  LineSource& source_;
   bool recording_ = false;
   std::vector<std::string> header_lines_;
   std::optional<std::string> last_line_;
@@ -327,14 +306,9 @@ bool ReadParts(Message& msg, std::unique_ptr<MessageDecoder> decoder,
 
 }  // namespace
 
-MessageClient::MessageClient() = default;
-MessageClient::~MessageClient() = default;
-
-std::string MessageClient::ReadHeader(Message& msg,
-                                      const std::string& alt_terminator) {
-  net::WorkScope work(*this, net::wmRead, 0);
-  WholeReplyScope whole(*this);
-  MessageLines lines(*this);
+std::string ReadMessageHeader(LineSource& source, Message& msg,
+                              const std::string& alt_terminator) {
+  MessageLines lines(source);
   size_t line_count = 0;
   size_t bytes = 0;
   LinePiece line;
@@ -358,17 +332,16 @@ std::string MessageClient::ReadHeader(Message& msg,
   return line.text;
 }
 
-void MessageClient::ReadBody(Message& msg, const std::string& terminator) {
-  net::WorkScope work(*this, net::wmRead, 0);
-  WholeReplyScope whole(*this);
-  MessageLines lines(*this);
+void ReadMessageBody(LineSource& source, Message& msg,
+                     const std::string& terminator) {
+  MessageLines lines(source);
   TextBudget budget;
   if (msg.NoDecode()) {
     KeepRawLines(lines, terminator, msg.Body(), budget);
     return;
   }
-  // Decoders read the lines of their parts from the connection through it.
-  PartSource source(*this);
+  // Decoders read the lines of their parts from the source through it.
+  PartSource parts(source);
   for (;;) {
     LinePiece line = lines.Next();
     if (line.Whole() && line.text == terminator) return;
@@ -379,16 +352,53 @@ void MessageClient::ReadBody(Message& msg, const std::string& terminator) {
       continue;
     }
     try {
-      if (ReadParts(msg, std::move(decoder), source, budget)) return;
+      if (ReadParts(msg, std::move(decoder), parts, budget)) return;
     } catch (const core::Exception& failure) {
       if (!IsContentFailure(failure)) throw;
       // The part's raw text from the failure on, to the terminator.
       std::vector<std::string>& raw =
-          KeepUndecoded(msg, source.UnstoredLines(), budget);
+          KeepUndecoded(msg, parts.UnstoredLines(), budget);
       KeepRawLines(lines, terminator, raw, budget);
       return;
     }
   }
+}
+
+namespace {
+
+void ReadWholeMessage(core::Stream& stream, Message& msg) {
+  StreamLines lines(stream);
+  if (ReadMessageHeader(lines, msg).empty()) ReadMessageBody(lines, msg);
+}
+
+}  // namespace
+
+void ReadMessageText(std::string_view text, Message& msg) {
+  message::ReadMemoryStream stream(text);
+  ReadWholeMessage(stream, msg);
+}
+
+void ReadMessageFile(const std::string& path, Message& msg) {
+  core::FileStream file(path, core::FileMode::kOpenRead);
+  ReadWholeMessage(file, msg);
+}
+
+MessageClient::MessageClient() = default;
+MessageClient::~MessageClient() = default;
+
+std::string MessageClient::ReadHeader(Message& msg,
+                                      const std::string& alt_terminator) {
+  net::WorkScope work(*this, net::wmRead, 0);
+  WholeReplyScope whole(*this);
+  ConnectionLines lines(*this);
+  return ReadMessageHeader(lines, msg, alt_terminator);
+}
+
+void MessageClient::ReadBody(Message& msg, const std::string& terminator) {
+  net::WorkScope work(*this, net::wmRead, 0);
+  WholeReplyScope whole(*this);
+  ConnectionLines lines(*this);
+  ReadMessageBody(lines, msg, terminator);
 }
 
 }  // namespace replyvane::mail
