@@ -6,6 +6,7 @@
 #include "core/exception.h"
 #include "core/text.h"
 #include "mail/command_line.h"
+#include "mail/sasl.h"
 #include "message/encoder.h"
 #include "message/mime_coder.h"
 
@@ -145,20 +146,9 @@ bool SMTP::IsAuthSchemeAvailable(mail::AuthenticationType type) const {
 bool SMTP::Authenticate() {
   bool ran = false;
   if (auth_type_ == mail::AuthenticationType::atLogin) {
-    if (Announced("LOGIN")) {
-      SendCommand("AUTH LOGIN", {334});
-      SendCommand(message::EncodeTextOnce<message::EncoderMIME>(username_),
-                  {334});
-      SendCommand(message::EncodeTextOnce<message::EncoderMIME>(password_),
-                  {235});
-    } else if (Announced("PLAIN")) {
-      // RFC 4616: no authorization identity, the user, the password.
-      const std::string response =
-          std::string(1, '\0') + username_ + std::string(1, '\0') + password_;
-      SendCommand("AUTH PLAIN " +
-                      message::EncodeTextOnce<message::EncoderMIME>(response),
-                  {235});
-    } else {
+    std::unique_ptr<SaslMechanism> mechanism =
+        PasswordMechanism(supported_auth_schemes_, username_, password_);
+    if (mechanism == nullptr) {
       std::string offered;
       for (const std::string& scheme : supported_auth_schemes_) {
         offered += (offered.empty() ? "" : " ") + scheme;
@@ -168,10 +158,37 @@ bool SMTP::Authenticate() {
           (offered.empty() ? std::string("it announces none")
                            : "it announces " + offered));
     }
+    RunSasl(*mechanism);
     ran = true;
   }
   authentication_done_ = true;
   return ran;
+}
+
+void SMTP::RunSasl(SaslMechanism& mechanism) {
+  // 334 while the mechanism has more to say, 235 for the reply to its
+  // last word (RFC 4954); a response travels in base64.
+  auto expected = [&] {
+    return std::vector<int16_t>{int16_t(mechanism.Complete() ? 235 : 334)};
+  };
+  std::string command = std::string("AUTH ") + mechanism.Name();
+  if (const std::optional<std::string> initial = mechanism.InitialResponse()) {
+    command += " " + message::EncodeTextOnce<message::EncoderMIME>(*initial);
+  }
+  SendCommand(command, expected());
+  while (!mechanism.Complete()) {
+    const std::vector<std::string>& text = LastReply().Text();
+    std::string challenge = text.empty() ? "" : text.front();
+    try {
+      challenge = message::DecoderMIME().DecodeText(challenge);
+    } catch (const core::Exception&) {
+      // Not base64 ("334 x"): the password mechanisms do not read it, and
+      // a mechanism that does gets the text as it came.
+    }
+    const std::string response = message::EncodeTextOnce<message::EncoderMIME>(
+        mechanism.Respond(challenge));
+    SendCommand(response, expected());
+  }
 }
 
 void SMTP::SendMessage(message::Message& msg) {

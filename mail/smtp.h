@@ -16,6 +16,8 @@
 
 namespace replyvane::mail {
 
+class SaslMechanism;
+
 enum class AuthenticationType { atNone, atLogin };
 
 class SMTP : public MessageClient {
@@ -65,9 +67,9 @@ class SMTP : public MessageClient {
   // True for atLogin when the server announced LOGIN or PLAIN.
   virtual bool IsAuthSchemeAvailable(mail::AuthenticationType type) const;
   // For atLogin: AUTH LOGIN when announced, else AUTH PLAIN (RFC 4616) when
-  // announced (true); neither raises core::Exception ("The SMTP server
-  // offers no log-in method that Replyvane knows: …"). Nothing for atNone
-  // (false). Marks the connection authenticated only when it returns.
+  // announced (true; see sasl.h); neither raises core::Exception ("The SMTP
+  // server offers no log-in method that Replyvane knows: …"). Nothing for
+  // atNone (false). Marks the connection authenticated only when it returns.
   virtual bool Authenticate();
   // One mail transaction for `msg`. Stores MailAgent as X-Mailer in the
   // message's extra headers (the message keeps it).
@@ -91,6 +93,9 @@ class SMTP : public MessageClient {
   [[noreturn]] void RaiseNoStartTLS();
   void ReadAuthSchemes();
   bool Announced(const std::string& scheme) const;
+  // AUTH with `mechanism` to its end (sasl.h); a refused step raises
+  // net::ProtocolReplyError.
+  void RunSasl(SaslMechanism& mechanism);
 
   std::string username_;
   std::string password_;
