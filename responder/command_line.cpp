@@ -80,7 +80,8 @@ std::string UsageText() {
          "it,\n"
          "                  2 when the settings cannot be read.\n"
          "  --settings DIR  the folder of Settings.ini, response.dat and\n"
-         "                  attach.dat (default: ~/.config/replyvane, or beside\n"
+         "                  attach.dat (default: ~/.config/replyvane, or "
+         "beside\n"
          "                  a portable copy of the program)\n"
          "  --help          show this text\n"
          "  --version       show the version\n";

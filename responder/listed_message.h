@@ -10,12 +10,21 @@
 
 namespace replyvane::responder {
 
+// One message of a mailbox as its source finds it again within a session
+// (mailbox_source.h): for POP3 its message number and its UIDL (empty when
+// the server has none).
+struct MessageRef {
+  int32_t number = 0;
+  std::string unique_id;
+};
+
 struct ListedMessage {
+  MessageRef ref;
   std::string subject;
   std::string from;  // what could be read of the From header
   std::string to;    // the recipients as text
   message::DateTime date = 0;
-  int32_t size = 0;  // as LIST n answered it (-1 when it could not tell)
+  int32_t size = 0;  // as the server gave it (-1 when it could not tell)
   // Where the response goes: the From in header form, or the best address
   // the message names; empty when it names none.
   std::string reply_to;

@@ -1,6 +1,6 @@
-// The mailbox check: POP3 log-in with the current settings, one listed
-// message per waiting message, then the response run. Only a failed connect
-// is handled here; any other failure ends the check and leaves the
+// The mailbox check: log-in to the mailbox with the current settings, one
+// listed message per waiting message, then the response run. Only a failed
+// connect is handled here; any other failure ends the check and leaves the
 // connection and the rows as they are.
 #include <time.h>
 
@@ -11,7 +11,6 @@
 
 #include "core/reception_limits.h"
 #include "core/text.h"
-#include "mail/pop3.h"
 #include "mail/smtp.h"
 #include "message/header_words.h"
 #include "message/message.h"
@@ -36,10 +35,7 @@ std::string ListedSender(const message::Message& msg) {
 
 ResponderJob::ResponderJob(JobView& view)
     : view_(view), listing_budget_(kMaxListingBytes) {
-  pop_ = std::make_unique<mail::POP3>();
-  pop_->SetMaxLineAction(net::maException);
-  pop_->SetRecvBufferSize(1024);
-  pop_->SetAPOP(false);
+  source_ = std::make_unique<Pop3Source>();
 
   smtp_ = std::make_unique<mail::SMTP>();
   smtp_->SetMaxLineAction(net::maException);
@@ -97,7 +93,7 @@ void ResponderJob::CheckMailbox() {
   connection_failed_ = false;
   view_.ShowBusy(true);
   view_.ShowStatusText("Connecting....");
-  if (!ConnectPop3()) {
+  if (!OpenMailbox()) {
     view_.SetConnected(false);
     view_.WritePanel(1, "No connected");
     connection_failed_ = true;
@@ -108,13 +104,15 @@ void ResponderJob::CheckMailbox() {
   if (!connection_failed_) {
     view_.WritePanel(0, "No message selected");
     view_.SetConnected(true);
-    message_count_ = pop_->GetMessageCount();
+    size_t listing_bytes = 0;
+    const std::vector<MessageRef> refs =
+        source_->List(listing_budget_, listing_bytes);
+    message_count_ = int32_t(refs.size());
     if (message_count_ < 1) {
       view_.ShowStatusText("No messages found");
       RemoveAllRows();
     } else {
-      ReadUniqueIds(message_count_);
-      ListHeaders(message_count_);
+      ListHeaders(refs, listing_bytes);
       std::set<std::string> on_server;
       for (const ListedMessage& row : rows_) on_server.insert(row.identity);
       const int64_t days = settings_.once_per_sender_days;
@@ -129,56 +127,38 @@ void ResponderJob::CheckMailbox() {
   ProcessMessages();
 }
 
-bool ResponderJob::ConnectPop3() {
-  if (pop_->IsConnected()) pop_->CloseConnection();
+bool ResponderJob::OpenMailbox() {
   const Settings& settings = settings_;
   account_scope_ =
       AccountScope(settings.pop3_host, settings.pop3_port, settings.pop3_user);
   journal_.AdoptUnscoped(account_scope_);
-  pop_->SetHost(settings.pop3_host);
-  pop_->SetPort(settings.pop3_port);
-  pop_->SetUsername(settings.pop3_user);
-  pop_->SetPassword(settings.pop3_password);
-  pop_->SetTLSMode(settings.pop3_encryption.mode);
-  pop_->SetTLSFingerprint(settings.pop3_encryption.fingerprint);
-  pop_->SetReadTimeout(settings.read_timeout_seconds * 1000);
-  if (std::string none = NoServerText("POP3", settings.pop3_host);
-      !none.empty()) {
-    view_.ConnectFailed(none);
+  if (std::string failure = source_->Open(settings); !failure.empty()) {
+    view_.ConnectFailed(failure);
     return false;
   }
-  try {
-    // A host that never answers is given as long as a silent server.
-    pop_->ConnectToHost(settings.read_timeout_seconds * 1000);
-    return true;
-  } catch (const std::exception& error) {
-    // The host tried, and a line that says where and why.
-    view_.ConnectFailed(
-        "Could not connect with \"" + settings.pop3_host +
-        "\", check you are on the internet and your settings, username and "
-        "password are correct\r\n\r\n" +
-        CauseLine(*pop_, error));
-    return false;
-  }
+  return true;
 }
 
-void ResponderJob::ListHeaders(int32_t count) {
+void ResponderJob::ListHeaders(const std::vector<MessageRef>& refs,
+                               size_t listing_bytes) {
   RemoveAllRows();
   view_.WritePanel(0, "No message selected");
-  size_t listing_bytes = unique_ids_bytes_;
+  const int32_t count = int32_t(refs.size());
   for (int32_t n = 1; n <= count; ++n) {
+    const MessageRef& ref = refs[size_t(n - 1)];
     view_.ShowStatusText(core::Format("Messsage %d of %d", n, count));
     view_.ProcessEvents();
     msg_->ResetMessage();
-    pop_->FetchHeader(n, *msg_);
+    const int32_t size = source_->FetchHeader(ref, *msg_);
     ListedMessage row;
+    row.ref = ref;
     row.subject = ListedField(msg_->Subject());
     row.from = ListedField(ListedSender(*msg_));
     row.to = ListedField(msg_->Recipients().AddressesText());
     row.date = msg_->Date();
-    row.size = pop_->GetMessageSize(n);
+    row.size = size;
     row.reply_to = message::ReplyRecipient(*msg_);
-    row.identity = Identity(n, row.size, *msg_);
+    row.identity = Identity(ref, row.size, *msg_);
     row.sender_address = message::BestSenderAddress(*msg_);
     CapSender(row);
     row.kind = ClassifyMessage(msg_->Headers(), row.sender_address);
@@ -192,34 +172,10 @@ void ResponderJob::ListHeaders(int32_t count) {
   view_.SetConnected(true);
 }
 
-void ResponderJob::ReadUniqueIds(int32_t count) {
-  // One UIDL for the whole mailbox keeps the dialogue shortest: its listing
-  // holds one line a message, as many as STAT counted, and a few more are
-  // let pass; the ids count towards the listing's budget.
-  unique_ids_.reset();
-  unique_ids_bytes_ = 0;
-  // An id line costs the map at least kUidlLineBytes, which bounds the
-  // lines whatever count a server claims.
-  const size_t lines = std::min(size_t(count) + kUidlSpareLines,
-                                listing_budget_ / kUidlLineBytes);
-  unique_ids_ = pop_->GetUniqueIds(std::max(core::kMaxReplyLines, lines));
-  if (!unique_ids_) return;
-  for (const auto& [number, id] : *unique_ids_) {
-    unique_ids_bytes_ += kUidlLineBytes + id.size();
-  }
-  if (unique_ids_bytes_ > listing_budget_)
-    throw ListingTooLarge(count, listing_budget_);
-}
-
-std::string ResponderJob::Identity(int32_t number, int32_t size,
+std::string ResponderJob::Identity(const MessageRef& ref, int32_t size,
                                    const message::Message& listed) {
   const std::string& scope = account_scope_;
-  std::string id;
-  if (unique_ids_) {
-    auto found = unique_ids_->find(number);
-    if (found != unique_ids_->end()) id = found->second;
-  }
-  if (!id.empty()) return scope + "/uidl:" + id;
+  if (!ref.unique_id.empty()) return scope + "/uidl:" + ref.unique_id;
   const message::HeaderList& headers = listed.Headers();
   return scope + "/" +
          HashIdentity(headers.ValueOf("Message-ID"), headers.ValueOf("Date"),
@@ -234,13 +190,10 @@ void ResponderJob::Notice(const std::string& text) {
 }
 
 void ResponderJob::Disconnect() {
-  if (pop_->IsConnected()) {
-    try {
-      pop_->ResetMailbox();
-    } catch (const std::exception&) {
+  if (source_->IsOpen()) {
+    if (!source_->Abandon()) {
       view_.ShowStatusText("Your POP server doesn't have Reset feature");
     }
-    pop_->CloseConnection();
     view_.SetConnected(false);
     RemoveAllRows();
   }

@@ -1,17 +1,19 @@
-// The responder's job, apart from any window: the mailbox check (POP3
-// log-in, one listed message per waiting message) and the response run
-// (for every listed message, last to first: the response, the forward when
-// switched on, DELE; then QUIT, whose reply confirms the deletions). It owns
-// the POP3 and SMTP clients and the messages for the whole life of the program,
+// The responder's job, apart from any window: the mailbox check (log-in to
+// the mailbox source, one listed message per waiting message) and the
+// response run (for every listed message, last to first: the response, the
+// forward when switched on, the message disposed of; then the end of the
+// session, which makes the dispositions hold). It owns the mailbox source
+// (POP3: pop3_source.h), the SMTP client and the messages for the whole life
+// of the program,
 // and the list of waiting messages between a check and its run. It reads its
 // settings from the view when a check starts and at each message of the run,
 // reports everything it does to the view, and reads nothing else back.
 //
-// Failures: a failed POP3 log-in is reported to the view and the run still
+// Failures: a failed log-in is reported to the view and the run still
 // follows (with the rows of an earlier check removed). Any other failure
 // (a refused or dropped connection, a -ERR, a refused SMTP command, an
 // attachment that cannot be read) raises and ends the check where it
-// arose: the rows still ahead and the POP3 connection stay as they are.
+// arose: the rows still ahead and the mailbox session stay as they are.
 // Nothing about a message's own content stops the run.
 //
 // Not thread-safe: one thread drives it; the view may re-enter it through
@@ -21,9 +23,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,9 +32,10 @@
 #include "responder/job_view.h"
 #include "responder/journal.h"
 #include "responder/listed_message.h"
+#include "responder/mailbox_source.h"
+#include "responder/pop3_source.h"
 
 namespace replyvane::mail {
-class POP3;
 class SMTP;
 }  // namespace replyvane::mail
 namespace replyvane::message {
@@ -42,12 +43,6 @@ class Message;
 }  // namespace replyvane::message
 
 namespace replyvane::responder {
-
-// The POP3 server did not confirm at QUIT the deletions of a run.
-class DeletionsUnconfirmed : public core::Exception {
- public:
-  using core::Exception::Exception;
-};
 
 class ResponderJob {
  public:
@@ -78,21 +73,25 @@ class ResponderJob {
   // The answered-message journal's file (see journal.h); without one the
   // journal lives in memory for the life of the job.
   void SetJournalPath(std::string path) { journal_ = AnsweredJournal(path); }
+  // The mailbox the checks read; a POP3 source (pop3_source.h) unless
+  // another is set here before the first check.
+  void SetMailboxSource(std::unique_ptr<MailboxSource> source) {
+    source_ = std::move(source);
+  }
   // What the rows of one check may hold in all (listed_fields.h); tests
   // set a small one.
   void SetListingBudget(size_t bytes) { listing_budget_ = bytes; }
-  // Ends an open POP3 conversation without making its deletions final
-  // (RSET, QUIT) and forgets the listed messages.
+  // Ends an open mailbox session without making its dispositions hold
+  // (POP3: RSET, QUIT) and forgets the listed messages.
   void Disconnect();
 
-  // Lists messages 1..count (TOP n 0 and LIST n each).
-  void ListHeaders(int32_t count);
-  // The response run over the listed messages, last to first; then QUIT.
+  // The response run over the listed messages, last to first; then the
+  // end of the session.
   void ProcessMessages();
 
   bool Checking() const { return checking_; }
   int32_t MessageCount() const { return message_count_; }
-  // True when the POP3 log-in of the last check failed.
+  // True when the mailbox log-in of the last check failed.
   bool ConnectionFailed() const { return connection_failed_; }
   const std::vector<ListedMessage>& Rows() const { return rows_; }
   // The SMTP client, for a caller that watches its status.
@@ -100,17 +99,20 @@ class ResponderJob {
 
  private:
   void CheckMailbox();
-  // Closes a connection left open, logs in with the current settings;
-  // false after reporting any failure of the connect.
-  bool ConnectPop3();
+  // Logs in to the mailbox with the current settings; false after
+  // reporting any failure of the connect.
+  bool OpenMailbox();
+  // Reads the header of every listed message into a row.
+  // `listing_bytes`: what the listing took of the budget already.
+  void ListHeaders(const std::vector<MessageRef>& refs, size_t listing_bytes);
   void RemoveAllRows();
   void RemoveRow(int index);
   // False when the row is gone: the list was emptied while pending input
   // was served.
   bool ProcessRow(int row);
-  // QUIT and its reply: raises DeletionsUnconfirmed when messages were
-  // deleted in the run and the server did not confirm it.
-  void EndPop3Session();
+  // Ends the session; raises (POP3: DeletionsUnconfirmed) when the server
+  // did not confirm the dispositions of the run.
+  void EndSession();
   // The response's parts of `settings`.
   static ResponseText TakeResponseText(const Settings& settings);
   // Configures SMTP from the current settings, connects, sends `msg`, calls
@@ -118,11 +120,9 @@ class ResponderJob {
   // when the send fails.
   void SendThroughSmtp(message::Message& msg,
                        const std::function<void()>& accepted);
-  // Asks the server for the unique ids of `count` messages (UIDL).
-  void ReadUniqueIds(int32_t count);
   // The identity of a listed message within the account: its UIDL or, where
   // the server gives none, a hash of its listed header fields and size.
-  std::string Identity(int32_t number, int32_t size,
+  std::string Identity(const MessageRef& ref, int32_t size,
                        const message::Message& listed);
   // Why the rules keep `listed` from being answered now; empty: answer it.
   std::string WhyNotAnswered(const ListedMessage& listed);
@@ -135,14 +135,7 @@ class ResponderJob {
   Settings settings_;
   std::string lock_path_;
   AnsweredJournal journal_{""};
-  // UIDL's ids of this check; nullopt when the server refused UIDL.
-  std::optional<std::map<int, std::string>> unique_ids_;
-  size_t unique_ids_bytes_ = 0;
   size_t listing_budget_;
-  // Lines a UIDL listing may hold beyond the count STAT gave.
-  static constexpr size_t kUidlSpareLines = 16;
-  // What a UIDL id costs beside its text (map node, number, string).
-  static constexpr size_t kUidlLineBytes = 80;
   int answered_count_ = 0;
   int not_answered_count_ = 0;
   int deleted_count_ = 0;
@@ -154,7 +147,7 @@ class ResponderJob {
   bool connection_failed_ = false;
   std::vector<ListedMessage> rows_;
 
-  std::unique_ptr<mail::POP3> pop_;
+  std::unique_ptr<MailboxSource> source_;
   std::unique_ptr<mail::SMTP> smtp_;
   std::unique_ptr<message::Message> msg_;
   std::unique_ptr<message::Message> msg_send_;

@@ -1,13 +1,13 @@
 // The response run: for every listed message, last to first, the response
-// to its sender, the forward when switched on, DELE and the row's removal,
-// and the pause; then QUIT. No failure is handled here: the first one ends
-// the run and leaves the rows still ahead, the status texts and the POP3
-// connection as they are. A message that names nobody to answer is passed
+// to its sender, the forward when switched on, the message disposed of
+// (POP3: DELE) and the row's removal, and the pause; then the end of the
+// session (POP3: QUIT). No failure is handled here: the first one ends the
+// run and leaves the rows still ahead, the status texts and the mailbox
+// session as they are. A message that names nobody to answer is passed
 // over and stays on the server.
 #include <time.h>
 
 #include "core/text.h"
-#include "mail/pop3.h"
 #include "mail/smtp.h"
 #include "message/message.h"
 #include "net/exceptions.h"
@@ -17,24 +17,6 @@
 
 namespace replyvane::responder {
 
-namespace {
-
-// Raised when the server refuses the RETR of a message to forward: sending
-// a forward without the message and then deleting it would lose the mail.
-[[noreturn]] void RaiseForwardFetchFailure(mail::POP3& pop, int number) {
-  std::string reply;
-  for (const std::string& line : pop.LastReply().Text()) {
-    if (!reply.empty()) reply += ' ';
-    reply += line;
-  }
-  throw net::ProtocolReplyError(
-      pop.LastReply().NumericCode(),
-      core::Format("Could not retrieve message %d to forward it: %s", number,
-                   core::Trim(reply).c_str()));
-}
-
-}  // namespace
-
 void ResponderJob::ProcessMessages() {
   answered_count_ = 0;
   not_answered_count_ = 0;
@@ -42,31 +24,19 @@ void ResponderJob::ProcessMessages() {
   for (int row = int(rows_.size()) - 1; row >= 0; --row) {
     if (!ProcessRow(row)) break;
   }
-  EndPop3Session();
+  EndSession();
   view_.SetConnected(false);
   if (settings_.auto_reply_rules) {
     view_.RunFinished(answered_count_, not_answered_count_);
   }
 }
 
-void ResponderJob::EndPop3Session() {
-  const std::string host = pop_->Host();
+void ResponderJob::EndSession() {
   try {
-    pop_->Quit();
-  } catch (const std::exception& failure) {
+    source_->Finish();
+  } catch (...) {
     view_.SetConnected(false);
-    if (deleted_count_ == 0) return;  // nothing was waiting on the QUIT
-    std::string reason = core::Trim(core::BlankLineBreaks(failure.what()));
-    while (!reason.empty() && reason.back() == '.') reason.pop_back();
-    throw DeletionsUnconfirmed(core::Format(
-        "The POP3 server %s did not confirm the deletions at QUIT: %s. %s "
-        "may still be on the server; none will be answered again",
-        host.c_str(), reason.c_str(),
-        deleted_count_ == 1
-            ? "The message deleted in this run"
-            : core::Format("The %d messages deleted in this run",
-                           deleted_count_)
-                  .c_str()));
+    throw;
   }
   if (deleted_count_ > 0) view_.DeletionsConfirmed();
 }
@@ -152,10 +122,7 @@ bool ResponderJob::ProcessRow(int row) {
   }
   if (settings.forward && !forwarded_before) {
     msg_send_->ResetMessage();
-    const int number = row + 1;
-    if (!pop_->FetchMessage(number, *msg_send_)) {
-      RaiseForwardFetchFailure(*pop_, number);
-    }
+    source_->Fetch(listed.ref, *msg_send_);
     ComposeForward(*forward_msg_, *msg_send_, listed.from,
                    settings.forward_address, settings.from_address,
                    settings.from_name);
@@ -169,7 +136,7 @@ bool ResponderJob::ProcessRow(int row) {
     });
     outcome.forwarded = true;
   }
-  if (pop_->DeleteMessage(row + 1)) {
+  if (source_->Dispose(listed.ref)) {
     outcome.deleted = true;
     ++deleted_count_;
     RemoveRow(row);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "mail/message_reader.h"
 #include "responder/check_lock.h"
 #include "tests/message/scoped_codeset.h"
 #include "tests/support/mail_scripts.h"
@@ -307,6 +308,96 @@ TEST(ResponderJobTest, AHostileListingIsBounded) {
                 "after 3 messages; the check was stopped");
     }
   }
+}
+
+// A mailbox in memory that records what the job asks of it.
+class MemoryMailbox : public MailboxSource {
+ public:
+  struct Stored {
+    MessageRef ref;
+    std::string text;
+  };
+  std::vector<Stored> messages;
+  std::vector<std::string> calls;
+
+  std::string Open(const Settings&) override {
+    calls.push_back("open");
+    open_ = true;
+    return "";
+  }
+  bool IsOpen() override { return open_; }
+  std::vector<MessageRef> List(size_t, size_t& used) override {
+    used = 0;
+    std::vector<MessageRef> refs;
+    for (const Stored& stored : messages) refs.push_back(stored.ref);
+    return refs;
+  }
+  int32_t FetchHeader(const MessageRef& ref, message::Message& msg) override {
+    calls.push_back("header " + std::to_string(ref.number));
+    const std::string& text = Find(ref).text;
+    mail::ReadMessageText(text.substr(0, text.find("\r\n\r\n") + 4), msg);
+    return int32_t(text.size());
+  }
+  void Fetch(const MessageRef& ref, message::Message& msg) override {
+    calls.push_back("fetch " + std::to_string(ref.number));
+    mail::ReadMessageText(Find(ref).text, msg);
+  }
+  bool Dispose(const MessageRef& ref) override {
+    calls.push_back("dispose " + std::to_string(ref.number) + " " +
+                    ref.unique_id);
+    return true;
+  }
+  void Finish() override {
+    calls.push_back("finish");
+    open_ = false;
+  }
+  bool Abandon() override {
+    calls.push_back("abandon");
+    open_ = false;
+    return true;
+  }
+
+ private:
+  const Stored& Find(const MessageRef& ref) const {
+    for (const Stored& stored : messages) {
+      if (stored.ref.number == ref.number) return stored;
+    }
+    throw std::runtime_error("no such message");
+  }
+  bool open_ = false;
+};
+
+// The job runs on what a mailbox source gives it: its references, not row
+// numbers, name the messages it reads, forwards and disposes of.
+TEST(ResponderJobTest, AnyMailboxSourceIsReadThroughItsReferences) {
+  auto mailbox = std::make_unique<MemoryMailbox>();
+  MemoryMailbox& source = *mailbox;
+  source.messages = {
+      {{17, "a-17"},
+       "From: ann@example.com\r\nSubject: one\r\n\r\nFirst text.\r\n"},
+      {{42, "b-42"},
+       "From: bob@example.com\r\nSubject: two\r\n\r\n.Second text.\r\n"}};
+  ScriptedServer smtp({SmtpScript({kFrom, {"bob@example.com"}}),
+                       SmtpScript({kFrom, {"fw@example.com"}}),
+                       SmtpScript({kFrom, {"ann@example.com"}}),
+                       SmtpScript({kFrom, {"fw@example.com"}})});
+  RecordingView view;
+  UseServers(view.settings, testing::ClosedPort(), smtp.Port());
+  view.settings.forward = true;
+  view.settings.forward_address = "fw@example.com";
+  ResponderJob job(view);
+  job.SetMailboxSource(std::move(mailbox));
+  EXPECT_TRUE(job.Check());
+  EXPECT_TRUE(smtp.Played()) << smtp.Report();
+  EXPECT_EQ(source.calls,
+            (std::vector<std::string>{"open", "header 17", "header 42",
+                                      "fetch 42", "dispose 42 b-42", "fetch 17",
+                                      "dispose 17 a-17", "finish"}));
+  const std::vector<std::string> bodies = smtp.Bodies();
+  ASSERT_EQ(bodies.size(), 4u);
+  EXPECT_NE(bodies[1].find("..Second text."), std::string::npos) << bodies[1];
+  EXPECT_EQ(view.Only("done"),
+            (std::vector<std::string>{"done two", "done one"}));
 }
 
 }  // namespace

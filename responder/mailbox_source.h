@@ -1,0 +1,50 @@
+// What the job needs of a mailbox, whatever its kind: log in, list the
+// waiting messages, read a header and a whole message, dispose of a message
+// once its outcome is known, and end the session so that the dispositions
+// hold (or end it without them). POP3 is the first kind (pop3_source.h):
+// there a message is disposed of by deleting it, and the deletions hold
+// once the server confirms them at QUIT.
+#ifndef REPLYVANE_RESPONDER_MAILBOX_SOURCE_H_
+#define REPLYVANE_RESPONDER_MAILBOX_SOURCE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "message/message.h"
+#include "responder/listed_message.h"
+#include "responder/settings.h"
+
+namespace replyvane::responder {
+
+class MailboxSource {
+ public:
+  virtual ~MailboxSource() = default;
+
+  // Closes a session left open and logs in with `settings`. Empty on
+  // success, else the text that says the log-in failed and why.
+  virtual std::string Open(const Settings& settings) = 0;
+  virtual bool IsOpen() = 0;
+  // The waiting messages in the mailbox's order (none: empty). What the
+  // listing holds counts towards `budget` bytes, and `used` gets what it
+  // took; past the budget it raises ListingTooLarge.
+  virtual std::vector<MessageRef> List(size_t budget, size_t& used) = 0;
+  // Reads the header block of `ref` into `msg` (reset by the caller) and
+  // returns the message's size in bytes, -1 when the server does not say.
+  virtual int32_t FetchHeader(const MessageRef& ref, message::Message& msg) = 0;
+  // Reads the whole message into `msg`; raises when the server refuses it.
+  virtual void Fetch(const MessageRef& ref, message::Message& msg) = 0;
+  // Disposes of a message whose outcome is known; true when done.
+  virtual bool Dispose(const MessageRef& ref) = 0;
+  // Ends the session so that the dispositions hold. Raises when the server
+  // did not confirm dispositions made in it.
+  virtual void Finish() = 0;
+  // Ends the session without making the dispositions hold; false when the
+  // server could not undo them.
+  virtual bool Abandon() = 0;
+};
+
+}  // namespace replyvane::responder
+
+#endif  // REPLYVANE_RESPONDER_MAILBOX_SOURCE_H_
