@@ -4,23 +4,16 @@
 // status texts, connect failure and pause become the list, the status bar, the
 // error dialog and the box "1".
 #include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDate>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTreeWidget>
-#include <algorithm>
 
 #include "app/local_text.h"
 #include "app/main_window.h"
 #include "app/message_boxes.h"
-#include "app/numeric_box.h"
-#include "app/responder_settings_window.h"
-#include "app/settings_window.h"
+#include "app/settings_store.h"
 #include "message/date_time.h"
 #include "responder/responder_job.h"
 
@@ -51,34 +44,7 @@ bool MainWindow::Checking() const { return job_->Checking(); }
 int32_t MainWindow::MessageCount() const { return job_->MessageCount(); }
 
 responder::Settings MainWindow::CurrentSettings() {
-  responder::Settings settings;
-  settings.pop3_host = ToBytes(form1_->Edit1()->text());
-  settings.pop3_port = form1_->SpinEdit2()->Value();
-  settings.pop3_user = ToBytes(form1_->Edit2()->text());
-  settings.pop3_password = ToBytes(form1_->Edit3()->text());
-  settings.smtp_host = ToBytes(form1_->Edit5()->text());
-  settings.smtp_port = form1_->SpinEdit3()->Value();
-  settings.smtp_authentication = form1_->ComboBox1()->currentText() == "None"
-                                     ? mail::AuthenticationType::atNone
-                                     : mail::AuthenticationType::atLogin;
-  settings.smtp_user = ToBytes(form1_->Edit4()->text());
-  settings.smtp_password = ToBytes(form1_->Edit6()->text());
-  settings.pop3_encryption = form1_->Encryption(responder::Server::kPop3);
-  settings.smtp_encryption = form1_->Encryption(responder::Server::kSmtp);
-  const QListWidget* list = form2_->ListBox1();
-  for (int i = 0; i < list->count(); ++i) {
-    settings.attachment_paths.push_back(ToBytes(list->item(i)->text()));
-  }
-  settings.response_body = ToBytes(form2_->Memo1Lines());
-  settings.from_name = ToBytes(form2_->Edit1()->text());
-  settings.from_address = ToBytes(form2_->Edit2()->text());
-  settings.subject = ToBytes(form2_->Edit3()->text());
-  settings.forward = form2_->CheckBox1()->isChecked();
-  settings.forward_address = ToBytes(form2_->Edit4()->text());
-  settings.auto_reply_rules = form2_->AutoReplyRules()->isChecked();
-  settings.once_per_sender_days = form2_->OncePerSender()->Value();
-  settings.read_timeout_seconds = form1_->ReadTimeoutSeconds();
-  return settings;
+  return responder::SettingsFrom(EditedConfig(*form1_, *form2_));
 }
 
 void MainWindow::ProcessEvents() { QCoreApplication::processEvents(); }

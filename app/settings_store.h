@@ -1,17 +1,24 @@
 // Moves the settings between the controls of the two settings windows and
-// the three files in the settings directory: Settings.ini (sections "Options"
-// and "Reponder", numbered keys), response.dat and attach.dat. Loaded once at
-// start-up, saved once at close. A failure raises a core::Exception and ends
+// the files in the settings directory, through one responder::Config
+// (config_files.h maps it onto the files). Loaded once at start-up, saved
+// once at close. A failure raises a core::Exception and ends
 // the load or save where it arose; what was done before it stays done.
 #ifndef REPLYVANE_APP_SETTINGS_STORE_H_
 #define REPLYVANE_APP_SETTINGS_STORE_H_
 
 #include <string>
 
+#include "responder/config.h"
+
 namespace replyvane::app {
 
 class ResponderSettingsWindow;
 class SettingsWindow;
+
+// The configuration the two windows show now, with the response's lines
+// as the text area wraps them.
+responder::Config EditedConfig(const SettingsWindow& form1,
+                               const ResponderSettingsWindow& form2);
 
 class SettingsStore {
  public:

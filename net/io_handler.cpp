@@ -3,7 +3,6 @@
 #include "net/io_handler.h"
 
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 
 #include <algorithm>
 #include <chrono>
@@ -127,11 +126,6 @@ void IOHandlerSocket::ConnectSocket(const std::string& host, int32_t port,
       handle.Bind();
       handle.SetRemoteIP(address);
       handle.SetRemotePort(port);
-      if (!use_nagle_) {
-        int32_t on = 1;
-        stack.CheckSocketResult(stack.SetSockOpt(handle.OSHandle(), IPPROTO_TCP,
-                                                 TCP_NODELAY, &on, sizeof(on)));
-      }
       DoStatus(hsConnecting, handle.RemoteIP());
       if (on_thread && limit < 0) {
         ConnectWithThread(handle, limit);

@@ -54,11 +54,6 @@ class IOHandlerSocket : public IOHandler {
 
   // Created at the first OpenHandler; nullptr before.
   net::SocketHandle* SocketHandle() { return socket_handle_.get(); }
-  // Default true. Every socket gets TCP_NODELAY when it is made (whole
-  // commands and full buffers only, see SocketHandle); false sets it again
-  // on connect, so the property no longer changes what is sent when.
-  bool UseNagle() const { return use_nagle_; }
-  void SetUseNagle(bool value) { use_nagle_ = value; }
 
   void CloseHandler() override;
   void SetSendTimeout(int32_t timeout) override;
@@ -87,7 +82,6 @@ class IOHandlerSocket : public IOHandler {
   int32_t SendPlain(const void* buffer, int32_t length);
 
   std::unique_ptr<net::SocketHandle> socket_handle_;
-  bool use_nagle_ = true;
   // The session stays until the next OpenHandler, also after a close, so a
   // window handler that closes during a TLS wait frees nothing under it.
   std::unique_ptr<SocketTransport> transport_;

@@ -1,6 +1,5 @@
 #include "responder/response_lines.h"
 
-#include "core/text.h"
 #include "responder/data_files.h"
 #include "responder/digest.h"
 #include "responder/private_file.h"
@@ -36,14 +35,6 @@ std::optional<std::vector<std::string>> ReadResponseLines(
     start = end + 2;
   }
   return lines;
-}
-
-std::vector<std::string> ResponseLinesIn(const std::string& folder,
-                                         const std::string& text) {
-  if (auto lines = ReadResponseLines(folder + kResponseLinesName, text)) {
-    return std::move(*lines);
-  }
-  return core::SplitLines(text);
 }
 
 }  // namespace replyvane::responder

@@ -26,12 +26,6 @@ void WriteResponseLines(const std::string& path, const std::string& text,
 std::optional<std::vector<std::string>> ReadResponseLines(
     const std::string& path, const std::string& text);
 
-// The lines a response of `text` is sent with from the settings folder
-// `folder` (ending in "/"): the window's lines when they belong to it, else
-// the text's own lines.
-std::vector<std::string> ResponseLinesIn(const std::string& folder,
-                                         const std::string& text);
-
 }  // namespace replyvane::responder
 
 #endif  // REPLYVANE_RESPONDER_RESPONSE_LINES_H_

@@ -1,8 +1,8 @@
 // The settings the job works with, as one plain value: the POP3 and SMTP
-// log-ins, the response and the forward. Whoever drives the job builds it
-// (the windows from their controls, the unattended run from the settings
-// files); the job asks for it afresh at every moment it reads a setting, so
-// a change made during a run applies from the next read on.
+// log-ins, the response and the forward, as the job uses them. Made from a
+// Config (config.h: SettingsFrom), which the windows edit and the settings
+// files keep; the job asks for it when a check starts and at each message
+// of its run.
 #ifndef REPLYVANE_RESPONDER_SETTINGS_H_
 #define REPLYVANE_RESPONDER_SETTINGS_H_
 

@@ -21,6 +21,7 @@
 #include "app/responder_settings_window.h"
 #include "app/settings_window.h"
 #include "responder/data_files.h"
+#include "responder/settings_files.h"
 #include "tests/app/box_closer.h"
 #include "tests/app/file_helpers.h"
 
@@ -152,6 +153,45 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(program.Form1().ComboBox1()->currentIndex(), index);
     QCOMPARE(program.Form1().ComboBox1()->currentText(), text);
     QCOMPARE(program.Form2().CheckBox1()->isChecked(), forward);
+  }
+
+  // What the windows make of odd stored texts is what --check makes of
+  // them: both read the files through one mapping and one meaning.
+  void TheWindowsAndTheUnattendedRunReadAlike_data() {
+    QTest::addColumn<QByteArray>("options");
+    QTest::addColumn<QByteArray>("once");
+    QTest::newRow("plain") << QByteArray("8=995\r\n9=587\r\n10=0\r\n")
+                           << QByteArray("7");
+    QTest::newRow("hex and junk")
+        << QByteArray("8= $6E\r\n9=x25\r\n10=-1\r\n") << QByteArray("0x10");
+    QTest::newRow("out of range")
+        << QByteArray("8=70000\r\n10=0x1\r\n") << QByteArray("99999");
+    QTest::newRow("negative") << QByteArray("9=-3\r\n") << QByteArray("-5");
+  }
+
+  void TheWindowsAndTheUnattendedRunReadAlike() {
+    QFETCH(QByteArray, options);
+    QFETCH(QByteArray, once);
+    Put(path_ + "Settings.ini",
+        "[Options]\r\n1=smtp.example\r\n2=pop.example\r\n" +
+            options.toStdString() +
+            "[Reponder]\r\n2=me@example.com\r\n[AutoReplies]\r\n"
+            "OncePerSenderDays=" +
+            once.toStdString() + "\r\n");
+    Put(path_ + "response.dat", "Thanks.\r\nBye.");
+    const responder::Settings saved = responder::ReadSavedSettings(path_);
+    Program program(path_);
+    const responder::Settings shown =
+        responder::SettingsFrom(EditedConfig(program.Form1(), program.Form2()));
+    QCOMPARE(shown.pop3_port, saved.pop3_port);
+    QCOMPARE(shown.smtp_port, saved.smtp_port);
+    QCOMPARE(shown.smtp_authentication, saved.smtp_authentication);
+    QCOMPARE(shown.once_per_sender_days, saved.once_per_sender_days);
+    QCOMPARE(shown.response_body, saved.response_body);
+    QCOMPARE(shown.pop3_host, saved.pop3_host);
+    QCOMPARE(shown.from_address, saved.from_address);
+    QVERIFY(saved.once_per_sender_days >= 0 &&
+            saved.once_per_sender_days <= responder::kMaxOncePerSenderDays);
   }
 
   void TypedAuthenticationTextIsStoredAsNoSelection() {

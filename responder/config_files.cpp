@@ -1,0 +1,101 @@
+#include "responder/config_files.h"
+
+#include "responder/data_files.h"
+#include "responder/ini_file.h"
+#include "responder/response_lines.h"
+
+namespace replyvane::responder {
+
+namespace {
+
+constexpr Server kServers[] = {Server::kPop3, Server::kSmtp};
+
+// The texts of "Options" keys 1 to 9, in key order.
+std::string* OptionTexts(Config& config, int key) {
+  std::string* texts[] = {
+      &config.smtp_host,     &config.pop3_host,      &config.pop3_user,
+      &config.pop3_password, &config.interval_text,  &config.smtp_user,
+      &config.smtp_password, &config.pop3_port_text, &config.smtp_port_text};
+  return texts[key - 1];
+}
+
+ServerEncryption& EncryptionOf(Config& config, Server server) {
+  return server == Server::kPop3 ? config.pop3_encryption
+                                 : config.smtp_encryption;
+}
+
+}  // namespace
+
+void ReadConfigSettings(const std::string& folder, Config& config) {
+  IniFile ini(folder + kSettingsFileName);
+  for (int key = 1; key <= 9; ++key) {
+    *OptionTexts(config, key) =
+        ini.ReadString(kOptionsSection, std::to_string(key), "");
+  }
+  config.authentication = ini.ReadInteger(kOptionsSection, "10", 0);
+  for (Server server : kServers) {
+    EncryptionOf(config, server) = ReadEncryption(ini, server);
+  }
+  config.read_timeout_seconds = ReadTimeoutSeconds(ini);
+  config.from_name = ini.ReadString(kResponderSection, "1", "");
+  config.from_address = ini.ReadString(kResponderSection, "2", "");
+  config.subject = ini.ReadString(kResponderSection, "3", "");
+  config.forward = ini.ReadBool(kResponderSection, "4", true);
+  config.forward_address = ini.ReadString(kResponderSection, "5", "");
+  config.auto_reply_rules =
+      ini.ReadBool(kAutoRepliesSection, kFollowRulesKey, true);
+  config.once_per_sender_text =
+      ini.ReadString(kAutoRepliesSection, kOncePerSenderKey, "0");
+}
+
+void ReadConfigData(const std::string& folder, Config& config) {
+  config.response_text = ReadResponseFile(folder + kResponseFileName);
+  config.response_lines.reset();
+  if (config.response_text) {
+    config.response_lines =
+        ReadResponseLines(folder + kResponseLinesName, *config.response_text);
+  }
+  config.attachment_paths = ReadAttachFile(folder + kAttachFileName);
+}
+
+void WriteConfig(const std::string& folder, const Config& config) {
+  const std::string response = config.response_text.value_or("");
+  WriteResponseFile(folder + kResponseFileName, response);
+  if (config.response_lines) {
+    WriteResponseLines(folder + kResponseLinesName, response,
+                       *config.response_lines);
+  }
+  WriteAttachFile(folder + kAttachFileName,
+                  config.attachment_paths.value_or(std::vector<std::string>()));
+
+  IniFile ini(folder + kSettingsFileName);
+  Config texts = config;
+  for (int key = 1; key <= 9; ++key) {
+    ini.WriteString(kOptionsSection, std::to_string(key),
+                    *OptionTexts(texts, key));
+  }
+  ini.WriteInteger(kOptionsSection, "10", config.authentication);
+  ini.WriteString(kResponderSection, "1", config.from_name);
+  ini.WriteString(kResponderSection, "2", config.from_address);
+  ini.WriteString(kResponderSection, "3", config.subject);
+  ini.WriteBool(kResponderSection, "4", config.forward);
+  ini.WriteString(kResponderSection, "5", config.forward_address);
+  // A file that never had them stays as it was: the keys of the automatic-
+  // reply rules are written once they differ from their defaults.
+  auto unless_default = [&](const char* key, const std::string& value,
+                            const std::string& default_value) {
+    const bool present =
+        ini.ReadString(kAutoRepliesSection, key, "\x01") != "\x01";
+    if (present || value != default_value) {
+      ini.WriteString(kAutoRepliesSection, key, value);
+    }
+  };
+  unless_default(kFollowRulesKey, config.auto_reply_rules ? "1" : "0", "1");
+  unless_default(kOncePerSenderKey, config.once_per_sender_text, "0");
+  for (Server server : kServers) {
+    WriteEncryption(ini, server, EncryptionOf(texts, server));
+  }
+  ini.UpdateFile();
+}
+
+}  // namespace replyvane::responder
