@@ -9,6 +9,7 @@
 #include "core/text.h"
 #include "mail/apop.h"
 #include "mail/command_line.h"
+#include "net/exceptions.h"
 
 namespace replyvane::mail {
 
@@ -64,8 +65,21 @@ int16_t POP3::SendCommand(const std::string& command,
   return MessageClient::SendCommand(command, allowed);
 }
 
+void POP3::ReadStatusLine() {
+  // RFC 1939 replies are one line: a "-" after the status word ("+OK-")
+  // continues nothing, as it would in a numeric reply. Blank lines before
+  // the reply are skipped, within the bound on reply lines.
+  WholeReplyScope whole(*this);
+  std::string line;
+  for (size_t lines_read = 0; line.empty();) {
+    if (++lines_read > core::kMaxReplyLines) throw net::TooManyReplyLines();
+    line = core::Trim(ReadTextLine());
+  }
+  LastReply().ParseReplyLines({line});
+}
+
 int16_t POP3::ReadReply(const std::vector<int16_t>& allowed) {
-  ReadReplyLines();
+  ReadStatusLine();
   net::RFCReply& reply = LastReply();
   if (core::SameText(reply.TextCode(), "+OK")) {
     reply.SetNumericCode(kOK);

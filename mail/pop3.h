@@ -1,7 +1,8 @@
 // The POP3 client: log-in by USER/PASS or APOP and the maildrop commands
 // the responder needs (STAT, LIST, TOP, RETR, DELE, RSET, QUIT). Replies are
-// the "+OK"/"-ERR" status words, mapped onto the codes 1 and 2 so the
-// command/reply engine of the connection can check them. Failures raise:
+// one status line each, read here; their "+OK"/"-ERR" status words are
+// mapped onto the codes 1 and 2 so the command/reply engine of the
+// connection can check them. Failures raise:
 // a refused command net::ProtocolReplyError (code 2), an unreadable status
 // word core::Exception, connection faults as the connection raises them.
 #ifndef REPLYVANE_MAIL_POP3_H_
@@ -48,8 +49,8 @@ class POP3 : public MessageClient {
   // net::ProtocolReplyError, a drop or a silence the connection's failure;
   // the connection is closed in every case. Not connected: only the close.
   void Quit();
-  // Reads one reply and maps "+OK" to 1 and "-ERR" to 2 (any case); any
-  // other status word raises core::Exception. Then checks the code.
+  // Reads one reply line and maps "+OK" to 1 and "-ERR" to 2 (any case);
+  // any other status word raises core::Exception. Then checks the code.
   int16_t ReadReply(const std::vector<int16_t>& allowed) override;
 
   // STAT: the count of messages; 0 for a bare "+OK". A count that is not a
@@ -95,6 +96,8 @@ class POP3 : public MessageClient {
   // net::TLSError (nothing is ever sent in the clear after that).
   void StartEncryption();
   void LogIn(const std::string& greeting);
+  // The status line of a reply into LastReply (POP3's grammar: one line).
+  void ReadStatusLine();
 
   std::string username_;
   std::string password_;

@@ -66,6 +66,11 @@ TEST(Pop3DialogueTest, LogInSucceedsOrClosesWithQuit) {
        Transcript({"S: +OK ready", "C: USER alice", "S: +OK", "C: PASS secret",
                    "S: -ERR [AUTH] Authentication failed.", "C: QUIT"}),
        "reply 2:  [AUTH] Authentication failed.\\r\\n"},
+      // One line is one reply: no "+OK-" waits for more lines.
+      {"a dash after the status word", false,
+       Transcript({"S: +OK-ready", "C: USER alice", "S: +OK- go on",
+                   "C: PASS secret", "S: +OK", "C: QUIT"}),
+       ""},
       {"lower-case -err greeting", false,
        Transcript({"S: -err busy", "C: QUIT"}), "reply 2:  busy\\r\\n"},
       // Out of step with the server: closed without another word.
