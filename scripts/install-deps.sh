@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   clang libclang-rt-dev
-  dovecot-core dovecot-pop3d python3-aiosmtpd python3
+  dovecot-core dovecot-pop3d dovecot-imapd python3-aiosmtpd python3
   desktop-file-utils dpkg-dev file lintian
   iproute2
 )

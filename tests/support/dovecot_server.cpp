@@ -39,7 +39,8 @@ std::string CurrentGroupName() {
 }  // namespace
 
 DovecotServer::DovecotServer(Options options)
-    : ServerProcess("dovecot", "+OK", options.start_timeout),
+    : ServerProcess("dovecot", options.imap ? "* OK" : "+OK",
+                    options.start_timeout),
       options_(std::move(options)),
       root_(geteuid() == 0) {
   namespace fs = std::filesystem;
@@ -77,6 +78,13 @@ std::string DovecotServer::MissingReason() {
   return std::string(kProgram) +
          " is not installed (Debian packages dovecot-core and dovecot-pop3d; "
          "scripts/install-deps.sh installs them)";
+}
+
+std::string DovecotServer::MissingImapReason() {
+  if (std::string missing = MissingReason(); !missing.empty()) return missing;
+  if (IsExecutable("/usr/lib/dovecot/imap")) return "";
+  return "Dovecot's IMAP server is not installed (Debian package "
+         "dovecot-imapd; scripts/install-deps.sh installs it)";
 }
 
 std::string DovecotServer::MaildirPath() const {
@@ -128,8 +136,10 @@ std::string DovecotServer::Config() const {
   std::string port = std::to_string(Port());
   std::string user = CurrentUserName();
   const std::string addresses = options_.ipv6 ? "127.0.0.1, ::1" : "127.0.0.1";
+  const std::string protocol = options_.imap ? "imap" : "pop3";
   std::string config = "instance_name = replyvane-test-" + port + "\n" +
-                       "protocols = pop3\n"
+                       "protocols = " + protocol +
+                       "\n"
                        "listen = " +
                        addresses +
                        "\n"
@@ -161,18 +171,19 @@ std::string DovecotServer::Config() const {
               "default_login_user = " + user + "\n";
     login_chroot = "  chroot =\n";
   }
-  config +=
-      "service pop3-login {\n"
-      "  inet_listener pop3 {\n    address = " +
-      addresses +
-      "\n"
-      "    port = " +
-      port + "\n  }\n" + "  inet_listener pop3s {\n" +
-      (options_.tls ? "    address = 127.0.0.1\n    port = " +
-                          std::to_string(tls_port_) + "\n    ssl = yes\n"
-                    : "    port = 0\n") +
-      "  }\n" + login_chroot + "}\n" + "service anvil {\n" + login_chroot +
-      "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
+  config += "service " + protocol +
+            "-login {\n"
+            "  inet_listener " +
+            protocol + " {\n    address = " + addresses +
+            "\n"
+            "    port = " +
+            port + "\n  }\n" + "  inet_listener " + protocol + "s {\n" +
+            (options_.tls ? "    address = 127.0.0.1\n    port = " +
+                                std::to_string(tls_port_) + "\n    ssl = yes\n"
+                          : "    port = 0\n") +
+            "  }\n" + login_chroot + "}\n" + "service anvil {\n" +
+            login_chroot +
+            "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
   return config;
 }
 

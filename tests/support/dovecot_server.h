@@ -1,8 +1,8 @@
-// A private Dovecot POP3 server for integration tests: its own configuration,
-// passwd file, Maildir, run and log paths in a fresh temporary directory,
-// listening on 127.0.0.1 at a free high port, run in the foreground as a
-// child process and stopped by its process id. Works as root (mailbox owned
-// by nobody) and unprivileged (everything runs as the current user).
+// A private Dovecot POP3 (or IMAP) server for integration tests: its own
+// configuration, passwd file, Maildir, run and log paths in a fresh temporary
+// directory, listening on 127.0.0.1 at a free high port, run in the foreground
+// as a child process and stopped by its process id. Works as root (mailbox
+// owned by nobody) and unprivileged (everything runs as the current user).
 //
 //   DovecotServer pop;
 //   pop.AddMessage("Subject: one\r\n\r\nbody\r\n");
@@ -44,6 +44,9 @@ class DovecotServer : public ServerProcess {
     bool tls_required = true;
     // Listens on ::1 too (beside 127.0.0.1, where the start probe greets).
     bool ipv6 = false;
+    // IMAP instead of POP3 (dovecot-imapd): "* OK" greets, Port() is
+    // IMAP's, TlsPort() IMAPS'.
+    bool imap = false;
   };
 
   // Creates the directory tree and an empty Maildir; the server is not
@@ -59,6 +62,8 @@ class DovecotServer : public ServerProcess {
   // Empty when the server program is installed; else the reason to skip,
   // naming the packages that provide it.
   static std::string MissingReason();
+  // The same for Dovecot's IMAP server (dovecot-imapd).
+  static std::string MissingImapReason();
 
   // Inherited from ServerProcess: Start() (writes the configuration, starts
   // Dovecot on a free port, waits for the greeting; a failed assertion with

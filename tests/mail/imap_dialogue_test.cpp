@@ -1,0 +1,185 @@
+// The IMAP client against scripted servers: exact dialogues for the log-in
+// variants (atoms, quoted strings, literals, AUTHENTICATE PLAIN), SELECT,
+// UID SEARCH, fetches whose literals hold dots and arrive among other
+// data, the after-answering commands, and refusals, BYE and drops.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mail/imap.h"
+#include "message/message.h"
+#include "tests/mail/outcome.h"
+#include "tests/support/scripted_server.h"
+
+namespace replyvane::mail {
+namespace {
+
+using testing::Script;
+using testing::ScriptedServer;
+using testing::Transcript;
+
+constexpr char kGreeting[] =
+    "S: * OK [CAPABILITY IMAP4rev1 LITERAL+ UIDPLUS] ready";
+
+std::unique_ptr<IMAP> ClientOf(const ScriptedServer& server,
+                               const std::string& password = "secret") {
+  auto client = std::make_unique<IMAP>();
+  client->SetHost("127.0.0.1");
+  client->SetPort(server.Port());
+  client->SetUsername("alice");
+  client->SetPassword(password);
+  client->SetReadTimeout(10000);
+  return client;
+}
+
+// Greeting and LOGIN, then `rest`.
+Script LoggedIn(std::initializer_list<std::string_view> rest) {
+  Script script = Transcript({kGreeting, "C: A001 LOGIN alice secret",
+                              "S: A001 OK [CAPABILITY IMAP4rev1 UIDPLUS] in"});
+  return script.Transcript(rest);
+}
+
+TEST(ImapDialogueTest, LogInSendsEachTextAsItMustGo) {
+  struct Row {
+    const char* name;
+    std::string password;
+    Script script;
+    const char* outcome;
+  } rows[] = {
+      {"atoms", "secret",
+       Transcript({kGreeting, "C: A001 LOGIN alice secret", "S: A001 OK in",
+                   "C: A002 CAPABILITY", "S: * CAPABILITY IMAP4rev1",
+                   "S: A002 OK", "C: A003 LOGOUT"}),
+       ""},
+      {"quoted", "two words",
+       Transcript({kGreeting, "C: A001 LOGIN alice \"two words\"",
+                   "S: A001 OK [CAPABILITY IMAP4rev1] in", "C: A002 LOGOUT"}),
+       ""},
+      {"a quote goes as a literal", "se\"cr\xC3\xA9t",
+       Transcript({kGreeting, "C: A001 LOGIN alice {8}", "S: + go on",
+                   "C: se\"cr\xC3\xA9t", "S: A001 OK [CAPABILITY IMAP4rev1] in",
+                   "C: A002 LOGOUT"}),
+       ""},
+      {"LOGINDISABLED: AUTHENTICATE PLAIN", "secret",
+       Transcript({"S: * OK [CAPABILITY IMAP4rev1 LOGINDISABLED AUTH=PLAIN] hi",
+                   "C: A001 AUTHENTICATE PLAIN", "S: +",
+                   "C: AGFsaWNlAHNlY3JldA==",
+                   "S: A001 OK [CAPABILITY IMAP4rev1] in", "C: A002 LOGOUT"}),
+       ""},
+      {"SASL-IR", "secret",
+       Transcript({"S: * OK [CAPABILITY IMAP4rev1 LOGINDISABLED AUTH=PLAIN "
+                   "SASL-IR] hi",
+                   "C: A001 AUTHENTICATE PLAIN AGFsaWNlAHNlY3JldA==",
+                   "S: A001 OK [CAPABILITY IMAP4rev1] in", "C: A002 LOGOUT"}),
+       ""},
+      {"no log-in known", "secret",
+       Transcript({"S: * OK [CAPABILITY IMAP4rev1 LOGINDISABLED] hi",
+                   "C: A001 LOGOUT"}),
+       "error: The IMAP server 127.0.0.1 allows no log-in that Replyvane "
+       "knows: LOGIN is disabled and AUTH=PLAIN is not offered"},
+      {"refused", "secret",
+       Transcript({kGreeting, "C: A001 LOGIN alice secret",
+                   "S: A001 NO [AUTHENTICATIONFAILED] Authentication failed.",
+                   "C: A002 LOGOUT"}),
+       "reply 2: NO [AUTHENTICATIONFAILED] Authentication failed."},
+      {"BYE for a greeting", "secret", Transcript({"S: * BYE too busy"}),
+       "error: The IMAP server 127.0.0.1 refused the session: BYE too busy"},
+      {"a drop in the log-in", "secret",
+       Transcript(
+           {kGreeting, "C: A001 LOGIN alice secret", "S| A001 O", "CLOSE"}),
+       "error: Connection Closed Gracefully."},
+  };
+  for (Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ScriptedServer server(row.script);
+    auto client = ClientOf(server, row.password);
+    const std::string outcome = Outcome([&] { client->ConnectToHost(); });
+    EXPECT_EQ(outcome, row.outcome);
+    if (outcome.empty()) client->CloseConnection();
+    EXPECT_FALSE(client->IsConnected());
+    EXPECT_TRUE(server.Played()) << server.Report();
+  }
+}
+
+TEST(ImapDialogueTest, SelectSearchAndFetchReadWhatTheServerSends) {
+  const std::string header = "From: ann@example.com\r\nSubject: hi\r\n\r\n";
+  const std::string whole = header + "First.\r\n.\r\n..two\r\n";
+  ScriptedServer server(LoggedIn(
+      {"C: A002 SELECT INBOX",
+       "S: * 3 EXISTS",
+       "S: * OK [UIDVALIDITY 77] valid",
+       "S: * OK [UIDNEXT 9] next",
+       "S: * FLAGS (\\Seen \\Deleted)",
+       "S: A002 OK [READ-WRITE] selected",
+       "C: A003 UID SEARCH UID 7:*",
+       "S: * SEARCH 8 7",
+       "S: A003 OK done",
+       "C: A004 UID FETCH 7 (UID RFC822.SIZE BODY.PEEK[HEADER])",
+       "S: * 4 EXISTS",
+       "S| * 2 FETCH (UID 7 BODY[HEADER] {" + std::to_string(header.size()) +
+           "}\r\n" + header + " RFC822.SIZE 1234)\r\n",
+       "S: A004 OK fetched",
+       "C: A005 UID FETCH 7 (UID RFC822.SIZE BODY.PEEK[])",
+       "S| * 2 FETCH (RFC822.SIZE 1234 BODY[] {" +
+           std::to_string(whole.size()) + "}\r\n" + whole + " UID 7)\r\n",
+       "S: A005 OK fetched",
+       "C: A006 UID FETCH 99 (UID RFC822.SIZE BODY.PEEK[])",
+       "S: A006 OK nothing",
+       "C: A007 UID STORE 7 +FLAGS.SILENT (\\Seen)",
+       "S: A007 OK",
+       "C: A008 UID COPY 7 Answered",
+       "S: A008 OK copied",
+       "C: A009 UID STORE 7 +FLAGS.SILENT (\\Deleted)",
+       "S: A009 OK",
+       "C: A010 UID EXPUNGE 7",
+       "S: * 2 EXPUNGE",
+       "S: A010 OK",
+       "C: A011 LOGOUT",
+       "S: * BYE see you",
+       "S: A011 OK"}));
+  auto connected = ClientOf(server);
+  IMAP& client = *connected;
+  client.ConnectToHost();
+  EXPECT_TRUE(client.HasCapability("uidplus"));
+  const IMAP::FolderState folder = client.Select("INBOX");
+  EXPECT_EQ(folder.exists, 3u);
+  EXPECT_EQ(folder.uid_validity, 77u);
+  EXPECT_EQ(folder.uid_next, 9u);
+  EXPECT_EQ(client.UidSearch("UID 7:*"), (std::vector<uint32_t>{7, 8}));
+  message::Message msg;
+  int64_t size = 0;
+  EXPECT_TRUE(client.FetchHeader(7, msg, size));
+  EXPECT_EQ(size, 1234);
+  EXPECT_EQ(msg.Subject(), "hi");
+  EXPECT_TRUE(msg.Body().empty());
+  message::Message full;
+  EXPECT_TRUE(client.FetchMessage(7, full));
+  EXPECT_EQ(full.Body(), (std::vector<std::string>{"First.", ".", "..two"}));
+  message::Message none;
+  EXPECT_FALSE(client.FetchMessage(99, none));
+  client.AddFlags(7, "\\Seen");
+  client.Move(7, "Answered");
+  client.Logout();
+  EXPECT_FALSE(client.IsConnected());
+  EXPECT_TRUE(server.Played()) << server.Report();
+}
+
+TEST(ImapDialogueTest, ADropInsideALiteralClosesTheConnection) {
+  ScriptedServer server(Transcript(
+      {kGreeting, "C: A001 LOGIN alice secret",
+       "S: A001 OK [CAPABILITY IMAP4rev1] in",
+       "C: A002 UID FETCH 5 (UID RFC822.SIZE BODY.PEEK[])",
+       "S| * 1 FETCH (UID 5 BODY[] {500}\r\nFrom: a@b\r\n\r\nhal", "CLOSE"}));
+  auto client = ClientOf(server);
+  client->ConnectToHost();
+  message::Message msg;
+  EXPECT_EQ(Outcome([&] { client->FetchMessage(5, msg); }),
+            "error: Connection Closed Gracefully.");
+  EXPECT_FALSE(client->IsConnected());
+  EXPECT_TRUE(server.Played()) << server.Report();
+}
+
+}  // namespace
+}  // namespace replyvane::mail
