@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/local_text.h"
+#include "app/mailbox_panel.h"
 #include "app/numeric_box.h"
 #include "app/responder_settings_window.h"
 #include "app/settings_window.h"
@@ -65,6 +66,7 @@ void ShowSettings(const responder::Config& config, SettingsWindow& form1,
                                     : config.smtp_encryption);
   }
   form1.SetReadTimeoutSeconds(config.read_timeout_seconds);
+  form1.Mailbox()->SetValue(config.mailbox);
   form2.Edit1()->setText(FromBytes(config.from_name));
   form2.Edit2()->setText(FromBytes(config.from_address));
   form2.Edit3()->setText(FromBytes(config.subject));
@@ -102,6 +104,7 @@ responder::Config EditedConfig(const SettingsWindow& form1,
   config.pop3_encryption = form1.Encryption(responder::Server::kPop3);
   config.smtp_encryption = form1.Encryption(responder::Server::kSmtp);
   config.read_timeout_seconds = form1.ReadTimeoutSeconds();
+  config.mailbox = form1.Mailbox()->Value();
   config.from_name = ToBytes(form2.Edit1()->text());
   config.from_address = ToBytes(form2.Edit2()->text());
   config.subject = ToBytes(form2.Edit3()->text());

@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <functional>
 
 #include "app/local_text.h"
+#include "app/mailbox_panel.h"
 #include "app/numeric_box.h"
 #include "app/pictures.h"
 #include "app/window_helpers.h"
@@ -22,7 +24,8 @@ constexpr int kContentWidth = 545;
 constexpr int kSpecifiedHeight = 201;
 constexpr int kEncryptionTop = kSpecifiedHeight;
 constexpr int kEncryptionHeight = 84;
-constexpr int kFolderLineTop = kEncryptionTop + kEncryptionHeight;
+constexpr int kMailboxTop = kEncryptionTop + kEncryptionHeight;
+constexpr int kFolderLineTop = kMailboxTop + MailboxPanel::kHeight;
 constexpr int kFolderLineHeight = 20;
 constexpr int kContentHeight = kFolderLineTop + kFolderLineHeight;
 
@@ -48,18 +51,31 @@ QComboBox* AddModeBox(QWidget* parent, const char* name, int x, int y) {
   return box;
 }
 
-// A new mode proposes its usual port while the box holds the usual port of
-// another mode; a port the user chose stays.
-void ProposePort(NumericBox* port, responder::Server server, int index) {
-  const auto mode = static_cast<net::TLSMode>(index);
+constexpr net::TLSMode kModes[] = {net::TLSMode::kNone, net::TLSMode::kStartTLS,
+                                   net::TLSMode::kImplicit};
+
+// A new mode, or a new kind of mailbox, proposes its usual port while the
+// box holds the usual port of another choice; a port the user chose stays.
+void ProposePort(NumericBox* port,
+                 const std::function<int32_t(int, net::TLSMode)>& usual,
+                 int kind, int old_kind, net::TLSMode mode) {
   const int32_t current = port->Value();
-  for (net::TLSMode other : {net::TLSMode::kNone, net::TLSMode::kStartTLS,
-                             net::TLSMode::kImplicit}) {
-    if (other != mode && current == responder::UsualPort(server, other)) {
-      port->SetValue(responder::UsualPort(server, mode));
+  for (net::TLSMode other : kModes) {
+    if ((other != mode || kind != old_kind) &&
+        current == usual(old_kind, other)) {
+      port->SetValue(usual(kind, mode));
       return;
     }
   }
+}
+
+// The usual port of the mailbox server: POP3's or IMAP's (kind 1).
+int32_t MailboxPort(int kind, net::TLSMode mode) {
+  return responder::UsualMailboxPort(responder::MailboxKind(kind), mode);
+}
+
+int32_t SmtpPort(int, net::TLSMode mode) {
+  return responder::UsualPort(responder::Server::kSmtp, mode);
 }
 
 }  // namespace
@@ -73,6 +89,14 @@ SettingsWindow::SettingsWindow() {
   BuildPop3Side(content);
   BuildSmtpSide(content);
   BuildEncryption(content);
+  mailbox_ = new MailboxPanel(content);
+  mailbox_->setGeometry(8, kMailboxTop, 529, MailboxPanel::kHeight);
+  mailbox_->on_kind_chosen = [this](responder::MailboxKind kind) {
+    const net::TLSMode mode = pop3_mode_->currentIndex() >= 0
+                                  ? net::TLSMode(pop3_mode_->currentIndex())
+                                  : net::TLSMode::kNone;
+    ProposePort(spin_edit2_, MailboxPort, int(kind), 1 - int(kind), mode);
+  };
   button1_ = AddButton(content, "Button1", "Close", 448, 172, 91, 25);
   connect(button1_, &QPushButton::clicked, this, &SettingsWindow::Button1Click);
   // Passwords show as dots unless asked for.
@@ -95,9 +119,26 @@ SettingsWindow::SettingsWindow() {
                                 kFolderLineHeight - 4);
   // Selectable, so the path can be copied.
   settings_folder_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  SetTabOrder({edit5_, edit1_, edit2_, edit3_, spin_edit1_, edit4_, edit6_,
-               spin_edit2_, spin_edit3_, button1_, combo_box1_, pop3_mode_,
-               pop3_fingerprint_, smtp_mode_, smtp_fingerprint_,
+  SetTabOrder({edit5_,
+               edit1_,
+               edit2_,
+               edit3_,
+               spin_edit1_,
+               edit4_,
+               edit6_,
+               spin_edit2_,
+               spin_edit3_,
+               button1_,
+               combo_box1_,
+               pop3_mode_,
+               pop3_fingerprint_,
+               smtp_mode_,
+               smtp_fingerprint_,
+               mailbox_->Kind(),
+               mailbox_->Folder(),
+               mailbox_->AfterAnswering(),
+               mailbox_->MoveFolder(),
+               mailbox_->AnswerExisting(),
                show_passwords_});
 }
 
@@ -149,10 +190,11 @@ void SettingsWindow::BuildEncryption(QWidget* content) {
            top + 33);
   smtp_fingerprint_ = AddEdit(content, "SmtpFingerprint", 289, top + 49, 240);
   connect(pop3_mode_, &QComboBox::activated, this, [this](int index) {
-    ProposePort(spin_edit2_, responder::Server::kPop3, index);
+    const int kind = int(mailbox_->Value().kind);
+    ProposePort(spin_edit2_, MailboxPort, kind, kind, net::TLSMode(index));
   });
   connect(smtp_mode_, &QComboBox::activated, this, [this](int index) {
-    ProposePort(spin_edit3_, responder::Server::kSmtp, index);
+    ProposePort(spin_edit3_, SmtpPort, 0, 0, net::TLSMode(index));
   });
 }
 

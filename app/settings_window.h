@@ -18,6 +18,8 @@ class QPushButton;
 
 namespace replyvane::app {
 
+class MailboxPanel;
+
 class NumericBox;
 
 class SettingsWindow : public QWidget {
@@ -58,6 +60,9 @@ class SettingsWindow : public QWidget {
   responder::ServerEncryption Encryption(responder::Server server) const;
   void SetEncryption(responder::Server server,
                      const responder::ServerEncryption& value);
+  // Below the encryption: the mailbox's kind and, for IMAP, its folder and
+  // what happens to an answered message.
+  MailboxPanel* Mailbox() const { return mailbox_; }
   // Kept in the file without a control: the read timeout in seconds.
   int ReadTimeoutSeconds() const { return read_timeout_seconds_; }
   void SetReadTimeoutSeconds(int value) { read_timeout_seconds_ = value; }
@@ -87,6 +92,7 @@ class SettingsWindow : public QWidget {
   QLineEdit* pop3_fingerprint_ = nullptr;
   QComboBox* smtp_mode_ = nullptr;
   QLineEdit* smtp_fingerprint_ = nullptr;
+  MailboxPanel* mailbox_ = nullptr;
   int read_timeout_seconds_ = responder::kDefaultReadTimeoutSeconds;
   std::string pop3_unknown_mode_;
   std::string smtp_unknown_mode_;

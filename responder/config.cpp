@@ -33,6 +33,7 @@ Settings SettingsFrom(const Config& config) {
                                      : mail::AuthenticationType::atLogin;
   settings.pop3_encryption = config.pop3_encryption;
   settings.smtp_encryption = config.smtp_encryption;
+  settings.mailbox = config.mailbox;
   settings.read_timeout_seconds = config.read_timeout_seconds;
   settings.from_name = config.from_name;
   settings.from_address = config.from_address;

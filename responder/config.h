@@ -33,6 +33,7 @@ struct Config {
   int32_t authentication = 0;  // 10: 0 "None", else log in; -1 typed
   ServerEncryption pop3_encryption;
   ServerEncryption smtp_encryption;
+  MailboxSettings mailbox;  // [Mailbox]
   int32_t read_timeout_seconds = kDefaultReadTimeoutSeconds;
 
   // [Reponder] 1 to 5.

@@ -2,6 +2,7 @@
 
 #include "responder/data_files.h"
 #include "responder/ini_file.h"
+#include "responder/mailbox_settings.h"
 #include "responder/response_lines.h"
 
 namespace replyvane::responder {
@@ -36,6 +37,7 @@ void ReadConfigSettings(const std::string& folder, Config& config) {
   for (Server server : kServers) {
     EncryptionOf(config, server) = ReadEncryption(ini, server);
   }
+  config.mailbox = ReadMailboxSettings(ini);
   config.read_timeout_seconds = ReadTimeoutSeconds(ini);
   config.from_name = ini.ReadString(kResponderSection, "1", "");
   config.from_address = ini.ReadString(kResponderSection, "2", "");
@@ -95,6 +97,7 @@ void WriteConfig(const std::string& folder, const Config& config) {
   for (Server server : kServers) {
     WriteEncryption(ini, server, EncryptionOf(texts, server));
   }
+  WriteMailboxSettings(ini, config.mailbox);
   ini.UpdateFile();
 }
 

@@ -14,7 +14,7 @@ namespace replyvane::responder {
 // (mailbox_source.h): for POP3 its message number and its UIDL (empty when
 // the server has none).
 struct MessageRef {
-  int32_t number = 0;
+  uint32_t number = 0;  // POP3: message number; IMAP: UID
   std::string unique_id;
 };
 
@@ -44,6 +44,9 @@ struct MessageOutcome {
   bool already_answered = false;  // at an earlier check
   bool forwarded = false;
   bool deleted = false;
+  // What was done with it after its outcome when that was not a deletion
+  // ("marked read", "moved to Answered"); empty: nothing or deleted.
+  std::string disposed;
   std::string not_answered;  // why not, when it was not answered
 };
 

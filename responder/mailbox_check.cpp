@@ -16,6 +16,7 @@
 #include "message/message.h"
 #include "message/sender_address.h"
 #include "responder/check_lock.h"
+#include "responder/imap_source.h"
 #include "responder/listed_fields.h"
 #include "responder/responder_job.h"
 #include "responder/server_failure.h"
@@ -88,6 +89,8 @@ void ResponderJob::CheckMailbox() {
   // Never in the clear for want of a readable mode.
   RequireKnownMode(settings_.pop3_encryption, Server::kPop3);
   RequireKnownMode(settings_.smtp_encryption, Server::kSmtp);
+  RequireKnownMailbox(settings_.mailbox);
+  UseMailboxKind(settings_.mailbox.kind);
   // Read afresh: an unattended check may have answered messages since.
   Notice(journal_.Load());
   connection_failed_ = false;
@@ -127,10 +130,25 @@ void ResponderJob::CheckMailbox() {
   ProcessMessages();
 }
 
+void ResponderJob::UseMailboxKind(MailboxKind kind) {
+  if (!own_source_ || kind == source_kind_) return;
+  if (source_->IsOpen()) source_->Abandon();
+  if (kind == MailboxKind::kImap) {
+    // Beside the journal: where each folder's answering starts.
+    const size_t slash = journal_path_.rfind('/');
+    source_ = std::make_unique<ImapSource>(
+        slash == std::string::npos
+            ? std::string()
+            : journal_path_.substr(0, slash + 1) + kImapStartName);
+  } else {
+    source_ = std::make_unique<Pop3Source>();
+  }
+  source_kind_ = kind;
+}
+
 bool ResponderJob::OpenMailbox() {
   const Settings& settings = settings_;
-  account_scope_ =
-      AccountScope(settings.pop3_host, settings.pop3_port, settings.pop3_user);
+  account_scope_ = source_->Scope(settings);
   journal_.AdoptUnscoped(account_scope_);
   if (std::string failure = source_->Open(settings); !failure.empty()) {
     view_.ConnectFailed(failure);

@@ -22,6 +22,9 @@ class MailboxSource {
  public:
   virtual ~MailboxSource() = default;
 
+  // Who the mailbox is across checks, for the journal: its kind, server,
+  // port, user (and IMAP folder) in a short text.
+  virtual std::string Scope(const Settings& settings) const = 0;
   // Closes a session left open and logs in with `settings`. Empty on
   // success, else the text that says the log-in failed and why.
   virtual std::string Open(const Settings& settings) = 0;
@@ -35,8 +38,10 @@ class MailboxSource {
   virtual int32_t FetchHeader(const MessageRef& ref, message::Message& msg) = 0;
   // Reads the whole message into `msg`; raises when the server refuses it.
   virtual void Fetch(const MessageRef& ref, message::Message& msg) = 0;
-  // Disposes of a message whose outcome is known; true when done.
-  virtual bool Dispose(const MessageRef& ref) = 0;
+  // Disposes of a message whose outcome is known. Returns what was done:
+  // "deleted", "kept", "marked read", "moved to <folder>"; empty when
+  // nothing could be.
+  virtual std::string Dispose(const MessageRef& ref) = 0;
   // Ends the session so that the dispositions hold. Raises when the server
   // did not confirm dispositions made in it.
   virtual void Finish() = 0;

@@ -7,6 +7,7 @@
 #include "mail/pop3.h"
 #include "net/exceptions.h"
 #include "responder/encryption_settings.h"
+#include "responder/journal.h"
 #include "responder/listed_fields.h"
 #include "responder/server_failure.h"
 
@@ -28,6 +29,11 @@ Pop3Source::Pop3Source() : pop_(std::make_unique<mail::POP3>()) {
 }
 
 Pop3Source::~Pop3Source() = default;
+
+std::string Pop3Source::Scope(const Settings& settings) const {
+  return AccountScope(settings.pop3_host, settings.pop3_port,
+                      settings.pop3_user);
+}
 
 std::string Pop3Source::Open(const Settings& settings) {
   if (pop_->IsConnected()) pop_->CloseConnection();
@@ -75,7 +81,7 @@ std::vector<MessageRef> Pop3Source::List(size_t budget, size_t& used) {
   }
   refs.reserve(size_t(count));
   for (int32_t n = 1; n <= count; ++n) {
-    MessageRef ref{n, ""};
+    MessageRef ref{uint32_t(n), ""};
     if (ids) {
       if (auto found = ids->find(n); found != ids->end()) {
         ref.unique_id = found->second;
@@ -87,12 +93,12 @@ std::vector<MessageRef> Pop3Source::List(size_t budget, size_t& used) {
 }
 
 int32_t Pop3Source::FetchHeader(const MessageRef& ref, message::Message& msg) {
-  pop_->FetchHeader(ref.number, msg);
-  return pop_->GetMessageSize(ref.number);
+  pop_->FetchHeader(int(ref.number), msg);
+  return pop_->GetMessageSize(int(ref.number));
 }
 
 void Pop3Source::Fetch(const MessageRef& ref, message::Message& msg) {
-  if (pop_->FetchMessage(ref.number, msg)) return;
+  if (pop_->FetchMessage(int(ref.number), msg)) return;
   // Sending a forward without the message and then deleting it would lose
   // the mail.
   std::string reply;
@@ -103,13 +109,13 @@ void Pop3Source::Fetch(const MessageRef& ref, message::Message& msg) {
   throw net::ProtocolReplyError(
       pop_->LastReply().NumericCode(),
       core::Format("Could not retrieve message %d to forward it: %s",
-                   ref.number, core::Trim(reply).c_str()));
+                   int(ref.number), core::Trim(reply).c_str()));
 }
 
-bool Pop3Source::Dispose(const MessageRef& ref) {
-  if (!pop_->DeleteMessage(ref.number)) return false;
+std::string Pop3Source::Dispose(const MessageRef& ref) {
+  if (!pop_->DeleteMessage(int(ref.number))) return "";
   ++deleted_;
-  return true;
+  return "deleted";
 }
 
 void Pop3Source::Finish() {

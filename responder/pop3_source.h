@@ -33,6 +33,7 @@ class Pop3Source final : public MailboxSource {
   // are on the internet and your settings, username and password are
   // correct", an empty line and the cause (server_failure.h); no server
   // set says so.
+  std::string Scope(const Settings& settings) const override;
   std::string Open(const Settings& settings) override;
   bool IsOpen() override;
   // STAT, then (with messages) one UIDL for the whole mailbox; a server
@@ -42,7 +43,7 @@ class Pop3Source final : public MailboxSource {
   // A refused RETR raises net::ProtocolReplyError "Could not retrieve
   // message N to forward it: <reply>".
   void Fetch(const MessageRef& ref, message::Message& msg) override;
-  bool Dispose(const MessageRef& ref) override;
+  std::string Dispose(const MessageRef& ref) override;
   // QUIT and its reply; without its "+OK" after deletions it raises
   // DeletionsUnconfirmed ("The POP3 server HOST did not confirm the
   // deletions at QUIT: …").

@@ -72,11 +72,15 @@ class ResponderJob {
   void SetCheckLockPath(std::string path) { lock_path_ = std::move(path); }
   // The answered-message journal's file (see journal.h); without one the
   // journal lives in memory for the life of the job.
-  void SetJournalPath(std::string path) { journal_ = AnsweredJournal(path); }
+  void SetJournalPath(std::string path) {
+    journal_ = AnsweredJournal(path);
+    journal_path_ = std::move(path);
+  }
   // The mailbox the checks read; a POP3 source (pop3_source.h) unless
   // another is set here before the first check.
   void SetMailboxSource(std::unique_ptr<MailboxSource> source) {
     source_ = std::move(source);
+    own_source_ = false;
   }
   // What the rows of one check may hold in all (listed_fields.h); tests
   // set a small one.
@@ -99,6 +103,8 @@ class ResponderJob {
 
  private:
   void CheckMailbox();
+  // The source of the settings' mailbox kind (unless one was set).
+  void UseMailboxKind(MailboxKind kind);
   // Logs in to the mailbox with the current settings; false after
   // reporting any failure of the connect.
   bool OpenMailbox();
@@ -148,6 +154,9 @@ class ResponderJob {
   std::vector<ListedMessage> rows_;
 
   std::unique_ptr<MailboxSource> source_;
+  MailboxKind source_kind_ = MailboxKind::kPop3;
+  bool own_source_ = true;
+  std::string journal_path_;
   std::unique_ptr<mail::SMTP> smtp_;
   std::unique_ptr<message::Message> msg_;
   std::unique_ptr<message::Message> msg_send_;

@@ -136,9 +136,13 @@ bool ResponderJob::ProcessRow(int row) {
     });
     outcome.forwarded = true;
   }
-  if (source_->Dispose(listed.ref)) {
-    outcome.deleted = true;
-    ++deleted_count_;
+  if (const std::string done = source_->Dispose(listed.ref); !done.empty()) {
+    outcome.deleted = done == "deleted";
+    if (outcome.deleted) {
+      ++deleted_count_;
+    } else if (done != "kept") {
+      outcome.disposed = done;
+    }
     RemoveRow(row);
   }
   view_.MessageDone(listed, outcome);

@@ -12,11 +12,14 @@
 
 #include "mail/smtp.h"
 #include "responder/encryption_settings.h"
+#include "responder/mailbox_settings.h"
 #include "responder/timeout_settings.h"
 
 namespace replyvane::responder {
 
 struct Settings {
+  // The mailbox's kind (POP3 or IMAP); its server is the pop3_* one.
+  MailboxSettings mailbox;
   std::string pop3_host;
   int32_t pop3_port = 110;
   std::string pop3_user;

@@ -87,6 +87,7 @@ class ConsoleView : public JobView {
       add(outcome.answered, "answered");
       add(outcome.forwarded, "forwarded");
       add(outcome.deleted, "deleted");
+      add(!outcome.disposed.empty(), outcome.disposed.c_str());
     }
     out_ << time << '\t' << done << '\t' << PrintableField(row.from) << '\t'
          << PrintableField(row.subject) << std::endl;

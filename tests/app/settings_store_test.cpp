@@ -15,6 +15,7 @@
 #include <QTextEdit>
 #include <QTreeWidget>
 
+#include "app/mailbox_panel.h"
 #include "app/main_window.h"
 #include "app/numeric_box.h"
 #include "app/program.h"
@@ -192,6 +193,43 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(shown.from_address, saved.from_address);
     QVERIFY(saved.once_per_sender_days >= 0 &&
             saved.once_per_sender_days <= responder::kMaxOncePerSenderDays);
+  }
+
+  // The mailbox choices load into their controls and are saved as they
+  // were; a typo stays a typo (no choice shown) rather than becoming one.
+  void MailboxChoicesSurviveARestart() {
+    const std::string settings =
+        std::string(kFullSettings) +
+        "[Mailbox]\r\nKind=IMAP\r\nFolder=Work\r\nAfterAnswering=delte\r\n"
+        "MoveFolder=Done\r\n";
+    Put(path_ + "Settings.ini", settings);
+    {
+      Program program(path_);
+      MailboxPanel& mailbox = *program.Form1().Mailbox();
+      QCOMPARE(mailbox.Kind()->currentText(), QString("IMAP"));
+      QCOMPARE(mailbox.Folder()->text(), QString("Work"));
+      QCOMPARE(mailbox.AfterAnswering()->currentIndex(), -1);
+      QVERIFY(mailbox.MoveFolder()->isEnabled() == false);
+      QVERIFY(mailbox.Folder()->isEnabled());
+      QVERIFY(program.frmMain().close());
+    }
+    QCOMPARE(Slurp(path_ + "Settings.ini"), settings);
+    {
+      // Choosing IMAP over the usual POP3 port proposes IMAP's.
+      Program program(path_);
+      program.Form1().SpinEdit2()->setText("110");
+      MailboxPanel& mailbox = *program.Form1().Mailbox();
+      mailbox.Kind()->setCurrentIndex(0);
+      emit mailbox.Kind()->activated(1);
+      mailbox.Kind()->setCurrentIndex(1);
+      QCOMPARE(program.Form1().SpinEdit2()->text(), QString("143"));
+      mailbox.AfterAnswering()->setCurrentIndex(2);
+      emit mailbox.AfterAnswering()->activated(2);
+      QVERIFY(mailbox.MoveFolder()->isEnabled());
+      QVERIFY(program.frmMain().close());
+    }
+    QVERIFY(Slurp(path_ + "Settings.ini").find("AfterAnswering=move\r\n") !=
+            std::string::npos);
   }
 
   void TypedAuthenticationTextIsStoredAsNoSelection() {

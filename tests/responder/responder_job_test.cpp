@@ -320,6 +320,7 @@ class MemoryMailbox : public MailboxSource {
   std::vector<Stored> messages;
   std::vector<std::string> calls;
 
+  std::string Scope(const Settings&) const override { return "memory:1"; }
   std::string Open(const Settings&) override {
     calls.push_back("open");
     open_ = true;
@@ -342,10 +343,10 @@ class MemoryMailbox : public MailboxSource {
     calls.push_back("fetch " + std::to_string(ref.number));
     mail::ReadMessageText(Find(ref).text, msg);
   }
-  bool Dispose(const MessageRef& ref) override {
+  std::string Dispose(const MessageRef& ref) override {
     calls.push_back("dispose " + std::to_string(ref.number) + " " +
                     ref.unique_id);
-    return true;
+    return "deleted";
   }
   void Finish() override {
     calls.push_back("finish");

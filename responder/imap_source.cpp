@@ -1,0 +1,162 @@
+#include "responder/imap_source.h"
+
+#include <algorithm>
+
+#include "core/text.h"
+#include "mail/imap.h"
+#include "net/exceptions.h"
+#include "responder/digest.h"
+#include "responder/listed_fields.h"
+#include "responder/server_failure.h"
+
+namespace replyvane::responder {
+
+namespace {
+
+// What a listed UID costs beside the row (the reference and its id).
+constexpr size_t kUidBytes = 80;
+
+// "<uidvalidity>:<uid>": who a message is within its folder.
+std::string UniqueId(uint32_t validity, uint32_t uid) {
+  return std::to_string(validity) + ":" + std::to_string(uid);
+}
+
+}  // namespace
+
+ImapSource::ImapSource(std::string start_path)
+    : imap_(std::make_unique<mail::IMAP>()), starts_(std::move(start_path)) {
+  imap_->SetMaxLineAction(net::maException);
+}
+
+ImapSource::~ImapSource() = default;
+
+std::string ImapSource::Scope(const Settings& settings) const {
+  return "imap:" +
+         Sha256Hex(core::LowerCase(core::Trim(settings.pop3_host)) + '\0' +
+                   std::to_string(settings.pop3_port) + '\0' +
+                   settings.pop3_user + '\0' + settings.mailbox.folder)
+             .substr(0, 16);
+}
+
+std::string ImapSource::Open(const Settings& settings) {
+  if (imap_->IsConnected()) imap_->CloseConnection();
+  mailbox_ = settings.mailbox;
+  scope_ = Scope(settings);
+  highest_listed_ = 0;
+  imap_->SetHost(settings.pop3_host);
+  imap_->SetPort(settings.pop3_port);
+  imap_->SetUsername(settings.pop3_user);
+  imap_->SetPassword(settings.pop3_password);
+  imap_->SetTLSMode(settings.pop3_encryption.mode);
+  imap_->SetTLSFingerprint(settings.pop3_encryption.fingerprint);
+  imap_->SetReadTimeout(settings.read_timeout_seconds * 1000);
+  if (std::string none = NoServerText("IMAP", settings.pop3_host);
+      !none.empty()) {
+    return none;
+  }
+  try {
+    imap_->ConnectToHost(settings.read_timeout_seconds * 1000);
+  } catch (const std::exception& error) {
+    return "Could not connect with \"" + settings.pop3_host +
+           "\", check you are on the internet and your settings, username "
+           "and password are correct\r\n\r\n" +
+           CauseLine(*imap_, error);
+  }
+  return "";
+}
+
+bool ImapSource::IsOpen() { return imap_->IsConnected(); }
+
+std::vector<MessageRef> ImapSource::List(size_t budget, size_t& used) {
+  used = 0;
+  const mail::IMAP::FolderState folder = imap_->Select(mailbox_.folder);
+  std::vector<uint32_t> uids;
+  const std::optional<ImapStart> known = starts_.Find(scope_);
+  if (!known || known->uid_validity != folder.uid_validity) {
+    // The first look, or a renumbered folder: what is there is history.
+    start_ =
+        ImapStart{folder.uid_validity, std::max<uint32_t>(folder.uid_next, 1)};
+    if (!known && mailbox_.answer_existing) {
+      uids = imap_->UidSearch("UNSEEN");
+    }
+    starts_.Record(scope_, start_);
+  } else {
+    start_ = *known;
+  }
+  // "n:*" always names the folder's last message, even below n.
+  for (uint32_t uid :
+       imap_->UidSearch("UID " + std::to_string(start_.first_uid) + ":*")) {
+    if (uid >= start_.first_uid) uids.push_back(uid);
+  }
+  std::sort(uids.begin(), uids.end());
+  uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+  std::vector<MessageRef> refs;
+  for (uint32_t uid : uids) {
+    used += kUidBytes;
+    if (used > budget) throw ListingTooLarge(int32_t(refs.size()), budget);
+    refs.push_back(MessageRef{uid, UniqueId(folder.uid_validity, uid)});
+    highest_listed_ = std::max(highest_listed_, uid);
+  }
+  return refs;
+}
+
+int32_t ImapSource::FetchHeader(const MessageRef& ref, message::Message& msg) {
+  int64_t size = -1;
+  if (!imap_->FetchHeader(ref.number, msg, size)) return -1;
+  return size > INT32_MAX ? INT32_MAX : int32_t(size);
+}
+
+void ImapSource::Fetch(const MessageRef& ref, message::Message& msg) {
+  if (imap_->FetchMessage(ref.number, msg)) return;
+  // Forwarding nothing and then disposing of the message would lose it.
+  throw core::Exception(core::Format(
+      "Could not retrieve message %u to forward it: the IMAP server sent no "
+      "such message",
+      unsigned(ref.number)));
+}
+
+std::string ImapSource::Dispose(const MessageRef& ref) {
+  const uint32_t uid = ref.number;
+  switch (mailbox_.after_answering) {
+    case AfterAnswering::kMarkRead:
+      imap_->AddFlags(uid, "\\Seen");
+      return "marked read";
+    case AfterAnswering::kMove:
+      try {
+        imap_->Move(uid, mailbox_.move_folder);
+      } catch (const net::ProtocolReplyError& refused) {
+        // A folder not there yet is made, once (RFC 9051 TRYCREATE).
+        if (std::string(refused.what()).find("[TRYCREATE]") ==
+            std::string::npos) {
+          throw;
+        }
+        imap_->Command({{"CREATE"}, {mailbox_.move_folder, true}});
+        imap_->Move(uid, mailbox_.move_folder);
+      }
+      return "moved to " + mailbox_.move_folder;
+    case AfterAnswering::kDelete:
+      imap_->Delete(uid);
+      return "deleted";
+    case AfterAnswering::kKeep:
+      break;
+  }
+  return "kept";
+}
+
+void ImapSource::Finish() {
+  // The run went through: what it listed is behind the start from now on.
+  if (highest_listed_ >= start_.first_uid) {
+    start_.first_uid = highest_listed_ + 1;
+    starts_.Record(scope_, start_);
+  }
+  highest_listed_ = 0;
+  imap_->Logout();
+}
+
+bool ImapSource::Abandon() {
+  highest_listed_ = 0;
+  imap_->CloseConnection();
+  return true;
+}
+
+}  // namespace replyvane::responder

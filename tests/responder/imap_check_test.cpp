@@ -1,0 +1,148 @@
+// `replyvane --check` with an IMAP mailbox on Dovecot and aiosmtpd: the
+// folder's history is never answered, a new message is answered once and
+// then kept, marked read, moved or deleted as the settings say (seen in the
+// Maildir), and "answer existing" answers the unseen messages found at the
+// first look.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/responder/program_run.h"
+#include "tests/support/dovecot_server.h"
+#include "tests/support/smtp_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace replyvane::testing {
+namespace {
+
+// The message files of a Maildir folder (its new/ and cur/).
+std::vector<std::string> MessageFiles(const std::string& maildir) {
+  std::vector<std::string> names;
+  for (const char* sub : {"/new", "/cur"}) {
+    if (!std::filesystem::exists(maildir + sub)) continue;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(maildir + sub)) {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  return names;
+}
+
+bool Seen(const std::string& name) {
+  const size_t info = name.find(":2,");
+  return info != std::string::npos && name.find('S', info) != std::string::npos;
+}
+
+class ImapCheckTest : public ProgramWithServersTest {
+ protected:
+  void SetUp() override {
+    ProgramWithServersTest::SetUp();
+    if (IsSkipped()) return;
+    if (std::string missing = DovecotServer::MissingImapReason();
+        !missing.empty()) {
+      GTEST_SKIP() << missing;
+    }
+    DovecotServer::Options options;
+    options.imap = true;
+    imap_ = DovecotServer::UnderTmp(options);
+    imap_->AddMessage(Message("old1@example.com", "old one"));
+    imap_->AddMessage(Message("old2@example.com", "old two"));
+    ASSERT_TRUE(imap_->Start());
+    ASSERT_TRUE(smtp_.Start());
+  }
+
+  void Configure(const std::string& mailbox) {
+    CheckSettings settings;
+    settings.pop_port = imap_->Port();
+    settings.pop_user = imap_->User();
+    settings.pop_password = imap_->Password();
+    settings.smtp_port = smtp_.Port();
+    settings.smtp_user = smtp_.User();
+    settings.smtp_password = smtp_.Password();
+    settings.forward = false;
+    settings.extra = "[Mailbox]\r\nKind=IMAP\r\n" + mailbox;
+    WriteSettings(dir_.Path(), settings);
+  }
+
+  RunResult Check() {
+    return RunProgram(dir_, "--check --settings " + dir_.Path(), 120);
+  }
+
+  std::unique_ptr<DovecotServer> imap_;
+  SmtpServer smtp_;
+  TempDir dir_{"imap-check"};
+};
+
+TEST_F(ImapCheckTest, HistoryIsNeverAnsweredAndANewMessageIsKeptUnread) {
+  Configure("");
+  RunResult run = Check();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(smtp_.MessageCount(), 0u);
+
+  imap_->AddMessage(Message("ann@example.com", "new one"));
+  run = Check();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\tanswered\tann@example.com\tnew one\n"),
+            std::string::npos)
+      << run.out;
+  ASSERT_TRUE(smtp_.WaitForMessages(1));
+  EXPECT_EQ(smtp_.Messages()[0].rcpt_tos,
+            std::vector<std::string>{"ann@example.com"});
+  const std::vector<std::string> files = MessageFiles(imap_->MaildirPath());
+  ASSERT_EQ(files.size(), 3u);
+  for (const std::string& name : files) EXPECT_FALSE(Seen(name)) << name;
+
+  run = Check();  // nothing new: nothing answered again
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(smtp_.MessageCount(), 1u);
+}
+
+TEST_F(ImapCheckTest, EachAfterAnsweringChoiceActsOnTheAnsweredMessageOnly) {
+  struct Row {
+    const char* mailbox;
+    const char* done;  // on the output line after "answered"
+  } rows[] = {
+      {"AfterAnswering=read\r\n", ", marked read"},
+      {"AfterAnswering=move\r\nMoveFolder=Answered\r\n", ", moved to Answered"},
+      {"AfterAnswering=delete\r\n", ", deleted"},
+  };
+  Configure("");
+  ASSERT_EQ(Check().status, 0);  // the first look
+  size_t sent = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mailbox);
+    Configure(row.mailbox);
+    imap_->AddMessage(Message("ann@example.com", row.mailbox));
+    const RunResult run = Check();
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find(std::string("\tanswered") + row.done + "\t"),
+              std::string::npos)
+        << run.out;
+    ASSERT_TRUE(smtp_.WaitForMessages(++sent));
+  }
+  // In the inbox: the two old messages, unread, and the one marked read.
+  std::vector<std::string> inbox = MessageFiles(imap_->MaildirPath());
+  ASSERT_EQ(inbox.size(), 3u);
+  int seen = 0;
+  for (const std::string& name : inbox) seen += Seen(name) ? 1 : 0;
+  EXPECT_EQ(seen, 1);
+  EXPECT_EQ(MessageFiles(imap_->MaildirPath() + "/.Answered").size(), 1u);
+}
+
+TEST_F(ImapCheckTest, AnswerExistingAnswersTheUnseenAtTheFirstLook) {
+  Configure("AnswerExisting=1\r\n");
+  const RunResult run = Check();
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_TRUE(smtp_.WaitForMessages(2));
+  EXPECT_NE(run.out.find("old one"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("old two"), std::string::npos) << run.out;
+  EXPECT_EQ(Check().out, "");
+}
+
+}  // namespace
+}  // namespace replyvane::testing
