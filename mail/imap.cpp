@@ -126,7 +126,12 @@ void IMAP::HandleUntagged(const ImapResponse& response) {
       if (auto uid = Number(values[i].text)) search_results_.push_back(*uid);
     }
   } else if (core::SameText(ImapTextAt(values, 1), "EXISTS")) {
-    if (auto n = Number(first)) folder_.exists = *n;
+    if (auto n = Number(first)) {
+      if (*n > folder_.exists) new_mail_told_ = true;
+      folder_.exists = *n;
+    }
+  } else if (core::SameText(ImapTextAt(values, 1), "EXPUNGE")) {
+    if (folder_.exists > 0) --folder_.exists;
   } else if (core::SameText(ImapTextAt(values, 1), "FETCH")) {
     if (on_fetch_) on_fetch_(response);
   }
@@ -407,6 +412,40 @@ void IMAP::Delete(uint32_t uid) {
 }
 
 void IMAP::Noop() { Command({{"NOOP"}}); }
+
+bool IMAP::Idle(std::chrono::milliseconds limit,
+                const std::function<bool()>& stop) {
+  const std::string tag = NextTag();
+  SetAwaited("the reply to IDLE");
+  new_mail_told_ = false;
+  const auto end = std::chrono::steady_clock::now() + limit;
+  ImapResponse done;
+  {
+    WholeReplyScope whole(*this);
+    WriteCommandLine(tag + " IDLE");
+    AwaitContinuation(tag);
+    while (!new_mail_told_ && std::chrono::steady_clock::now() < end &&
+           !(stop && stop())) {
+      // A whole line waiting is read; else the wait goes on in slices, so
+      // that a stop is seen soon.
+      if (InputQueue().View().find('\n') != std::string_view::npos) {
+        ImapResponse response = ReadImapResponse(*this);
+        if (response.tag != "*") {
+          throw core::Exception("Unreadable IMAP response: tag " +
+                                response.tag);
+        }
+        HandleUntagged(response);
+        if (said_bye_) throw net::ConnClosedGracefully();
+        continue;
+      }
+      FillInputBuffer(true, 250, false);
+    }
+    WriteCommandLine("DONE");
+    done = ReadUntilTagged(tag, nullptr, nullptr);
+  }
+  Accept(done);
+  return new_mail_told_;
+}
 
 void IMAP::Logout() {
   if (!IsConnected()) {

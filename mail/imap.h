@@ -13,6 +13,7 @@
 #ifndef REPLYVANE_MAIL_IMAP_H_
 #define REPLYVANE_MAIL_IMAP_H_
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -76,6 +77,11 @@ class IMAP : public MessageClient {
   // \Deleted, then UID EXPUNGE of `uid` (UIDPLUS), else EXPUNGE.
   void Delete(uint32_t uid);
   void Noop();
+  // IDLE (RFC 2177) in the selected folder until the server tells of a
+  // new message (EXISTS above the count known), `limit` has passed, or
+  // `stop` says so (asked every quarter second); then DONE and its tagged
+  // reply. True when a new message was told of.
+  bool Idle(std::chrono::milliseconds limit, const std::function<bool()>& stop);
 
   // One command and its responses up to the tagged one, which it returns;
   // `parts` are joined by blanks, each sent as Arg says. A NO or BAD
@@ -119,7 +125,8 @@ class IMAP : public MessageClient {
   FolderState folder_;
   std::vector<uint32_t> search_results_;
   uint32_t next_tag_ = 0;
-  bool said_bye_ = false;  // the server ended the session
+  bool said_bye_ = false;       // the server ended the session
+  bool new_mail_told_ = false;  // an EXISTS above the count known
   std::function<void(const ImapResponse&)> on_fetch_;
 };
 

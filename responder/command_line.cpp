@@ -11,6 +11,7 @@ namespace replyvane::responder {
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine result;
   bool check = false;
+  bool watch = false;
   bool help = false;
   bool version = false;
   std::vector<std::string> unknown;
@@ -18,6 +19,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string& argument = arguments[i];
     if (argument == "--check") {
       check = true;
+    } else if (argument == "--watch") {
+      watch = true;
     } else if (argument == "--help" || argument == "-h") {
       help = true;
     } else if (argument == "--version") {
@@ -46,20 +49,25 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.mode = CommandLine::Mode::kHelp;
   } else if (version) {
     result.mode = CommandLine::Mode::kVersion;
-  } else if (const auto wrong =
-                 std::find_if(unknown.begin(), unknown.end(),
-                              [&](const std::string& argument) {
-                                // The window leaves Qt's own options
-                                // ("-platform",
-                                // "-style") to Qt; a long option nobody knows
-                                // is a mistake to point out, not to ignore.
-                                return check || argument.starts_with("--");
-                              });
+  } else if (const auto wrong = std::find_if(
+                 unknown.begin(), unknown.end(),
+                 [&](const std::string& argument) {
+                   // The window leaves Qt's own options
+                   // ("-platform",
+                   // "-style") to Qt; a long option nobody knows
+                   // is a mistake to point out, not to ignore.
+                   return check || watch || argument.starts_with("--");
+                 });
              wrong != unknown.end()) {
     result.mode = CommandLine::Mode::kError;
     result.error = "unknown argument: " + *wrong;
+  } else if (check && watch) {
+    result.mode = CommandLine::Mode::kError;
+    result.error = "--check and --watch cannot go together";
   } else if (check) {
     result.mode = CommandLine::Mode::kCheck;
+  } else if (watch) {
+    result.mode = CommandLine::Mode::kWatch;
   }
   return result;
 }
@@ -67,8 +75,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string UsageText() {
   return "Usage: replyvane [--settings DIR]\n"
          "       replyvane --check [--settings DIR]\n"
+         "       replyvane --watch [--settings DIR]\n"
          "\n"
-         "Without --check, opens the Replyvane window.\n"
+         "Without --check or --watch, opens the Replyvane window.\n"
          "\n"
          "  --check         check the mailbox once with the saved settings "
          "and\n"
@@ -79,6 +88,11 @@ std::string UsageText() {
          "                  when the run completed, 1 when a failure stopped "
          "it,\n"
          "                  2 when the settings cannot be read.\n"
+         "  --watch         with an IMAP mailbox: check, then wait for new "
+         "mail\n"
+         "                  (IDLE) and answer it as it arrives, printing the\n"
+         "                  lines of --check, until SIGTERM or Ctrl+C (exit "
+         "0)\n"
          "  --settings DIR  the folder of Settings.ini, response.dat and\n"
          "                  attach.dat (default: ~/.config/replyvane, or "
          "beside\n"

@@ -7,6 +7,7 @@
 
 #include "responder/settings_folder.h"
 #include "responder/unattended_check.h"
+#include "responder/watch_run.h"
 
 namespace replyvane::responder {
 
@@ -25,6 +26,7 @@ std::optional<int> RunWithoutWindow(const CommandLine& command_line,
       err << "replyvane: " << command_line.error << "\n" << UsageText();
       return kExitNoSettings;
     case CommandLine::Mode::kCheck:
+    case CommandLine::Mode::kWatch:
       break;
   }
   if (!command_line.settings_folder.empty()) {
@@ -40,6 +42,9 @@ std::optional<int> RunWithoutWindow(const CommandLine& command_line,
   const std::string folder = command_line.settings_folder.empty()
                                  ? ChooseSettingsFolder(ExecutableDirectory())
                                  : command_line.settings_folder;
+  if (command_line.mode == CommandLine::Mode::kWatch) {
+    return RunWatch(folder, out, err);
+  }
   return RunUnattendedCheck(folder, out, err);
 }
 

@@ -38,18 +38,23 @@ std::string ImapSource::Scope(const Settings& settings) const {
              .substr(0, 16);
 }
 
+void ImapSource::Configure(mail::IMAP& imap, const Settings& settings) {
+  imap.SetMaxLineAction(net::maException);
+  imap.SetHost(settings.pop3_host);
+  imap.SetPort(settings.pop3_port);
+  imap.SetUsername(settings.pop3_user);
+  imap.SetPassword(settings.pop3_password);
+  imap.SetTLSMode(settings.pop3_encryption.mode);
+  imap.SetTLSFingerprint(settings.pop3_encryption.fingerprint);
+  imap.SetReadTimeout(settings.read_timeout_seconds * 1000);
+}
+
 std::string ImapSource::Open(const Settings& settings) {
   if (imap_->IsConnected()) imap_->CloseConnection();
   mailbox_ = settings.mailbox;
   scope_ = Scope(settings);
   highest_listed_ = 0;
-  imap_->SetHost(settings.pop3_host);
-  imap_->SetPort(settings.pop3_port);
-  imap_->SetUsername(settings.pop3_user);
-  imap_->SetPassword(settings.pop3_password);
-  imap_->SetTLSMode(settings.pop3_encryption.mode);
-  imap_->SetTLSFingerprint(settings.pop3_encryption.fingerprint);
-  imap_->SetReadTimeout(settings.read_timeout_seconds * 1000);
+  Configure(*imap_, settings);
   if (std::string none = NoServerText("IMAP", settings.pop3_host);
       !none.empty()) {
     return none;
@@ -151,6 +156,39 @@ void ImapSource::Finish() {
   }
   highest_listed_ = 0;
   imap_->Logout();
+}
+
+MailWait ImapSource::WaitForNewMail(const Settings& settings,
+                                    std::chrono::milliseconds limit,
+                                    const std::function<bool()>& stop) {
+  mail::IMAP watch;
+  Configure(watch, settings);
+  watch.ConnectToHost(settings.read_timeout_seconds * 1000);
+  struct Close {
+    mail::IMAP& imap;
+    ~Close() {
+      try {
+        imap.CloseConnection();
+      } catch (const std::exception&) {
+      }
+    }
+  } close{watch};
+  if (!watch.HasCapability("IDLE")) {
+    watch.Logout();
+    return MailWait::kCannotWait;
+  }
+  const mail::IMAP::FolderState folder =
+      watch.Select(settings.mailbox.folder, true);
+  const std::optional<ImapStart> start = starts_.Find(Scope(settings));
+  // Mail that came after the last listing, before this wait began.
+  if (!start || start->uid_validity != folder.uid_validity ||
+      folder.uid_next > start->first_uid) {
+    watch.Logout();
+    return MailWait::kNewMail;
+  }
+  const bool told = watch.Idle(limit, stop);
+  watch.Logout();
+  return told ? MailWait::kNewMail : MailWait::kTimeUp;
 }
 
 bool ImapSource::Abandon() {

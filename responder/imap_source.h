@@ -39,8 +39,16 @@ class ImapSource final : public MailboxSource {
   std::string Dispose(const MessageRef& ref) override;
   void Finish() override;
   bool Abandon() override;
+  // IDLE in the folder, read-only (EXAMINE); new mail already there since
+  // the last run (UIDNEXT past the start point) ends the wait at once.
+  MailWait WaitForNewMail(const Settings& settings,
+                          std::chrono::milliseconds limit,
+                          const std::function<bool()>& stop) override;
 
  private:
+  // The client's server, log-in and limits from `settings`.
+  static void Configure(mail::IMAP& imap, const Settings& settings);
+
   std::unique_ptr<mail::IMAP> imap_;
   ImapStartStore starts_;
   MailboxSettings mailbox_;

@@ -7,8 +7,10 @@
 #ifndef REPLYVANE_RESPONDER_MAILBOX_SOURCE_H_
 #define REPLYVANE_RESPONDER_MAILBOX_SOURCE_H_
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,9 @@
 #include "responder/settings.h"
 
 namespace replyvane::responder {
+
+// What a wait for new mail came to.
+enum class MailWait { kNewMail, kTimeUp, kCannotWait };
 
 class MailboxSource {
  public:
@@ -48,6 +53,15 @@ class MailboxSource {
   // Ends the session without making the dispositions hold; false when the
   // server could not undo them.
   virtual bool Abandon() = 0;
+  // Waits, on a session of its own, until the server tells of new mail,
+  // `limit` has passed or `stop` says so (kTimeUp then); kCannotWait when
+  // the mailbox cannot tell (POP3, an IMAP server without IDLE): the
+  // caller checks at its interval instead. Raises the connection's
+  // failures.
+  virtual MailWait WaitForNewMail(const Settings&, std::chrono::milliseconds,
+                                  const std::function<bool()>&) {
+    return MailWait::kCannotWait;
+  }
 };
 
 }  // namespace replyvane::responder

@@ -85,6 +85,12 @@ class ResponderJob {
   // What the rows of one check may hold in all (listed_fields.h); tests
   // set a small one.
   void SetListingBudget(size_t bytes) { listing_budget_ = bytes; }
+  // Waits for new mail in the mailbox of the last check (see
+  // MailboxSource::WaitForNewMail).
+  MailWait WaitForNewMail(std::chrono::milliseconds limit,
+                          const std::function<bool()>& stop) {
+    return source_->WaitForNewMail(settings_, limit, stop);
+  }
   // Ends an open mailbox session without making its dispositions hold
   // (POP3: RSET, QUIT) and forgets the listed messages.
   void Disconnect();

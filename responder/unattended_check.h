@@ -9,6 +9,8 @@
 #include <ostream>
 #include <string>
 
+#include "responder/console_view.h"
+
 namespace replyvane::responder {
 
 inline constexpr int kExitCompleted = 0;   // the run completed (or was
@@ -19,10 +21,6 @@ inline constexpr int kExitNoSettings = 2;  // the settings cannot be read
 // Runs the check with the settings in `folder`; returns the exit status.
 int RunUnattendedCheck(const std::string& folder, std::ostream& out,
                        std::ostream& err);
-
-// `text` fit for one field of a terminal line: control bytes (tabs, line
-// ends, escapes) become blanks.
-std::string PrintableField(const std::string& text);
 
 }  // namespace replyvane::responder
 

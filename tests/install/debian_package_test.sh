@@ -45,6 +45,7 @@ expected=(
   ./usr/share/doc/replyvane/changelog.gz
   ./usr/lib/systemd/user/replyvane-check.service
   ./usr/lib/systemd/user/replyvane-check.timer
+  ./usr/lib/systemd/user/replyvane-watch.service
 )
 for size in 16 32 48 64 128 256; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/replyvane.png")

@@ -36,7 +36,7 @@ cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" ||
 for file in bin/replyvane libexec/replyvane/replyvane-window share/applications/replyvane.desktop \
   share/man/man1/replyvane.1.gz share/doc/replyvane/copyright \
   share/doc/replyvane/changelog.gz lib/systemd/user/replyvane-check.service \
-  lib/systemd/user/replyvane-check.timer; do
+  lib/systemd/user/replyvane-check.timer lib/systemd/user/replyvane-watch.service; do
   [ -f "$prefix/$file" ] || fail "$file not installed"
 done
 [ -x "$prefix/bin/replyvane" ] || fail "bin/replyvane not executable"
@@ -60,10 +60,13 @@ desktop-file-validate "$prefix/share/applications/replyvane.desktop" ||
 grep -qx "ExecStart=$prefix/bin/replyvane --check" \
   "$prefix/lib/systemd/user/replyvane-check.service" ||
   fail "the service does not start the installed program"
+grep -qx "ExecStart=$prefix/bin/replyvane --watch" \
+  "$prefix/lib/systemd/user/replyvane-watch.service" ||
+  fail "the watch service does not start the installed program"
 if command -v systemd-analyze >/dev/null; then
   (cd "$prefix/lib/systemd/user" &&
     MANPATH=$prefix/share/man timeout 60 systemd-analyze verify \
-      replyvane-check.service replyvane-check.timer) ||
+      replyvane-check.service replyvane-check.timer replyvane-watch.service) ||
     fail "systemd-analyze verify"
 fi
 if command -v man >/dev/null; then

@@ -137,26 +137,28 @@ std::string DovecotServer::Config() const {
   std::string user = CurrentUserName();
   const std::string addresses = options_.ipv6 ? "127.0.0.1, ::1" : "127.0.0.1";
   const std::string protocol = options_.imap ? "imap" : "pop3";
-  std::string config = "instance_name = replyvane-test-" + port + "\n" +
-                       "protocols = " + protocol +
-                       "\n"
-                       "listen = " +
-                       addresses +
-                       "\n"
-                       "base_dir = " +
-                       dir + "/run\n" + "state_dir = " + dir + "/state\n" +
-                       "log_path = " + dir + "/log/dovecot.log\n" +
-                       "info_log_path = " + dir + "/log/dovecot.log\n" +
-                       TlsConfig() + "auth_mechanisms = plain login" +
-                       (options_.apop ? " apop" : "") + "\n" +
-                       "mail_location = maildir:~/Maildir\n"
-                       "auth_failure_delay = 0\n"
-                       "passdb {\n  driver = passwd-file\n"
-                       "  args = scheme=PLAIN username_format=%u " +
-                       dir + "/passwd\n}\n" +
-                       "userdb {\n  driver = passwd-file\n"
-                       "  args = username_format=%u " +
-                       dir + "/passwd\n}\n";
+  std::string config =
+      "instance_name = replyvane-test-" + port + "\n" +
+      "protocols = " + protocol +
+      "\n"
+      "listen = " +
+      addresses +
+      "\n"
+      "base_dir = " +
+      dir + "/run\n" + "state_dir = " + dir + "/state\n" + "log_path = " + dir +
+      "/log/dovecot.log\n" + "info_log_path = " + dir + "/log/dovecot.log\n" +
+      TlsConfig() + "auth_mechanisms = plain login" +
+      (options_.apop ? " apop" : "") + "\n" +
+      "mail_location = maildir:~/Maildir\n" +
+      // IDLE tells of new mail within a second.
+      (options_.imap ? "mailbox_idle_check_interval = 1 secs\n" : "") +
+      "auth_failure_delay = 0\n"
+      "passdb {\n  driver = passwd-file\n"
+      "  args = scheme=PLAIN username_format=%u " +
+      dir + "/passwd\n}\n" +
+      "userdb {\n  driver = passwd-file\n"
+      "  args = username_format=%u " +
+      dir + "/passwd\n}\n";
   std::string login_chroot;
   if (root_) {
     config +=
