@@ -14,6 +14,7 @@
 #include "tests/support/dovecot_server.h"
 #include "tests/support/smtp_server.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_certificates.h"
 
 namespace replyvane::testing {
 namespace {
@@ -142,6 +143,61 @@ TEST_F(ImapCheckTest, AnswerExistingAnswersTheUnseenAtTheFirstLook) {
   EXPECT_NE(run.out.find("old one"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("old two"), std::string::npos) << run.out;
   EXPECT_EQ(Check().out, "");
+}
+
+// IMAP over STARTTLS (the server refuses LOGIN before it) and over TLS
+// from the first byte, by host name, verified; a certificate for another
+// name stops the check before the log-in and sends nothing.
+TEST(ImapTlsCheckTest, EncryptedModesAnswerAndAWrongCertificateStopsAll) {
+  const std::string missing = MissingForRealServers() +
+                              DovecotServer::MissingImapReason() +
+                              TestCertificates::MissingReason();
+  if (!missing.empty()) GTEST_SKIP() << missing;
+  TestCertificates certificates;
+  TrustScope trust(certificates.CaFile());
+  SmtpServer smtp;
+  ASSERT_TRUE(smtp.Start());
+  struct Row {
+    CertificateKind kind;
+    const char* mode;
+    bool answered;
+  } rows[] = {{CertificateKind::kGood, "STARTTLS", true},
+              {CertificateKind::kGood, "SSL/TLS", true},
+              {CertificateKind::kWrongName, "SSL/TLS", false}};
+  size_t sent = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.mode);
+    DovecotServer::Options options;
+    options.imap = true;
+    options.apop = false;
+    options.tls = certificates.Server(row.kind);
+    std::unique_ptr<DovecotServer> imap = DovecotServer::UnderTmp(options);
+    ASSERT_TRUE(imap->Start());
+    TempDir dir("imap-tls");
+    CheckSettings settings;
+    settings.pop_host = "localhost";
+    settings.pop_port =
+        std::string(row.mode) == "STARTTLS" ? imap->Port() : imap->TlsPort();
+    settings.smtp_port = smtp.Port();
+    settings.smtp_user = smtp.User();
+    settings.smtp_password = smtp.Password();
+    settings.forward = false;
+    settings.extra = std::string("[Encryption]\r\nPop3Mode=") + row.mode +
+                     "\r\n[Mailbox]\r\nKind=IMAP\r\nAnswerExisting=1\r\n";
+    WriteSettings(dir.Path(), settings);
+    imap->AddMessage(Message("ann@example.com", row.mode));
+    const RunResult run =
+        RunProgram(dir, "--check --settings " + dir.Path(), 120);
+    if (row.answered) {
+      EXPECT_EQ(run.status, 0) << run.err;
+      ASSERT_TRUE(smtp.WaitForMessages(++sent)) << run.err;
+    } else {
+      EXPECT_EQ(run.status, 1);
+      EXPECT_NE(run.err.find("IMAP server localhost port"), std::string::npos)
+          << run.err;
+      EXPECT_EQ(smtp.MessageCount(), sent);
+    }
+  }
 }
 
 }  // namespace
