@@ -1,17 +1,23 @@
 // Automatic mode: "Automatic Mode" starts Timer1 with the check interval of
 // Form1; each time it elapses the timer stops, a check runs, and the timer
 // starts again, so the interval runs from the end of one check to the start
-// of the next. A failure of that check escapes Timer1Timer before the timer
+// of the next. With an IMAP mailbox whose server has IDLE, the time between
+// checks is spent waiting on it instead, and new mail starts the next check
+// at once. A failure of that check escapes Timer1Timer before the timer
 // is enabled again, which ends the automatic mode. Also the hidden tray icon
 // and its restore handlers.
 #include <QAction>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <chrono>
+#include <exception>
 
+#include "app/mailbox_panel.h"
 #include "app/main_window.h"
 #include "app/numeric_box.h"
 #include "app/pictures.h"
 #include "app/settings_window.h"
+#include "responder/responder_job.h"
 
 namespace replyvane::app {
 
@@ -28,7 +34,27 @@ void MainWindow::Button2Click() {
 void MainWindow::Timer1Timer() {
   timer1_.SetEnabled(false);
   AccountsClick();
+  // An IMAP mailbox tells of new mail: each check follows it at once, and
+  // the interval still bounds every wait.
+  while (WaitForMail()) AccountsClick();
   timer1_.SetEnabled(true);
+}
+
+bool MainWindow::WaitForMail() {
+  if (closed_ ||
+      form1_->Mailbox()->Value().kind != responder::MailboxKind::kImap) {
+    return false;
+  }
+  const int32_t limit = timer1_.Interval();
+  if (limit <= 0) return false;
+  try {
+    const responder::MailWait waited = job_->WaitForNewMail(
+        std::chrono::milliseconds(limit), [this] { return closed_; });
+    return waited != responder::MailWait::kCannotWait && !closed_;
+  } catch (const std::exception&) {
+    // The server could not be waited on: the timer's next check tells why.
+    return false;
+  }
 }
 
 void MainWindow::BuildTrayIcon() {

@@ -270,6 +270,7 @@ void MainWindow::FormClose() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  closed_ = true;
   // A failed save is shown, and the window closes all the same: a settings
   // folder that cannot be written must not keep the program from ending.
   // It goes to standard error too, where a session's log keeps it.

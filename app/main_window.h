@@ -154,6 +154,11 @@ class MainWindow : public QWidget, private responder::JobView {
   void FormCreate();
   void FormClose();
   bool closing_unattended_ = false;
+  bool closed_ = false;  // the window was closed: waits for mail end
+  // With a mailbox that tells of new mail (IMAP with IDLE): waits for it,
+  // at most the check interval, serving input meanwhile; true when a check
+  // should follow now. False at once for a mailbox that cannot tell.
+  bool WaitForMail();
   void Button3MouseUp(const QPoint& position);
   QWidget* BuildTopPanel();
   QWidget* BuildListPanel();

@@ -9,9 +9,13 @@
 #include <QtTest>
 #include <cstdint>
 
+#include "app/mailbox_panel.h"
+#include "app/settings_window.h"
 #include "tests/app/mail_scripts.h"
 #include "tests/app/responder_harness.h"
+#include "tests/support/dovecot_server.h"
 #include "tests/support/scripted_server.h"
+#include "tests/support/smtp_server.h"
 #include "tests/support/socket_util.h"
 
 namespace replyvane::testing {
@@ -35,6 +39,7 @@ class AutomaticModeTest : public QObject {
   void ChecksRepeatFromTheEndOfEachCheckUntilAFailure();
   void RefusedPop3ConnectKeepsTheModeOn();
   void TrayHandlersRestoreTheWindow();
+  void AnImapMailboxIsAnsweredAsMailArrives();
 };
 
 void AutomaticModeTest::IntervalFromTheMinutesBox_data() {
@@ -175,6 +180,61 @@ void AutomaticModeTest::TrayHandlersRestoreTheWindow() {
   main.hide();
   emit tray->activated(QSystemTrayIcon::DoubleClick);
   QVERIFY(main.isVisible());
+}
+
+// With IMAP the time between checks is spent in IDLE: a message delivered
+// long before the interval ends is answered within seconds. The waits serve
+// the event loop, so this test is driven from a timer of its own.
+void AutomaticModeTest::AnImapMailboxIsAnsweredAsMailArrives() {
+  const std::string missing =
+      DovecotServer::MissingImapReason() + SmtpServer::MissingReason();
+  if (!missing.empty()) QSKIP(missing.c_str());
+  DovecotServer::Options options;
+  options.imap = true;
+  std::unique_ptr<DovecotServer> imap = DovecotServer::UnderTmp(options);
+  QVERIFY(imap->Start());
+  SmtpServer smtp;
+  QVERIFY(smtp.Start());
+  Responder responder;
+  app::MainWindow& main = responder.Main();
+  responder.SetPop3(imap->Port(), QString::fromStdString(imap->User()),
+                    QString::fromStdString(imap->Password()));
+  responder.SetSmtp(smtp.Port());
+  responder.SetResponse("me@example.com", "Re", "Thanks.");
+  responder::MailboxSettings mailbox;
+  mailbox.kind = responder::MailboxKind::kImap;
+  responder.Form1().Mailbox()->SetValue(mailbox);
+  // An interval of 30 s: only IDLE can answer within it.
+  main.SetMillisecondsPerMinute(30000);
+  responder.Form1().SpinEdit1()->setText("1");
+  main.Button2()->click();
+
+  QElapsedTimer clock;
+  clock.start();
+  qint64 delivered = -1;
+  qint64 answered = -1;
+  QTimer script;
+  QObject::connect(&script, &QTimer::timeout, [&] {
+    if (delivered < 0 && clock.elapsed() > 1500 && !main.Checking()) {
+      imap->AddMessage("From: ann@example.com\r\nSubject: now\r\n\r\nHi.\r\n");
+      delivered = clock.elapsed();
+    } else if (delivered >= 0 && answered < 0 && smtp.MessageCount() == 1) {
+      answered = clock.elapsed();
+      main.close();
+    } else if (clock.elapsed() > 25000) {
+      main.close();
+    }
+  });
+  script.start(50);
+  // The first check, as the timer would start it, and the waits after it.
+  QTimer::singleShot(0, &main, [&] { main.Timer1Timer(); });
+  QVERIFY(
+      WaitFor([&] { return answered >= 0 || clock.elapsed() > 28000; }, 30000));
+  QVERIFY2(answered >= 0, "not answered");
+  QVERIFY2(answered - delivered < 5000,
+           qPrintable(QString::number(answered - delivered)));
+  std::printf("Automatic Mode with IMAP: answered %lld ms after delivery\n",
+              static_cast<long long>(answered - delivered));
 }
 
 }  // namespace replyvane::testing
