@@ -122,6 +122,11 @@ void IMAP::HandleUntagged(const ImapResponse& response) {
     for (size_t i = 1; i < values.size(); ++i) words += values[i].text + " ";
     LearnCapabilities(words);
   } else if (first == "SEARCH") {
+    if (search_results_.size() + values.size() > kMaxSearchResults) {
+      throw net::ReceptionLimitExceeded(
+          core::Format("The IMAP server's search found more than %zu messages.",
+                       kMaxSearchResults));
+    }
     for (size_t i = 1; i < values.size(); ++i) {
       if (auto uid = Number(values[i].text)) search_results_.push_back(*uid);
     }
@@ -198,7 +203,11 @@ ImapResponse IMAP::Command(const std::vector<Arg>& parts,
 ImapResponse IMAP::ReadUntilTagged(
     const std::string& tag, const ImapLiteralSink& sink,
     const std::function<void(const ImapResponse&)>& on_continuation) {
-  for (;;) {
+  // No server keeps a command from ending with endless data.
+  for (size_t read = 0;; ++read) {
+    if (read > kMaxResponsesPerCommand) {
+      throw net::TooManyReplyLines(kMaxResponsesPerCommand);
+    }
     ImapResponse response = ReadImapResponse(*this, sink);
     if (response.tag == tag) return response;
     if (response.tag == "*") {

@@ -37,6 +37,12 @@ class IMAP : public MessageClient {
 
   IMAP();
 
+  // Responses one command may bring before its tagged one, and UIDs one
+  // search may find: beyond them the command fails with
+  // net::ReceptionLimitExceeded.
+  static constexpr size_t kMaxResponsesPerCommand = 100000;
+  static constexpr size_t kMaxSearchResults = 4000000;
+
   void SetUsername(const std::string& value) { username_ = value; }
   void SetPassword(const std::string& value) { password_ = value; }
 

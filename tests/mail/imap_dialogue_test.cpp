@@ -181,5 +181,27 @@ TEST(ImapDialogueTest, ADropInsideALiteralClosesTheConnection) {
   EXPECT_TRUE(server.Played()) << server.Report();
 }
 
+// A server that answers a command with endless untagged data is stopped by
+// the bound, and the connection, out of step, is closed.
+TEST(ImapDialogueTest, EndlessUntaggedDataEndsTheCommand) {
+  std::string flood;
+  for (size_t i = 0; i <= IMAP::kMaxResponsesPerCommand; ++i) {
+    flood += "* OK still here\r\n";
+  }
+  ScriptedServer server(
+      Transcript({kGreeting, "C: A001 LOGIN alice secret",
+                  "S: A001 OK [CAPABILITY IMAP4rev1] in", "C: A002 NOOP"})
+          .Send(flood)
+          .Close());
+  auto client = ClientOf(server);
+  client->ConnectToHost();
+  EXPECT_EQ(Outcome([&] { client->Noop(); })
+                .rfind("error: The server's reply "
+                       "has more than 100000",
+                       0),
+            0u);
+  EXPECT_FALSE(client->IsConnected());
+}
+
 }  // namespace
 }  // namespace replyvane::mail
