@@ -74,7 +74,10 @@ bool ImapSource::IsOpen() { return imap_->IsConnected(); }
 
 std::vector<MessageRef> ImapSource::List(size_t budget, size_t& used) {
   used = 0;
-  const mail::IMAP::FolderState folder = imap_->Select(mailbox_.folder);
+  // Kept messages: the folder is opened read-only (EXAMINE), so that not
+  // even \Recent changes; the other choices change the folder anyway.
+  const mail::IMAP::FolderState folder = imap_->Select(
+      mailbox_.folder, mailbox_.after_answering == AfterAnswering::kKeep);
   std::vector<uint32_t> uids;
   const std::optional<ImapStart> known = starts_.Find(scope_);
   if (!known || known->uid_validity != folder.uid_validity) {
