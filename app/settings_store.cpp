@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTextEdit>
+#include <array>
 #include <vector>
 
 #include "app/local_text.h"
@@ -18,18 +19,14 @@ namespace replyvane::app {
 
 namespace {
 
-// The text boxes of "Options" keys 1 to 9, with the texts they hold.
-std::vector<std::pair<QLineEdit*, std::string*>> OptionBoxes(
-    const SettingsWindow& form1, responder::Config& config) {
-  return {{form1.Edit5(), &config.smtp_host},
-          {form1.Edit1(), &config.pop3_host},
-          {form1.Edit2(), &config.pop3_user},
-          {form1.Edit3(), &config.pop3_password},
-          {form1.SpinEdit1(), &config.interval_text},
-          {form1.Edit4(), &config.smtp_user},
-          {form1.Edit6(), &config.smtp_password},
-          {form1.SpinEdit2(), &config.pop3_port_text},
-          {form1.SpinEdit3(), &config.smtp_port_text}};
+static_assert(std::size(responder::kOptionFields) == 9);
+
+// The text boxes of "Options" keys 1 to 9, in key order (as
+// responder::kOptionFields).
+std::array<QLineEdit*, 9> OptionBoxes(const SettingsWindow& form1) {
+  return {form1.Edit5(), form1.Edit1(),     form1.Edit2(),
+          form1.Edit3(), form1.SpinEdit1(), form1.Edit4(),
+          form1.Edit6(), form1.SpinEdit2(), form1.SpinEdit3()};
 }
 
 void SelectAuthentication(QComboBox* box, int32_t index) {
@@ -55,9 +52,9 @@ constexpr responder::Server kServers[] = {responder::Server::kPop3,
 // Settings.ini's part of `config` into the controls.
 void ShowSettings(const responder::Config& config, SettingsWindow& form1,
                   ResponderSettingsWindow& form2) {
-  responder::Config texts = config;
-  for (const auto& [box, text] : OptionBoxes(form1, texts)) {
-    box->setText(FromBytes(*text));
+  const std::array<QLineEdit*, 9> boxes = OptionBoxes(form1);
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    boxes[i]->setText(FromBytes(config.*responder::kOptionFields[i]));
   }
   SelectAuthentication(form1.ComboBox1(), config.authentication);
   for (responder::Server server : kServers) {
@@ -97,8 +94,9 @@ void ShowData(const responder::Config& config, ResponderSettingsWindow& form2) {
 responder::Config EditedConfig(const SettingsWindow& form1,
                                const ResponderSettingsWindow& form2) {
   responder::Config config;
-  for (const auto& [box, text] : OptionBoxes(form1, config)) {
-    *text = ToBytes(box->text());
+  const std::array<QLineEdit*, 9> boxes = OptionBoxes(form1);
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    config.*responder::kOptionFields[i] = ToBytes(boxes[i]->text());
   }
   config.authentication = SelectedAuthentication(form1.ComboBox1());
   config.pop3_encryption = form1.Encryption(responder::Server::kPop3);

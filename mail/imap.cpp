@@ -10,8 +10,6 @@
 #include "mail/message_reader.h"
 #include "mail/sasl.h"
 #include "mail/stream_lines.h"
-#include "message/encoder.h"
-#include "message/mime_coder.h"
 #include "net/exceptions.h"
 
 namespace replyvane::mail {
@@ -73,10 +71,6 @@ std::vector<std::string> Words(const std::string& text) {
     start = end + 1;
   }
   return words;
-}
-
-std::string Base64(const std::string& bytes) {
-  return message::EncodeTextOnce<message::EncoderMIME>(bytes);
 }
 
 }  // namespace
@@ -300,7 +294,8 @@ void IMAP::RunSasl(SaslMechanism& mechanism) {
   std::optional<std::string> initial = mechanism.InitialResponse();
   std::string line = tag + " AUTHENTICATE " + mechanism.Name();
   if (initial && HasCapability("SASL-IR")) {
-    line += " " + (initial->empty() ? std::string("=") : Base64(*initial));
+    line +=
+        " " + (initial->empty() ? std::string("=") : SaslWireText(*initial));
     initial.reset();
   }
   ImapResponse done;
@@ -309,20 +304,14 @@ void IMAP::RunSasl(SaslMechanism& mechanism) {
     WriteCommandLine(line);
     done = ReadUntilTagged(tag, nullptr, [&](const ImapResponse& request) {
       if (initial) {
-        WriteCommandLine(Base64(*initial));
+        WriteCommandLine(SaslWireText(*initial));
         initial.reset();
       } else if (mechanism.Complete()) {
         // An error challenge after the last word: the empty response lets
         // the server give its outcome.
         WriteCommandLine("");
       } else {
-        std::string challenge = request.text;
-        try {
-          challenge = message::DecoderMIME().DecodeText(challenge);
-        } catch (const core::Exception&) {
-          // Not base64: the mechanism gets it as it came.
-        }
-        WriteCommandLine(Base64(mechanism.Respond(challenge)));
+        WriteCommandLine(AnswerChallenge(mechanism, request.text));
       }
     });
   }

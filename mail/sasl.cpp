@@ -4,6 +4,8 @@
 
 #include "core/exception.h"
 #include "core/text.h"
+#include "message/encoder.h"
+#include "message/mime_coder.h"
 
 namespace replyvane::mail {
 
@@ -41,6 +43,20 @@ std::optional<std::string> SaslPlain::InitialResponse() {
 
 std::string SaslPlain::Respond(std::string_view) {
   RaiseUnexpectedChallenge(Name());
+}
+
+std::string SaslWireText(std::string_view bytes) {
+  return message::EncodeTextOnce<message::EncoderMIME>(bytes);
+}
+
+std::string AnswerChallenge(SaslMechanism& mechanism, std::string_view text) {
+  std::string challenge(text);
+  try {
+    challenge = message::DecoderMIME().DecodeText(text);
+  } catch (const core::Exception&) {
+    // Not base64: the mechanism gets it as it came.
+  }
+  return SaslWireText(mechanism.Respond(challenge));
 }
 
 std::unique_ptr<SaslMechanism> PasswordMechanism(

@@ -63,6 +63,13 @@ class SaslPlain final : public SaslMechanism {
   bool said_ = false;
 };
 
+// The protocols carry SASL in base64. The wire form of a response:
+std::string SaslWireText(std::string_view bytes);
+// The wire form of `mechanism`'s response to the challenge `text` (base64;
+// a text that is no base64, such as SMTP's "334 x", is given as it came:
+// the password mechanisms do not read it).
+std::string AnswerChallenge(SaslMechanism& mechanism, std::string_view text);
+
 // The mechanism for a user name and password among those the server
 // `offered` (any case): LOGIN, else PLAIN; nullptr when it offers neither.
 std::unique_ptr<SaslMechanism> PasswordMechanism(

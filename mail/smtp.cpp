@@ -7,8 +7,6 @@
 #include "core/text.h"
 #include "mail/command_line.h"
 #include "mail/sasl.h"
-#include "message/encoder.h"
-#include "message/mime_coder.h"
 
 namespace replyvane::mail {
 
@@ -173,20 +171,13 @@ void SMTP::RunSasl(SaslMechanism& mechanism) {
   };
   std::string command = std::string("AUTH ") + mechanism.Name();
   if (const std::optional<std::string> initial = mechanism.InitialResponse()) {
-    command += " " + message::EncodeTextOnce<message::EncoderMIME>(*initial);
+    command += " " + SaslWireText(*initial);
   }
   SendCommand(command, expected());
   while (!mechanism.Complete()) {
     const std::vector<std::string>& text = LastReply().Text();
-    std::string challenge = text.empty() ? "" : text.front();
-    try {
-      challenge = message::DecoderMIME().DecodeText(challenge);
-    } catch (const core::Exception&) {
-      // Not base64 ("334 x"): the password mechanisms do not read it, and
-      // a mechanism that does gets the text as it came.
-    }
-    const std::string response = message::EncodeTextOnce<message::EncoderMIME>(
-        mechanism.Respond(challenge));
+    const std::string response =
+        AnswerChallenge(mechanism, text.empty() ? "" : text.front());
     SendCommand(response, expected());
   }
 }

@@ -1,5 +1,7 @@
 #include "responder/config_files.h"
 
+#include <iterator>
+
 #include "responder/data_files.h"
 #include "responder/ini_file.h"
 #include "responder/mailbox_settings.h"
@@ -11,16 +13,8 @@ namespace {
 
 constexpr Server kServers[] = {Server::kPop3, Server::kSmtp};
 
-// The texts of "Options" keys 1 to 9, in key order.
-std::string* OptionTexts(Config& config, int key) {
-  std::string* texts[] = {
-      &config.smtp_host,     &config.pop3_host,      &config.pop3_user,
-      &config.pop3_password, &config.interval_text,  &config.smtp_user,
-      &config.smtp_password, &config.pop3_port_text, &config.smtp_port_text};
-  return texts[key - 1];
-}
-
-ServerEncryption& EncryptionOf(Config& config, Server server) {
+template <typename C>
+auto& EncryptionOf(C& config, Server server) {
   return server == Server::kPop3 ? config.pop3_encryption
                                  : config.smtp_encryption;
 }
@@ -29,9 +23,9 @@ ServerEncryption& EncryptionOf(Config& config, Server server) {
 
 void ReadConfigSettings(const std::string& folder, Config& config) {
   IniFile ini(folder + kSettingsFileName);
-  for (int key = 1; key <= 9; ++key) {
-    *OptionTexts(config, key) =
-        ini.ReadString(kOptionsSection, std::to_string(key), "");
+  for (size_t i = 0; i < std::size(kOptionFields); ++i) {
+    config.*kOptionFields[i] =
+        ini.ReadString(kOptionsSection, std::to_string(i + 1), "");
   }
   config.authentication = ini.ReadInteger(kOptionsSection, "10", 0);
   for (Server server : kServers) {
@@ -71,10 +65,9 @@ void WriteConfig(const std::string& folder, const Config& config) {
                   config.attachment_paths.value_or(std::vector<std::string>()));
 
   IniFile ini(folder + kSettingsFileName);
-  Config texts = config;
-  for (int key = 1; key <= 9; ++key) {
-    ini.WriteString(kOptionsSection, std::to_string(key),
-                    *OptionTexts(texts, key));
+  for (size_t i = 0; i < std::size(kOptionFields); ++i) {
+    ini.WriteString(kOptionsSection, std::to_string(i + 1),
+                    config.*kOptionFields[i]);
   }
   ini.WriteInteger(kOptionsSection, "10", config.authentication);
   ini.WriteString(kResponderSection, "1", config.from_name);
@@ -95,7 +88,7 @@ void WriteConfig(const std::string& folder, const Config& config) {
   unless_default(kFollowRulesKey, config.auto_reply_rules ? "1" : "0", "1");
   unless_default(kOncePerSenderKey, config.once_per_sender_text, "0");
   for (Server server : kServers) {
-    WriteEncryption(ini, server, EncryptionOf(texts, server));
+    WriteEncryption(ini, server, EncryptionOf(config, server));
   }
   WriteMailboxSettings(ini, config.mailbox);
   ini.UpdateFile();

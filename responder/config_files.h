@@ -26,6 +26,12 @@ inline constexpr char kAutoRepliesSection[] = "AutoReplies";
 inline constexpr char kFollowRulesKey[] = "FollowRules";
 inline constexpr char kOncePerSenderKey[] = "OncePerSenderDays";
 
+// The Config fields of [Options] keys 1 to 9, in key order.
+inline constexpr std::string Config::*kOptionFields[] = {
+    &Config::smtp_host,     &Config::pop3_host,      &Config::pop3_user,
+    &Config::pop3_password, &Config::interval_text,  &Config::smtp_user,
+    &Config::smtp_password, &Config::pop3_port_text, &Config::smtp_port_text};
+
 // `folder` ends in "/". A missing file or key gives the default.
 // Settings.ini's part of `config`.
 void ReadConfigSettings(const std::string& folder, Config& config);

@@ -5,7 +5,7 @@
 #include "core/text.h"
 #include "mail/imap.h"
 #include "net/exceptions.h"
-#include "responder/digest.h"
+#include "responder/journal.h"
 #include "responder/listed_fields.h"
 #include "responder/server_failure.h"
 
@@ -24,18 +24,13 @@ std::string UniqueId(uint32_t validity, uint32_t uid) {
 }  // namespace
 
 ImapSource::ImapSource(std::string start_path)
-    : imap_(std::make_unique<mail::IMAP>()), starts_(std::move(start_path)) {
-  imap_->SetMaxLineAction(net::maException);
-}
+    : imap_(std::make_unique<mail::IMAP>()), starts_(std::move(start_path)) {}
 
 ImapSource::~ImapSource() = default;
 
 std::string ImapSource::Scope(const Settings& settings) const {
-  return "imap:" +
-         Sha256Hex(core::LowerCase(core::Trim(settings.pop3_host)) + '\0' +
-                   std::to_string(settings.pop3_port) + '\0' +
-                   settings.pop3_user + '\0' + settings.mailbox.folder)
-             .substr(0, 16);
+  return AccountScope(settings.pop3_host, settings.pop3_port,
+                      settings.pop3_user, settings.mailbox.folder);
 }
 
 void ImapSource::Configure(mail::IMAP& imap, const Settings& settings) {
@@ -144,11 +139,11 @@ std::string ImapSource::Dispose(const MessageRef& ref) {
       return "moved to " + mailbox_.move_folder;
     case AfterAnswering::kDelete:
       imap_->Delete(uid);
-      return "deleted";
+      return kDisposedDeleted;
     case AfterAnswering::kKeep:
       break;
   }
-  return "kept";
+  return kDisposedKept;
 }
 
 void ImapSource::Finish() {

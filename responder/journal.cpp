@@ -309,10 +309,12 @@ std::string HashIdentity(const std::string& message_id, const std::string& date,
 }
 
 std::string AccountScope(const std::string& host, int32_t port,
-                         const std::string& user) {
-  return "pop3:" + Sha256Hex(core::LowerCase(core::Trim(host)) + '\0' +
-                             std::to_string(port) + '\0' + user)
-                       .substr(0, 16);
+                         const std::string& user,
+                         const std::optional<std::string>& folder) {
+  std::string named = core::LowerCase(core::Trim(host)) + '\0' +
+                      std::to_string(port) + '\0' + user;
+  if (folder) named += '\0' + *folder;
+  return (folder ? "imap:" : "pop3:") + Sha256Hex(named).substr(0, 16);
 }
 
 }  // namespace replyvane::responder

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -107,10 +108,12 @@ std::string HashIdentity(const std::string& message_id, const std::string& date,
                          const std::string& to, int32_t size);
 
 // The mailbox a message identity belongs to: "pop3:" and 16 hexadecimal
-// digits of the SHA-256 of the server (any case), port and user. A message
+// digits of the SHA-256 of the server (any case), port and user; with an
+// IMAP `folder`, "imap:" and the digest of those and the folder. A message
 // identity in the journal is the scope, "/" and the mailbox's own identity.
 std::string AccountScope(const std::string& host, int32_t port,
-                         const std::string& user);
+                         const std::string& user,
+                         const std::optional<std::string>& folder = {});
 
 }  // namespace replyvane::responder
 

@@ -20,6 +20,11 @@
 
 namespace replyvane::responder {
 
+// What MailboxSource::Dispose says of a message deleted, and of one left
+// as it was.
+inline constexpr char kDisposedDeleted[] = "deleted";
+inline constexpr char kDisposedKept[] = "kept";
+
 // What a wait for new mail came to.
 enum class MailWait { kNewMail, kTimeUp, kCannotWait };
 

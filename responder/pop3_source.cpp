@@ -115,7 +115,7 @@ void Pop3Source::Fetch(const MessageRef& ref, message::Message& msg) {
 std::string Pop3Source::Dispose(const MessageRef& ref) {
   if (!pop_->DeleteMessage(int(ref.number))) return "";
   ++deleted_;
-  return "deleted";
+  return kDisposedDeleted;
 }
 
 void Pop3Source::Finish() {

@@ -137,10 +137,10 @@ bool ResponderJob::ProcessRow(int row) {
     outcome.forwarded = true;
   }
   if (const std::string done = source_->Dispose(listed.ref); !done.empty()) {
-    outcome.deleted = done == "deleted";
+    outcome.deleted = done == kDisposedDeleted;
     if (outcome.deleted) {
       ++deleted_count_;
-    } else if (done != "kept") {
+    } else if (done != kDisposedKept) {
       outcome.disposed = done;
     }
     RemoveRow(row);
