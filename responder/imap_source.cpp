@@ -48,6 +48,7 @@ std::string ImapSource::Open(const Settings& settings) {
   if (imap_->IsConnected()) imap_->CloseConnection();
   mailbox_ = settings.mailbox;
   scope_ = Scope(settings);
+  start_ = ImapStart();
   highest_listed_ = 0;
   Configure(*imap_, settings);
   if (std::string none = NoServerText("IMAP", settings.pop3_host);
@@ -71,14 +72,28 @@ std::vector<MessageRef> ImapSource::List(size_t budget, size_t& used) {
   used = 0;
   // Kept messages: the folder is opened read-only (EXAMINE), so that not
   // even \Recent changes; the other choices change the folder anyway.
-  const mail::IMAP::FolderState folder = imap_->Select(
+  mail::IMAP::FolderState folder = imap_->Select(
       mailbox_.folder, mailbox_.after_answering == AfterAnswering::kKeep);
+  if (folder.uid_validity == 0) {
+    // Without it no UID can be trusted from one run to the next.
+    throw core::Exception(
+        "The IMAP server gave no UIDVALIDITY for the folder " +
+        mailbox_.folder +
+        ": its messages cannot be told "
+        "apart from one check to the next");
+  }
+  if (folder.uid_next == 0) {
+    // Not announced: one past the highest UID there, so that the history
+    // still stays unanswered.
+    const std::vector<uint32_t> all =
+        folder.exists == 0 ? std::vector<uint32_t>() : imap_->UidSearch("ALL");
+    folder.uid_next = all.empty() ? 1 : all.back() + 1;
+  }
   std::vector<uint32_t> uids;
   const std::optional<ImapStart> known = starts_.Find(scope_);
   if (!known || known->uid_validity != folder.uid_validity) {
     // The first look, or a renumbered folder: what is there is history.
-    start_ =
-        ImapStart{folder.uid_validity, std::max<uint32_t>(folder.uid_next, 1)};
+    start_ = ImapStart{folder.uid_validity, folder.uid_next};
     if (!known && mailbox_.answer_existing) {
       uids = imap_->UidSearch("UNSEEN");
     }
@@ -148,7 +163,8 @@ std::string ImapSource::Dispose(const MessageRef& ref) {
 
 void ImapSource::Finish() {
   // The run went through: what it listed is behind the start from now on.
-  if (highest_listed_ >= start_.first_uid) {
+  // Without a listing (the log-in failed) there is no start to move.
+  if (start_.uid_validity != 0 && highest_listed_ >= start_.first_uid) {
     start_.first_uid = highest_listed_ + 1;
     starts_.Record(scope_, start_);
   }

@@ -5,12 +5,11 @@
 // first look.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "tests/responder/program_run.h"
+#include "tests/responder/imap_program_test.h"
 #include "tests/support/dovecot_server.h"
 #include "tests/support/smtp_server.h"
 #include "tests/support/temp_dir.h"
@@ -19,61 +18,23 @@
 namespace replyvane::testing {
 namespace {
 
-// The message files of a Maildir folder (its new/ and cur/).
-std::vector<std::string> MessageFiles(const std::string& maildir) {
-  std::vector<std::string> names;
-  for (const char* sub : {"/new", "/cur"}) {
-    if (!std::filesystem::exists(maildir + sub)) continue;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(maildir + sub)) {
-      names.push_back(entry.path().filename().string());
-    }
-  }
-  return names;
-}
-
-bool Seen(const std::string& name) {
-  const size_t info = name.find(":2,");
-  return info != std::string::npos && name.find('S', info) != std::string::npos;
-}
-
-class ImapCheckTest : public ProgramWithServersTest {
+class ImapCheckTest : public ImapProgramTest {
  protected:
   void SetUp() override {
-    ProgramWithServersTest::SetUp();
+    ImapProgramTest::SetUp();
     if (IsSkipped()) return;
-    if (std::string missing = DovecotServer::MissingImapReason();
-        !missing.empty()) {
-      GTEST_SKIP() << missing;
-    }
-    DovecotServer::Options options;
-    options.imap = true;
-    imap_ = DovecotServer::UnderTmp(options);
-    imap_->AddMessage(Message("old1@example.com", "old one"));
-    imap_->AddMessage(Message("old2@example.com", "old two"));
-    ASSERT_TRUE(imap_->Start());
-    ASSERT_TRUE(smtp_.Start());
+    StartServers({Message("old1@example.com", "old one"),
+                  Message("old2@example.com", "old two")});
   }
 
   void Configure(const std::string& mailbox) {
-    CheckSettings settings;
-    settings.pop_port = imap_->Port();
-    settings.pop_user = imap_->User();
-    settings.pop_password = imap_->Password();
-    settings.smtp_port = smtp_.Port();
-    settings.smtp_user = smtp_.User();
-    settings.smtp_password = smtp_.Password();
+    CheckSettings settings = SettingsFor(mailbox);
     settings.forward = false;
-    settings.extra = "[Mailbox]\r\nKind=IMAP\r\n" + mailbox;
     WriteSettings(dir_.Path(), settings);
   }
 
-  RunResult Check() {
-    return RunProgram(dir_, "--check --settings " + dir_.Path(), 120);
-  }
+  RunResult Check() { return ImapProgramTest::Check(dir_); }
 
-  std::unique_ptr<DovecotServer> imap_;
-  SmtpServer smtp_;
   TempDir dir_{"imap-check"};
 };
 
