@@ -6,6 +6,7 @@
 #include "core/exception.h"
 #include "core/text.h"
 #include "mail/command_line.h"
+#include "mail/imap_mailbox_name.h"
 #include "mail/literal_stream.h"
 #include "mail/message_reader.h"
 #include "mail/sasl.h"
@@ -91,6 +92,7 @@ void IMAP::WriteCommandLine(const std::string& text) {
 }
 
 void IMAP::LearnCapabilities(const std::string& text) {
+  ++capabilities_learned_;
   capabilities_.clear();
   for (const std::string& word : Words(text)) {
     capabilities_.push_back(core::UpperCase(word));
@@ -180,9 +182,13 @@ ImapResponse IMAP::Command(const std::vector<Arg>& parts,
         if (part.text.find('\0') != std::string::npos) {
           throw core::Exception("An IMAP text cannot hold a NUL byte");
         }
-        line += "{" + std::to_string(part.text.size()) + "}";
+        // Non-synchronizing where offered (RFC 7888): no round trip.
+        const bool plus =
+            HasCapability("LITERAL+") ||
+            (HasCapability("LITERAL-") && part.text.size() <= 4096);
+        line += "{" + std::to_string(part.text.size()) + (plus ? "+}" : "}");
         WriteCommandLine(line);
-        AwaitContinuation(tag);
+        if (!plus) AwaitContinuation(tag);
         WriteText(part.text);
         line.clear();
       }
@@ -223,6 +229,7 @@ bool IMAP::Accept(const ImapResponse& done) {
 
 void IMAP::ConnectToHost(int32_t timeout) {
   said_bye_ = false;
+  next_tag_ = 0;  // tags are a session's own
   capabilities_.clear();
   MessageClient::ConnectToHost(timeout);
   try {
@@ -272,10 +279,11 @@ void IMAP::StartEncryption() {
 
 void IMAP::LogIn() {
   if (!HasCapability("LOGINDISABLED")) {
-    // The capabilities may change with the log-in: learned again.
-    capabilities_.clear();
+    // The capabilities may change with the log-in: learned again. Those
+    // from before still say how LOGIN's literals may go.
+    const uint32_t learned = capabilities_learned_;
     Command({{"LOGIN"}, {username_, true}, {password_, true}});
-    if (capabilities_.empty()) Command({{"CAPABILITY"}});
+    if (capabilities_learned_ == learned) Command({{"CAPABILITY"}});
     return;
   }
   if (!HasCapability("AUTH=PLAIN")) {
@@ -320,7 +328,7 @@ void IMAP::RunSasl(SaslMechanism& mechanism) {
 
 IMAP::FolderState IMAP::Select(const std::string& folder, bool read_only) {
   folder_ = FolderState();
-  Command({{read_only ? "EXAMINE" : "SELECT"}, {folder, true}});
+  Command({{read_only ? "EXAMINE" : "SELECT"}, {WireName(folder), true}});
   return folder_;
 }
 
@@ -393,10 +401,11 @@ void IMAP::AddFlags(uint32_t uid, const std::string& flags) {
 
 void IMAP::Move(uint32_t uid, const std::string& folder) {
   if (HasCapability("MOVE")) {
-    Command({{"UID"}, {"MOVE"}, {std::to_string(uid)}, {folder, true}});
+    Command(
+        {{"UID"}, {"MOVE"}, {std::to_string(uid)}, {WireName(folder), true}});
     return;
   }
-  Command({{"UID"}, {"COPY"}, {std::to_string(uid)}, {folder, true}});
+  Command({{"UID"}, {"COPY"}, {std::to_string(uid)}, {WireName(folder), true}});
   Delete(uid);
 }
 
@@ -407,6 +416,16 @@ void IMAP::Delete(uint32_t uid) {
   } else {
     Command({{"EXPUNGE"}});
   }
+}
+
+void IMAP::Create(const std::string& folder) {
+  Command({{"CREATE"}, {WireName(folder), true}});
+}
+
+std::string IMAP::WireName(const std::string& folder) const {
+  // Only a server that speaks IMAP4rev2 alone takes UTF-8 names.
+  if (HasCapability("IMAP4rev2") && !HasCapability("IMAP4rev1")) return folder;
+  return ModifiedUtf7(folder);
 }
 
 void IMAP::Noop() { Command({{"NOOP"}}); }

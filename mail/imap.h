@@ -1,5 +1,7 @@
 // The IMAP client (IMAP4rev1 and IMAP4rev2): tagged commands with their
-// untagged data, literals both ways, CAPABILITY, STARTTLS, LOGIN or
+// untagged data, literals both ways (non-synchronizing ones where the
+// server has LITERAL+ or LITERAL-), folder names in modified UTF-7,
+// CAPABILITY, STARTTLS, LOGIN or
 // AUTHENTICATE PLAIN (when LOGINDISABLED), SELECT/EXAMINE, UID SEARCH,
 // UID FETCH of a header or a whole message read without setting \Seen
 // (BODY.PEEK) and streamed through the message reader, UID STORE, UID MOVE
@@ -80,6 +82,8 @@ class IMAP : public MessageClient {
   void AddFlags(uint32_t uid, const std::string& flags);
   // UID MOVE to `folder`, or UID COPY and Delete where MOVE is not offered.
   void Move(uint32_t uid, const std::string& folder);
+  // CREATE `folder`.
+  void Create(const std::string& folder);
   // \Deleted, then UID EXPUNGE of `uid` (UIDPLUS), else EXPUNGE.
   void Delete(uint32_t uid);
   void Noop();
@@ -101,6 +105,8 @@ class IMAP : public MessageClient {
 
  private:
   std::string NextTag();
+  // A folder name (UTF-8) as this server takes it (imap_mailbox_name.h).
+  std::string WireName(const std::string& folder) const;
   void HandleUntagged(const ImapResponse& response);
   void LearnCapabilities(const std::string& text);
   void StartEncryption();
@@ -128,6 +134,7 @@ class IMAP : public MessageClient {
   std::string username_;
   std::string password_;
   std::vector<std::string> capabilities_;
+  uint32_t capabilities_learned_ = 0;  // times announced
   FolderState folder_;
   std::vector<uint32_t> search_results_;
   uint32_t next_tag_ = 0;

@@ -148,7 +148,7 @@ std::string ImapSource::Dispose(const MessageRef& ref) {
             std::string::npos) {
           throw;
         }
-        imap_->Command({{"CREATE"}, {mailbox_.move_folder, true}});
+        imap_->Create(mailbox_.move_folder);
         imap_->Move(uid, mailbox_.move_folder);
       }
       return "moved to " + mailbox_.move_folder;

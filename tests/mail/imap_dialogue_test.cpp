@@ -4,6 +4,7 @@
 // data, the after-answering commands, and refusals, BYE and drops.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -58,9 +59,21 @@ TEST(ImapDialogueTest, LogInSendsEachTextAsItMustGo) {
                    "S: A001 OK [CAPABILITY IMAP4rev1] in", "C: A002 LOGOUT"}),
        ""},
       {"a quote goes as a literal", "se\"cr\xC3\xA9t",
-       Transcript({kGreeting, "C: A001 LOGIN alice {8}", "S: + go on",
+       Transcript({"S: * OK [CAPABILITY IMAP4rev1] ready",
+                   "C: A001 LOGIN alice {8}", "S: + go on",
                    "C: se\"cr\xC3\xA9t", "S: A001 OK [CAPABILITY IMAP4rev1] in",
                    "C: A002 LOGOUT"}),
+       ""},
+      {"LITERAL+: no wait for the go-ahead", "se\"cr\xC3\xA9t",
+       Transcript({kGreeting, "C: A001 LOGIN alice {8+}", "C: se\"cr\xC3\xA9t",
+                   "S: A001 OK [CAPABILITY IMAP4rev1] in", "C: A002 LOGOUT"}),
+       ""},
+      {"LITERAL-: only up to 4096 bytes without the wait",
+       std::string(4097, '"'),
+       Transcript({"S: * OK [CAPABILITY IMAP4rev1 LITERAL-] ready",
+                   "C: A001 LOGIN alice {4097}", "S: + go on",
+                   "C: " + std::string(4097, '"'),
+                   "S: A001 OK [CAPABILITY IMAP4rev1] in", "C: A002 LOGOUT"}),
        ""},
       {"LOGINDISABLED: AUTHENTICATE PLAIN", "secret",
        Transcript({"S: * OK [CAPABILITY IMAP4rev1 LOGINDISABLED AUTH=PLAIN] hi",
@@ -163,6 +176,89 @@ TEST(ImapDialogueTest, SelectSearchAndFetchReadWhatTheServerSends) {
   client.Move(7, "Answered");
   client.Logout();
   EXPECT_FALSE(client.IsConnected());
+  EXPECT_TRUE(server.Played()) << server.Report();
+}
+
+// Folder names go in modified UTF-7 to an IMAP4rev1 server, as UTF-8 to
+// one of IMAP4rev2 alone; a name that is not text is refused unsent.
+TEST(ImapDialogueTest, FolderNamesGoAsTheServerTakesThem) {
+  ScriptedServer rev1(
+      LoggedIn({"C: A002 CREATE ~peter/mail/&U,BTFw-/&ZeVnLIqe-", "S: A002 OK",
+                "C: A003 SELECT \"Entw&APw-rfe &- Co &2D3eAA-\"",
+                "S: * OK [UIDVALIDITY 1] v", "S: A003 OK",
+                "C: A004 UID COPY 4 &AMk-t&AOk-", "S: A004 OK",
+                "C: A005 UID STORE 4 +FLAGS.SILENT (\\Deleted)", "S: A005 OK",
+                "C: A006 UID EXPUNGE 4", "S: A006 OK", "C: A007 LOGOUT"}));
+  auto client = ClientOf(rev1);
+  client->ConnectToHost();
+  client->Create(
+      "~peter/mail/\xE5\x8F\xB0\xE5\x8C\x97/"
+      "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E");
+  client->Select("Entw\xC3\xBCrfe & Co \xF0\x9F\x98\x80");
+  for (const char* bad : {"a\xFF", "\xC0\xAF", "\xED\xA0\x80", "a\tb"}) {
+    EXPECT_EQ(Outcome([&] {
+                client->Create(bad);
+              }).rfind("error: The IMAP folder name", 0),
+              0u)
+        << bad;
+  }
+  client->Move(4, "\xC3\x89t\xC3\xA9");
+  client->CloseConnection();
+  EXPECT_TRUE(rev1.Played()) << rev1.Report();
+
+  ScriptedServer rev2(Transcript(
+      {"S: * OK [CAPABILITY IMAP4rev2] ready", "C: A001 LOGIN alice secret",
+       "S: A001 OK [CAPABILITY IMAP4rev2 MOVE] in", "C: A002 UID MOVE 4 {5}",
+       "S: + go", "C: \xC3\x89t\xC3\xA9", "S: A002 OK", "C: A003 LOGOUT"}));
+  auto second = ClientOf(rev2);
+  second->ConnectToHost();
+  second->Move(4, "\xC3\x89t\xC3\xA9");
+  second->CloseConnection();
+  EXPECT_TRUE(rev2.Played()) << rev2.Report();
+}
+
+// IDLE ends with DONE when the folder grows (an EXISTS above the count
+// known, after expunges and flag changes that do not count), when the time
+// is up, and when the caller stops it; a BYE while idling ends the session.
+TEST(ImapDialogueTest, IdleEndsOnNewMailTimeOrStopAndABYEEndsTheSession) {
+  ScriptedServer server(LoggedIn({"C: A002 EXAMINE INBOX",
+                                  "S: * 3 EXISTS",
+                                  "S: * OK [UIDVALIDITY 4] v",
+                                  "S: A002 OK",
+                                  "C: A003 IDLE",
+                                  "S: + idling",
+                                  "S: * 2 EXPUNGE",
+                                  "S: * 1 FETCH (FLAGS (\\Seen))",
+                                  "S: * 2 EXISTS",
+                                  "S: * 3 EXISTS",
+                                  "C: DONE",
+                                  "S: A003 OK done",
+                                  "C: A004 IDLE",
+                                  "S: + idling",
+                                  "C: DONE",
+                                  "S: A004 OK done",
+                                  "C: A005 IDLE",
+                                  "S: + idling",
+                                  "C: DONE",
+                                  "S: A005 OK done",
+                                  "C: A006 IDLE",
+                                  "S: + idling",
+                                  "S: * BYE shutting down",
+                                  "CLOSE"}));
+  auto client = ClientOf(server);
+  client->ConnectToHost();
+  client->Select("INBOX", true);
+  EXPECT_TRUE(client->Idle(std::chrono::seconds(10), nullptr));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(client->Idle(std::chrono::milliseconds(300), nullptr));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  int asked = 0;
+  EXPECT_FALSE(
+      client->Idle(std::chrono::seconds(20), [&] { return ++asked > 2; }));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  EXPECT_EQ(Outcome([&] { client->Idle(std::chrono::seconds(10), nullptr); }),
+            "error: Connection Closed Gracefully.");
+  EXPECT_FALSE(client->IsConnected());
   EXPECT_TRUE(server.Played()) << server.Report();
 }
 

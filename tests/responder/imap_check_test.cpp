@@ -70,7 +70,9 @@ TEST_F(ImapCheckTest, EachAfterAnsweringChoiceActsOnTheAnsweredMessageOnly) {
     const char* done;  // on the output line after "answered"
   } rows[] = {
       {"AfterAnswering=read\r\n", ", marked read"},
-      {"AfterAnswering=move\r\nMoveFolder=Answered\r\n", ", moved to Answered"},
+      // A name beyond ASCII: modified UTF-7 on the wire.
+      {"AfterAnswering=move\r\nMoveFolder=R\xC3\xA9ponses\r\n",
+       ", moved to R\xC3\xA9ponses"},
       {"AfterAnswering=delete\r\n", ", deleted"},
   };
   Configure("");
@@ -93,7 +95,7 @@ TEST_F(ImapCheckTest, EachAfterAnsweringChoiceActsOnTheAnsweredMessageOnly) {
   int seen = 0;
   for (const std::string& name : inbox) seen += Seen(name) ? 1 : 0;
   EXPECT_EQ(seen, 1);
-  EXPECT_EQ(MessageFiles(imap_->MaildirPath() + "/.Answered").size(), 1u);
+  EXPECT_EQ(MessageFiles(imap_->MaildirPath() + "/.R&AOk-ponses").size(), 1u);
 }
 
 TEST_F(ImapCheckTest, AnswerExistingAnswersTheUnseenAtTheFirstLook) {
