@@ -35,6 +35,18 @@ Script Examined(std::initializer_list<std::string_view> folder,
   return script.Transcript(rest);
 }
 
+// The scripts' IMAP mailbox on `port`: user "u", password "p".
+Settings ImapSettings(int port) {
+  Settings settings;
+  settings.pop3_host = "127.0.0.1";
+  settings.pop3_port = port;
+  settings.pop3_user = "u";
+  settings.pop3_password = "p";
+  settings.mailbox.kind = MailboxKind::kImap;
+  settings.read_timeout_seconds = 10;
+  return settings;
+}
+
 // The UIDs one check lists, "failed: …" when it stops.
 std::string ListedUids(ImapSource& source, const Settings& settings,
                        bool finish = true) {
@@ -87,13 +99,7 @@ TEST(ImapSourceTest, TheStartMovesOnlyPastWholeRunsAndANewNumberingIsHistory) {
   };
   ScriptedServer server(checks);
   TempDir dir("imap-source");
-  Settings settings;
-  settings.pop3_host = "127.0.0.1";
-  settings.pop3_port = server.Port();
-  settings.pop3_user = "u";
-  settings.pop3_password = "p";
-  settings.mailbox.kind = MailboxKind::kImap;
-  settings.read_timeout_seconds = 10;
+  const Settings settings = ImapSettings(server.Port());
   const std::string starts = dir.File("imap-start.dat");
   // Each check with a source of its own, as each --check is a process.
   const std::vector<std::pair<bool, std::string>> expected = {
@@ -121,13 +127,7 @@ TEST(ImapSourceTest, AFolderWithoutItsNumbersIsReadSafely) {
       // No UIDVALIDITY: nothing can be told apart.
       Examined({"S: * 2 EXISTS", "S: * OK [UIDNEXT 9] n"}, {"C: A003 LOGOUT"}),
   });
-  Settings settings;
-  settings.pop3_host = "127.0.0.1";
-  settings.pop3_port = server.Port();
-  settings.pop3_user = "u";
-  settings.pop3_password = "p";
-  settings.mailbox.kind = MailboxKind::kImap;
-  settings.read_timeout_seconds = 10;
+  const Settings settings = ImapSettings(server.Port());
   ImapSource source("");
   EXPECT_EQ(ListedUids(source, settings), "");
   EXPECT_EQ(ListedUids(source, settings),

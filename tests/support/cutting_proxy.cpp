@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <system_error>
@@ -112,7 +113,6 @@ void CuttingProxy::Relay(Fd client) {
     if (fds[0].revents == 0) continue;
     const ssize_t got = ::recv(client.Get(), buffer, sizeof buffer, 0);
     if (got <= 0) return;
-    size_t sent = 0;
     for (size_t i = 0; i < size_t(got); ++i) {
       line += buffer[i];
       if (buffer[i] != '\n') continue;
@@ -125,14 +125,14 @@ void CuttingProxy::Relay(Fd client) {
       if (cut_how_ == Cut::kBeforeLine) {
         // Up to the line's first byte, which may lie in an earlier read.
         const size_t begin = i + 1 - std::min(line.size(), i + 1);
-        SendAll(server.Get(), buffer + sent, begin - sent);
+        SendAll(server.Get(), buffer, begin);
       } else {
-        SendAll(server.Get(), buffer + sent, i + 1 - sent);
+        SendAll(server.Get(), buffer, i + 1);
         SwallowReply(server.Get(), line);
       }
       return;
     }
-    if (!SendAll(server.Get(), buffer + sent, size_t(got) - sent)) return;
+    if (!SendAll(server.Get(), buffer, size_t(got))) return;
   }
 }
 
