@@ -74,6 +74,34 @@ std::vector<std::string> Words(const std::string& text) {
   return words;
 }
 
+// `uids` as IMAP sequence sets ("1:3,5,9:12"), ascending, each at most
+// about `longest` characters, so that no command line grows without end.
+std::vector<std::string> UidSets(std::vector<uint32_t> uids, size_t longest) {
+  std::sort(uids.begin(), uids.end());
+  uids.erase(std::unique(uids.begin(), uids.end()), uids.end());
+  std::vector<std::string> sets;
+  std::string set;
+  for (size_t i = 0; i < uids.size();) {
+    size_t last = i;
+    while (last + 1 < uids.size() && uids[last + 1] == uids[last] + 1) ++last;
+    std::string range = std::to_string(uids[i]);
+    if (last > i) range += ":" + std::to_string(uids[last]);
+    if (!set.empty() && set.size() + 1 + range.size() > longest) {
+      sets.push_back(std::move(set));
+      set.clear();
+    }
+    if (!set.empty()) set += ',';
+    set += range;
+    i = last + 1;
+  }
+  if (!set.empty()) sets.push_back(std::move(set));
+  return sets;
+}
+
+// Sets of UIDs in one command: well inside the 8,000 octets RFC 7162 asks
+// servers to take.
+constexpr size_t kLongestUidSet = 1000;
+
 }  // namespace
 
 IMAP::IMAP() { SetPort(143); }
@@ -392,11 +420,15 @@ bool IMAP::FetchMessage(uint32_t uid, message::Message& msg) {
 }
 
 void IMAP::AddFlags(uint32_t uid, const std::string& flags) {
-  Command({{"UID"},
-           {"STORE"},
-           {std::to_string(uid)},
-           {"+FLAGS.SILENT"},
-           {"(" + flags + ")"}});
+  AddFlags(std::vector<uint32_t>{uid}, flags);
+}
+
+void IMAP::AddFlags(const std::vector<uint32_t>& uids,
+                    const std::string& flags) {
+  for (const std::string& set : UidSets(uids, kLongestUidSet)) {
+    Command(
+        {{"UID"}, {"STORE"}, {set}, {"+FLAGS.SILENT"}, {"(" + flags + ")"}});
+  }
 }
 
 void IMAP::Move(uint32_t uid, const std::string& folder) {
@@ -411,10 +443,17 @@ void IMAP::Move(uint32_t uid, const std::string& folder) {
 
 void IMAP::Delete(uint32_t uid) {
   AddFlags(uid, "\\Deleted");
-  if (HasCapability("UIDPLUS")) {
-    Command({{"UID"}, {"EXPUNGE"}, {std::to_string(uid)}});
-  } else {
+  Expunge({uid});
+}
+
+void IMAP::Expunge(const std::vector<uint32_t>& uids) {
+  if (uids.empty()) return;
+  if (!HasCapability("UIDPLUS")) {
     Command({{"EXPUNGE"}});
+    return;
+  }
+  for (const std::string& set : UidSets(uids, kLongestUidSet)) {
+    Command({{"UID"}, {"EXPUNGE"}, {set}});
   }
 }
 

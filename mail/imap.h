@@ -78,14 +78,19 @@ class IMAP : public MessageClient {
   bool FetchHeader(uint32_t uid, message::Message& msg, int64_t& size);
   // UID FETCH of the whole message into `msg`; false when there is none.
   bool FetchMessage(uint32_t uid, message::Message& msg);
-  // UID STORE +FLAGS.SILENT (`flags`), e.g. "\\Seen".
+  // UID STORE +FLAGS.SILENT (`flags`), e.g. "\\Seen", on `uid` or on
+  // every one of `uids` (in as few commands as the line length allows).
   void AddFlags(uint32_t uid, const std::string& flags);
+  void AddFlags(const std::vector<uint32_t>& uids, const std::string& flags);
   // UID MOVE to `folder`, or UID COPY and Delete where MOVE is not offered.
   void Move(uint32_t uid, const std::string& folder);
   // CREATE `folder`.
   void Create(const std::string& folder);
-  // \Deleted, then UID EXPUNGE of `uid` (UIDPLUS), else EXPUNGE.
+  // \Deleted, then Expunge of `uid`.
   void Delete(uint32_t uid);
+  // UID EXPUNGE of `uids` (UIDPLUS), else EXPUNGE: the messages marked
+  // \Deleted go.
+  void Expunge(const std::vector<uint32_t>& uids);
   void Noop();
   // IDLE (RFC 2177) in the selected folder until the server tells of a
   // new message (EXISTS above the count known), `limit` has passed, or

@@ -50,6 +50,7 @@ std::string ImapSource::Open(const Settings& settings) {
   scope_ = Scope(settings);
   start_ = ImapStart();
   highest_listed_ = 0;
+  to_delete_.clear();
   Configure(*imap_, settings);
   if (std::string none = NoServerText("IMAP", settings.pop3_host);
       !none.empty()) {
@@ -153,7 +154,9 @@ std::string ImapSource::Dispose(const MessageRef& ref) {
       }
       return "moved to " + mailbox_.move_folder;
     case AfterAnswering::kDelete:
-      imap_->Delete(uid);
+      // Done together at the end of the run: as with POP3's DELE, the
+      // deletions hold only once the session ends well.
+      to_delete_.push_back(uid);
       return kDisposedDeleted;
     case AfterAnswering::kKeep:
       break;
@@ -162,6 +165,11 @@ std::string ImapSource::Dispose(const MessageRef& ref) {
 }
 
 void ImapSource::Finish() {
+  if (!to_delete_.empty()) {
+    imap_->AddFlags(to_delete_, "\\Deleted");
+    imap_->Expunge(to_delete_);
+    to_delete_.clear();
+  }
   // The run went through: what it listed is behind the start from now on.
   // Without a listing (the log-in failed) there is no start to move.
   if (start_.uid_validity != 0 && highest_listed_ >= start_.first_uid) {
@@ -207,6 +215,9 @@ MailWait ImapSource::WaitForNewMail(const Settings& settings,
 
 bool ImapSource::Abandon() {
   highest_listed_ = 0;
+  // The answered messages stay, as a POP3 RSET leaves them, and the
+  // journal keeps them from being answered again.
+  to_delete_.clear();
   imap_->CloseConnection();
   return true;
 }

@@ -3,7 +3,9 @@
 // imap_start.h on; with "answer existing" at the first look, the unseen
 // ones already there too) listed by UID SEARCH, headers and messages
 // fetched without marking them read, and an answered message kept, marked
-// read, moved or deleted as the settings say. The start point moves past
+// read, moved or deleted as the settings say (deletions are made together
+// when the run ends: \Deleted and UID EXPUNGE, in as few commands as can
+// be; an abandoned run deletes nothing). The start point moves past
 // the listed messages only when a run has ended well, so a run stopped by a
 // failure lists them again (and the journal keeps them from being answered
 // twice).
@@ -55,6 +57,7 @@ class ImapSource final : public MailboxSource {
   std::string scope_;
   ImapStart start_;
   uint32_t highest_listed_ = 0;
+  std::vector<uint32_t> to_delete_;  // answered, deleted at Finish
 };
 
 }  // namespace replyvane::responder

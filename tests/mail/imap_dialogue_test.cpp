@@ -179,6 +179,42 @@ TEST(ImapDialogueTest, SelectSearchAndFetchReadWhatTheServerSends) {
   EXPECT_TRUE(server.Played()) << server.Report();
 }
 
+// Many UIDs go as ranges, in command lines of bounded length; without
+// UIDPLUS one EXPUNGE does.
+TEST(ImapDialogueTest, SetsOfUidsGoAsRangesInBoundedLines) {
+  std::vector<uint32_t> many;
+  std::string first, second;
+  for (uint32_t uid = 1001; uid <= 1600; uid += 2) {
+    many.push_back(uid);
+    std::string& set = first.size() + 5 <= 1000 ? first : second;
+    if (!set.empty()) set += ',';
+    set += std::to_string(uid);
+  }
+  ScriptedServer server(LoggedIn(
+      {"C: A002 UID STORE 1:3,5,9:10 +FLAGS.SILENT (\\Deleted)", "S: A002 OK",
+       "C: A003 UID EXPUNGE 7", "S: A003 OK", "C: A004 UID EXPUNGE " + first,
+       "S: A004 OK", "C: A005 UID EXPUNGE " + second, "S: A005 OK",
+       "C: A006 LOGOUT"}));
+  auto client = ClientOf(server);
+  client->ConnectToHost();
+  client->AddFlags({10, 3, 1, 2, 5, 9, 2}, "\\Deleted");
+  client->Expunge({});
+  client->Expunge({7});
+  client->Expunge(many);
+  client->CloseConnection();
+  EXPECT_TRUE(server.Played()) << server.Report();
+
+  ScriptedServer plain(Transcript(
+      {"S: * OK [CAPABILITY IMAP4rev1] hi", "C: A001 LOGIN alice secret",
+       "S: A001 OK [CAPABILITY IMAP4rev1] in", "C: A002 EXPUNGE", "S: A002 OK",
+       "C: A003 LOGOUT"}));
+  auto other = ClientOf(plain);
+  other->ConnectToHost();
+  other->Expunge({4, 8});
+  other->CloseConnection();
+  EXPECT_TRUE(plain.Played()) << plain.Report();
+}
+
 // Folder names go in modified UTF-7 to an IMAP4rev1 server, as UTF-8 to
 // one of IMAP4rev2 alone; a name that is not text is refused unsent.
 TEST(ImapDialogueTest, FolderNamesGoAsTheServerTakesThem) {

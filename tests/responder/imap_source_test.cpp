@@ -2,7 +2,9 @@
 // folder: the start point moves only past what a whole run listed, a
 // renumbered folder (a new UIDVALIDITY) starts again at its UIDNEXT without
 // answering anything old, a folder without UIDNEXT starts past its highest
-// UID, and one without UIDVALIDITY stops the check.
+// UID, and one without UIDVALIDITY stops the check. Answered messages are
+// deleted together once a run has gone through, and not at all when it is
+// abandoned.
 #include "responder/imap_source.h"
 
 #include <gtest/gtest.h>
@@ -133,6 +135,54 @@ TEST(ImapSourceTest, AFolderWithoutItsNumbersIsReadSafely) {
   EXPECT_EQ(ListedUids(source, settings),
             "error: The IMAP server gave no UIDVALIDITY for the folder INBOX: "
             "its messages cannot be told apart from one check to the next");
+  EXPECT_TRUE(server.Played()) << server.Report();
+}
+
+TEST(ImapSourceTest, DeletionsAreMadeTogetherAtTheEndOfAWholeRunOnly) {
+  const auto selected = [](std::initializer_list<std::string_view> rest) {
+    return Transcript({"S: * OK [CAPABILITY IMAP4rev1] hi", "C: A001 LOGIN u p",
+                       "S: A001 OK [CAPABILITY IMAP4rev1 UIDPLUS] in",
+                       "C: A002 SELECT INBOX", "S: * OK [UIDVALIDITY 5] v",
+                       "S: * OK [UIDNEXT 9] n", "S: A002 OK [READ-WRITE] ok"})
+        .Transcript(rest);
+  };
+  ScriptedServer server(std::vector<Script>{
+      selected({"C: A003 UID SEARCH UNSEEN", "S: * SEARCH 4 5 6 8",
+                "S: A003 OK", "C: A004 UID SEARCH UID 9:*", "S: * SEARCH 8",
+                "S: A004 OK",
+                "C: A005 UID STORE 4,6,8 +FLAGS.SILENT (\\Deleted)",
+                "S: A005 OK", "C: A006 UID EXPUNGE 4,6,8", "S: * 1 EXPUNGE",
+                "S: A006 OK", "C: A007 LOGOUT", "S: A007 OK"}),
+      // Stopped after two: nothing is deleted.
+      selected({"C: A003 UID SEARCH UID 9:*", "S: * SEARCH 9 10", "S: A003 OK",
+                "C: A004 LOGOUT"}),
+      // The server refuses the deletions: the run's end says so.
+      selected({"C: A003 UID SEARCH UID 9:*", "S: * SEARCH 9 10", "S: A003 OK",
+                "C: A004 UID STORE 9:10 +FLAGS.SILENT (\\Deleted)",
+                "S: A004 NO [CANNOT] read-only", "C: A005 LOGOUT"}),
+  });
+  Settings settings = ImapSettings(server.Port());
+  settings.mailbox.after_answering = AfterAnswering::kDelete;
+  settings.mailbox.answer_existing = true;
+  ImapSource source("");
+  for (int run = 0; run < 3; ++run) {
+    ASSERT_EQ(source.Open(settings), "");
+    size_t used = 0;
+    std::vector<MessageRef> refs = source.List(1 << 20, used);
+    for (auto ref = refs.rbegin(); ref != refs.rend(); ++ref) {
+      if (ref->number == 5) continue;  // say, not answered
+      EXPECT_EQ(source.Dispose(*ref), kDisposedDeleted);
+    }
+    if (run == 0) {
+      source.Finish();
+    } else if (run == 1) {
+      EXPECT_TRUE(source.Abandon());
+    } else {
+      EXPECT_EQ(mail::Outcome([&] { source.Finish(); }),
+                "reply 2: NO [CANNOT] read-only");
+      source.Abandon();
+    }
+  }
   EXPECT_TRUE(server.Played()) << server.Report();
 }
 
