@@ -16,7 +16,9 @@
 //         -DREPLYVANE_BUILD_BENCH=ON
 //   cmake --build build/bench --target response_run_bench -j2
 //   build/bench/bench/response_run_bench [--runs=N] [--only=ours]
-//       [--program=build/release/app/replyvane] [sizes...]
+//       [--program=build/release/app/replyvane] [--imap] [sizes...]
+// With --imap, our job over POP3 and over IMAP and Python's imaplib are
+// timed instead (each message answered and deleted).
 // With --program, the installed program's `--check` is timed as well.
 // With --runs, every figure is the median of N runs (clients interleaved).
 #include <fcntl.h>
@@ -196,9 +198,19 @@ class BenchView : public responder::JobView {
   responder::Settings settings_;
 };
 
+// IMAP mode: the mailbox is Dovecot's IMAP, every message there answered and
+// deleted, as POP3 does.
+bool g_imap = false;
+
 responder::Settings OurSettings(int pop_port, int smtp_port,
-                                const Attachments& files, bool forward) {
+                                const Attachments& files, bool forward,
+                                bool imap = false) {
   responder::Settings settings;
+  if (imap) {
+    settings.mailbox.kind = responder::MailboxKind::kImap;
+    settings.mailbox.answer_existing = true;
+    settings.mailbox.after_answering = responder::AfterAnswering::kDelete;
+  }
   settings.pop3_host = "127.0.0.1";
   settings.pop3_port = pop_port;
   settings.pop3_user = "testuser";
@@ -396,7 +408,7 @@ bool RunFloor(int count, const FloorPlan& plan, double* seconds,
 
 // The script reports its own times (without the interpreter's start).
 Result RunPython(int pop_port, int smtp_port, const Attachments& files,
-                 bool forward) {
+                 bool forward, bool imap = false) {
   Result result;
   int out[2];
   if (::pipe(out) != 0) return result;
@@ -409,7 +421,7 @@ Result RunPython(int pop_port, int smtp_port, const Attachments& files,
     std::vector<std::string> args = {"/usr/bin/python3",
                                      REPLYVANE_SOURCE_DIR
                                      "/tests/support/bench_python_responder.py",
-                                     "--pop-port",
+                                     imap ? "--imap-port" : "--pop-port",
                                      std::to_string(pop_port),
                                      "--smtp-port",
                                      std::to_string(smtp_port),
@@ -514,8 +526,9 @@ const char* Name(Client client) {
 std::string g_program;
 
 // USER/PASS, as the job logs in.
-DovecotServer::Options PopOptions() {
+DovecotServer::Options PopOptions(bool imap = false) {
   DovecotServer::Options options;
+  options.imap = imap;
   options.apop = false;
   return options;
 }
@@ -551,8 +564,8 @@ Capture CaptureOurs(const Attachments& files) {
 }
 
 Result Measure(Client client, int count, bool forward, const Attachments& files,
-               const Capture& capture) {
-  DovecotServer pop(PopOptions());
+               const Capture& capture, bool imap = false) {
+  DovecotServer pop(PopOptions(imap));
   SmtpServer smtp(SinkOptions());
   for (int i = 0; i < count; ++i) pop.AddMessage(Sample(i));
   if (!pop.Start() || !smtp.Start()) throw std::runtime_error("servers");
@@ -560,7 +573,7 @@ Result Measure(Client client, int count, bool forward, const Attachments& files,
   const double smtp_cpu_before = ProcessCpuSeconds(smtp.Pid());
   if (client == Client::kOurs) {
     const responder::Settings settings =
-        OurSettings(pop.Port(), smtp.Port(), files, forward);
+        OurSettings(pop.Port(), smtp.Port(), files, forward, imap);
     result = InChild([&](double* seconds, double* listing) {
       return RunOurs(count, settings, seconds, listing);
     });
@@ -578,7 +591,7 @@ Result Measure(Client client, int count, bool forward, const Attachments& files,
   } else if (client == Client::kProgram) {
     result = RunProgram(g_program, pop.Port(), smtp.Port(), files, forward);
   } else {
-    result = RunPython(pop.Port(), smtp.Port(), files, forward);
+    result = RunPython(pop.Port(), smtp.Port(), files, forward, imap);
   }
   const size_t expected = size_t(forward ? 2 * count : count);
   if (result.ok && !smtp.WaitForMessages(expected)) result.ok = false;
@@ -596,6 +609,47 @@ Result Median(std::vector<Result> results) {
   return results[results.size() / 2];
 }
 
+// IMAP beside POP3: our job over Dovecot's POP3, our job over its IMAP
+// (every message answered, marked \Deleted, expunged at the end), and
+// Python's imaplib+smtplib doing the same, interleaved run by run.
+bool ImapTable(const std::vector<int>& sizes, int runs,
+               const Attachments& files, const Capture& capture) {
+  std::printf("%6s %4s | %9s %9s %9s | %9s %9s | %8s %8s %8s | %8s %8s\n",
+              "msgs", "fwd", "pop3", "imap", "py imap", "imap/pop3", "imap/py",
+              "cpu pop3", "cpu imap", "cpu py", "rss imap", "rss py");
+  bool ok = true;
+  for (int count : sizes) {
+    for (bool forward : {false, true}) {
+      std::vector<Result> all[3];
+      for (int run = 0; run < runs; ++run) {
+        all[0].push_back(
+            Measure(Client::kOurs, count, forward, files, capture, false));
+        all[1].push_back(
+            Measure(Client::kOurs, count, forward, files, capture, true));
+        all[2].push_back(
+            Measure(Client::kPython, count, forward, files, capture, true));
+        for (const std::vector<Result>& one : all) ok = ok && one.back().ok;
+      }
+      Result r[3];
+      for (int c = 0; c < 3; ++c) r[c] = Median(all[c]);
+      auto per = [&](const Result& x) { return x.seconds * 1000 / count; };
+      auto cpu = [&](const Result& x) { return x.cpu_seconds * 1000 / count; };
+      std::printf(
+          "%6d %4s | %9.2f %9.2f %9.2f | %9.2f %9.2f | %8.2f %8.2f %8.2f | "
+          "%8ld %8ld\n",
+          count, forward ? "on" : "off", per(r[0]), per(r[1]), per(r[2]),
+          per(r[1]) / per(r[0]), per(r[1]) / per(r[2]), cpu(r[0]), cpu(r[1]),
+          cpu(r[2]), r[1].max_rss_kib, r[2].max_rss_kib);
+      std::fflush(stdout);
+    }
+  }
+  std::printf(
+      "ms per message (whole check / messages) of our job over POP3 and "
+      "over IMAP and of Python's imaplib+smtplib over IMAP, the ratios, the "
+      "client process's user+system ms per message, peak RSS in KiB\n");
+  return ok;
+}
+
 }  // namespace
 }  // namespace replyvane
 
@@ -610,6 +664,8 @@ int main(int argc, char* argv[]) {
       runs = std::max(1, std::stoi(arg.substr(7)));
     } else if (arg.rfind("--program=", 0) == 0) {
       g_program = arg.substr(10);
+    } else if (arg == "--imap") {
+      g_imap = true;
     } else if (arg.rfind("--only=", 0) == 0) {
       only = arg.substr(7);
     } else {
@@ -623,11 +679,16 @@ int main(int argc, char* argv[]) {
                  SmtpServer::MissingReason().c_str());
     return 1;
   }
+  if (g_imap && !DovecotServer::MissingImapReason().empty()) {
+    std::fprintf(stderr, "%s\n", DovecotServer::MissingImapReason().c_str());
+    return 1;
+  }
   TempDir dir("response-bench");
   Attachments files(dir);
   const Capture capture = CaptureOurs(files);
   std::printf("response %zu bytes, forward %zu bytes on the wire\n",
               capture.response.size(), capture.forward.size());
+  if (g_imap) return ImapTable(sizes, runs, files, capture) ? 0 : 1;
   std::printf(
       "%6s %4s | %9s %9s %9s | %7s %7s | %8s %8s %8s | %9s %9s %9s | %8s "
       "%8s %8s | %8s %8s %8s\n",

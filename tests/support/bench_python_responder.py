@@ -9,6 +9,12 @@ message fetched with RETR and forwarded to that address on a connection of
 its own, and DELE; finally QUIT. Messages are composed afresh each time and
 the attachments read from their files each time, as the responder does.
 
+With --imap-port the mailbox is IMAP (imaplib), as a user would script it:
+LOGIN, SELECT INBOX, UID SEARCH ALL, UID FETCH of RFC822.SIZE and
+BODY.PEEK[HEADER] for every message; then, last first, the same responses
+(and BODY.PEEK[] for a forward), each answered message marked \\Deleted
+with UID STORE; finally EXPUNGE and LOGOUT.
+
 Prints one line for a benchmark program to parse:
   messages=1000 seconds=12.345 listing_seconds=0.456
 Only 127.0.0.1 / localhost is accepted. Exits 1 with a message on failure.
@@ -19,6 +25,7 @@ import email.message
 import email.parser
 import email.policy
 import email.utils
+import imaplib
 import os
 import poplib
 import smtplib
@@ -102,10 +109,43 @@ def run(args):
           (count, end - start, listed - start))
 
 
+def run_imap(args):
+    start = time.perf_counter()
+    imap = imaplib.IMAP4(args.host, args.imap_port, timeout=TIMEOUT)
+    imap.login(args.user, args.password)
+    imap.select("INBOX")
+    _, found = imap.uid("SEARCH", "ALL")
+    uids = found[0].split()
+    parser = email.parser.BytesHeaderParser(policy=email.policy.default)
+    senders = []
+    for uid in uids:
+        _, data = imap.uid("FETCH", uid, "(RFC822.SIZE BODY.PEEK[HEADER])")
+        headers = parser.parsebytes(data[0][1])
+        address = email.utils.parseaddr(
+            str(headers.get("Reply-To") or headers.get("From") or ""))[1]
+        senders.append((address, str(headers.get("From", ""))))
+    listed = time.perf_counter()
+    for index in range(len(uids) - 1, -1, -1):
+        uid = uids[index]
+        address, sender_text = senders[index]
+        send(args, response(args, address), address)
+        if args.forward_to:
+            _, data = imap.uid("FETCH", uid, "(BODY.PEEK[])")
+            send(args, forward(args, data[0][1].split(b"\r\n"), sender_text),
+                 args.forward_to)
+        imap.uid("STORE", uid, "+FLAGS.SILENT", "(\\Deleted)")
+    imap.expunge()
+    imap.logout()
+    end = time.perf_counter()
+    print("messages=%d seconds=%.6f listing_seconds=%.6f" %
+          (len(uids), end - start, listed - start))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--host", default="127.0.0.1")
-    parser.add_argument("--pop-port", type=int, required=True)
+    parser.add_argument("--pop-port", type=int)
+    parser.add_argument("--imap-port", type=int)
     parser.add_argument("--smtp-port", type=int, required=True)
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
@@ -117,8 +157,10 @@ def main():
     args = parser.parse_args()
     if args.host not in LOOPBACK:
         sys.exit("only 127.0.0.1 is allowed")
+    if (args.pop_port is None) == (args.imap_port is None):
+        sys.exit("give --pop-port or --imap-port")
     try:
-        run(args)
+        run_imap(args) if args.imap_port else run(args)
     except Exception as error:  # reported to the benchmark, which fails
         sys.exit("python responder failed: %r" % (error,))
 

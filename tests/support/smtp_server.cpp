@@ -4,6 +4,7 @@
 #include "tests/support/smtp_server.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -45,6 +46,9 @@ SmtpServer::Message ReadMessage(const std::string& dir,
   message.rcpt_tos = (*fields)["rcpt_tos"].items;
   if ((*fields)["login"].kind == Kind::kString) {
     message.login = (*fields)["login"].text;
+  }
+  if ((*fields)["accepted"].kind == Kind::kLiteral) {
+    message.accepted = std::strtod((*fields)["accepted"].text.c_str(), nullptr);
   }
   std::string base = json_name.substr(0, json_name.size() - 5);
   message.data = ReadFile(dir + "/" + base + ".eml");

@@ -59,6 +59,9 @@ class SmtpServer : public ServerProcess {
     std::optional<std::string> login;   // AUTH user, when authenticated
     std::string data;  // the DATA bytes after dot-unstuffing, without the
                        // final "." line; CR LF (or bare LF/CR) as sent
+    // When the server gave its 250, on std::chrono::steady_clock (seconds
+    // since its epoch, CLOCK_MONOTONIC).
+    double accepted = 0;
   };
 
   // Creates the message directory; the server is not running yet.

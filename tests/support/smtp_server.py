@@ -22,6 +22,7 @@ import signal
 import ssl
 import sys
 import threading
+import time
 import warnings
 
 from aiosmtpd.controller import Controller
@@ -66,6 +67,8 @@ class Store:
             "rcpt_tos": list(envelope.rcpt_tos),
             "login": login,
             "size": len(content),
+            # CLOCK_MONOTONIC, as the tests' steady clock: when the 250 went.
+            "accepted": time.monotonic(),
         }
         base = "%04d" % number
         if self.keep:
