@@ -27,9 +27,9 @@ namespace replyvane::app {
 namespace {
 
 constexpr int kContentWidth = 578;
-// The specified controls end at 457; the rules for automatic replies sit
-// in a strip below them.
-constexpr int kContentHeight = 509;
+// The specified controls end at 457; the rules for automatic replies and
+// the placeholders switch sit in a strip below them.
+constexpr int kContentHeight = 533;
 
 }  // namespace
 
@@ -50,7 +50,7 @@ ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
 
   SetTabOrder({edit1_, edit2_, memo1_, list_box1_, bit_btn1_, bit_btn2_, edit3_,
                check_box1_, edit4_, auto_reply_rules_, once_per_sender_,
-               close_button_});
+               fill_placeholders_, close_button_});
   FormCreate(form1, store);
 }
 
@@ -103,6 +103,13 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
   once_per_sender_->setGeometry(232, 482, 49, kEditHeight);
   once_per_sender_->setText("0");
   AddLabel(content, "days", 288, 486);
+  fill_placeholders_ = new QCheckBox(content);
+  fill_placeholders_->setObjectName("FillPlaceholders");
+  fill_placeholders_->setGeometry(8, 508, 15, 17);
+  fill_placeholders_->setAccessibleName("Fill in placeholders");
+  AddLabel(content,
+           "Fill in placeholders: {subject} {name} {address} {date} {today}",
+           24, 510);
   close_button_ = AddButton(content, "CloseButton", "Close", 486, 478, 75, 25);
   connect(close_button_, &QPushButton::clicked, this, [this] { close(); });
   CloseOnEscape(this);

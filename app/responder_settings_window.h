@@ -51,6 +51,8 @@ class ResponderSettingsWindow : public QWidget {
   QCheckBox* AutoReplyRules() const { return auto_reply_rules_; }
   // "Answer each sender at most once every N days"; 0: every message.
   NumericBox* OncePerSender() const { return once_per_sender_; }
+  // "Fill in placeholders", off by default (responder/placeholders.h).
+  QCheckBox* FillPlaceholders() const { return fill_placeholders_; }
   QListWidget* ListBox1() const { return list_box1_; }  // attachment paths
   QTextEdit* Memo1() const { return memo1_; }           // response text
   QPushButton* BitBtn1() const { return bit_btn1_; }    // "Add"
@@ -73,6 +75,7 @@ class ResponderSettingsWindow : public QWidget {
   QCheckBox* check_box1_ = nullptr;
   QCheckBox* auto_reply_rules_ = nullptr;
   NumericBox* once_per_sender_ = nullptr;
+  QCheckBox* fill_placeholders_ = nullptr;
   QListWidget* list_box1_ = nullptr;
   QTextEdit* memo1_ = nullptr;
   QPushButton* bit_btn1_ = nullptr;

@@ -71,6 +71,7 @@ void ShowSettings(const responder::Config& config, SettingsWindow& form1,
   form2.Edit4()->setText(FromBytes(config.forward_address));
   form2.AutoReplyRules()->setChecked(config.auto_reply_rules);
   form2.OncePerSender()->setText(FromBytes(config.once_per_sender_text));
+  form2.FillPlaceholders()->setChecked(config.fill_placeholders);
 }
 
 // The data files' part of `config` into the controls; a file that is not
@@ -111,6 +112,7 @@ responder::Config EditedConfig(const SettingsWindow& form1,
   config.auto_reply_rules = form2.AutoReplyRules()->isChecked();
   // The box's reading of its text is what is stored.
   config.once_per_sender_text = std::to_string(form2.OncePerSender()->Value());
+  config.fill_placeholders = form2.FillPlaceholders()->isChecked();
   QString memo = form2.Memo1Text();
   memo.replace("\n", "\r\n");
   config.response_text = ToBytes(memo);

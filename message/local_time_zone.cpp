@@ -41,9 +41,9 @@ DateTime LocalUtcOffsetAtUtc(DateTime utc) {
   return OffsetAt(time_t(seconds));
 }
 
-DateTime LocalUtcOffsetAtLocal(DateTime local) {
-  DateTimeFields fields = DecodeDateTime(local);
-  tm wall{};
+bool LocalCalendarFields(DateTime local, tm& wall) {
+  const DateTimeFields fields = DecodeDateTime(local);
+  wall = tm{};
   wall.tm_year = fields.year - 1900;
   wall.tm_mon = fields.month - 1;
   wall.tm_mday = fields.day;
@@ -53,7 +53,12 @@ DateTime LocalUtcOffsetAtLocal(DateTime local) {
   wall.tm_isdst = -1;  // let the zone rules decide
   wall.tm_wday = -1;   // stays -1 only when mktime fails
   mktime(&wall);
-  if (wall.tm_wday == -1) throw FailedToRetreiveTimeZoneInfo();
+  return wall.tm_wday != -1;
+}
+
+DateTime LocalUtcOffsetAtLocal(DateTime local) {
+  tm wall{};
+  if (!LocalCalendarFields(local, wall)) throw FailedToRetreiveTimeZoneInfo();
   return OffsetFromGmtoff(wall.tm_gmtoff);
 }
 

@@ -4,6 +4,8 @@
 #ifndef REPLYVANE_MESSAGE_LOCAL_TIME_ZONE_H_
 #define REPLYVANE_MESSAGE_LOCAL_TIME_ZONE_H_
 
+#include <ctime>
+
 #include "core/exception.h"
 #include "message/date_time.h"
 
@@ -24,6 +26,10 @@ DateTime LocalUtcOffsetAtUtc(DateTime utc);
 // The same for a local wall-clock time (a time that repeats or is skipped
 // when the clocks change gets one of the two offsets).
 DateTime LocalUtcOffsetAtLocal(DateTime local);
+// A local wall-clock time as the C library's calendar fields, with the
+// weekday, daylight saving and offset the zone rules give it; false when
+// the C library cannot place it.
+bool LocalCalendarFields(DateTime local, tm& fields);
 
 }  // namespace replyvane::message
 

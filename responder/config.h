@@ -47,6 +47,9 @@ struct Config {
   bool auto_reply_rules = true;
   std::string once_per_sender_text = "0";
 
+  // [Response]
+  bool fill_placeholders = false;
+
   // response.dat (lines ended by CR LF) and attach.dat; nullopt when the
   // file is not there.
   std::optional<std::string> response_text;

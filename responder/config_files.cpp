@@ -42,6 +42,8 @@ void ReadConfigSettings(const std::string& folder, Config& config) {
       ini.ReadBool(kAutoRepliesSection, kFollowRulesKey, true);
   config.once_per_sender_text =
       ini.ReadString(kAutoRepliesSection, kOncePerSenderKey, "0");
+  config.fill_placeholders =
+      ini.ReadBool(kResponseSection, kPlaceholdersKey, false);
 }
 
 void ReadConfigData(const std::string& folder, Config& config) {
@@ -75,18 +77,22 @@ void WriteConfig(const std::string& folder, const Config& config) {
   ini.WriteString(kResponderSection, "3", config.subject);
   ini.WriteBool(kResponderSection, "4", config.forward);
   ini.WriteString(kResponderSection, "5", config.forward_address);
-  // A file that never had them stays as it was: the keys of the automatic-
-  // reply rules are written once they differ from their defaults.
-  auto unless_default = [&](const char* key, const std::string& value,
+  // A file that never had them stays as it was: the keys beyond the
+  // specified ones are written once they differ from their defaults.
+  auto unless_default = [&](const char* section, const char* key,
+                            const std::string& value,
                             const std::string& default_value) {
-    const bool present =
-        ini.ReadString(kAutoRepliesSection, key, "\x01") != "\x01";
+    const bool present = ini.ReadString(section, key, "\x01") != "\x01";
     if (present || value != default_value) {
-      ini.WriteString(kAutoRepliesSection, key, value);
+      ini.WriteString(section, key, value);
     }
   };
-  unless_default(kFollowRulesKey, config.auto_reply_rules ? "1" : "0", "1");
-  unless_default(kOncePerSenderKey, config.once_per_sender_text, "0");
+  unless_default(kAutoRepliesSection, kFollowRulesKey,
+                 config.auto_reply_rules ? "1" : "0", "1");
+  unless_default(kAutoRepliesSection, kOncePerSenderKey,
+                 config.once_per_sender_text, "0");
+  unless_default(kResponseSection, kPlaceholdersKey,
+                 config.fill_placeholders ? "1" : "0", "0");
   for (Server server : kServers) {
     WriteEncryption(ini, server, EncryptionOf(config, server));
   }

@@ -25,6 +25,9 @@ inline constexpr char kResponderSection[] = "Reponder";
 inline constexpr char kAutoRepliesSection[] = "AutoReplies";
 inline constexpr char kFollowRulesKey[] = "FollowRules";
 inline constexpr char kOncePerSenderKey[] = "OncePerSenderDays";
+// What the response holds beyond the specified texts.
+inline constexpr char kResponseSection[] = "Response";
+inline constexpr char kPlaceholdersKey[] = "Placeholders";
 
 // The Config fields of [Options] keys 1 to 9, in key order.
 inline constexpr std::string Config::*kOptionFields[] = {

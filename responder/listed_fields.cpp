@@ -51,8 +51,8 @@ size_t RowBytes(const ListedMessage& row) {
   size_t bytes = sizeof(row) + row.subject.size() + row.from.size() +
                  row.to.size() + row.reply_to.size() + row.status.size() +
                  row.identity.size() + row.sender_address.size() +
-                 row.kind.reason.size() + row.kind.message_id.size() +
-                 row.kind.references.size();
+                 row.sender_name.size() + row.kind.reason.size() +
+                 row.kind.message_id.size() + row.kind.references.size();
   for (const std::string& address : row.kind.x_loop) {
     bytes += sizeof(address) + address.size();
   }

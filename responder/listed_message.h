@@ -34,6 +34,8 @@ struct ListedMessage {
   std::string identity;
   // Its best reply address alone (message::BestSenderAddress).
   std::string sender_address;
+  // The display name of its From, when it has one.
+  std::string sender_name;
   // What the rules for automatic replies read off its header block.
   MessageKind kind;
 };

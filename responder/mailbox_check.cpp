@@ -178,6 +178,7 @@ void ResponderJob::ListHeaders(const std::vector<MessageRef>& refs,
     row.reply_to = message::ReplyRecipient(*msg_);
     row.identity = Identity(ref, row.size, *msg_);
     row.sender_address = message::BestSenderAddress(*msg_);
+    row.sender_name = ListedField(msg_->From().Name());
     CapSender(row);
     row.kind = ClassifyMessage(msg_->Headers(), row.sender_address);
     listing_bytes += RowBytes(row);

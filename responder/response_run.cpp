@@ -12,6 +12,7 @@
 #include "message/message.h"
 #include "net/exceptions.h"
 #include "responder/message_id.h"
+#include "responder/placeholders.h"
 #include "responder/responder_job.h"
 #include "responder/server_failure.h"
 
@@ -104,7 +105,15 @@ bool ResponderJob::ProcessRow(int row) {
     view_.RowChanged(row, rows_[size_t(row)]);
   } else {
     const bool rules = settings.auto_reply_rules;
-    ComposeResponse(*msg_send_, TakeResponseText(settings), listed.reply_to);
+    ResponseText response = TakeResponseText(settings);
+    if (settings.fill_placeholders) {
+      const PlaceholderValues values = MakePlaceholderValues(
+          listed.subject, listed.sender_name, listed.sender_address,
+          listed.date, ::time(nullptr));
+      response.subject = FillPlaceholders(response.subject, values);
+      response.body = FillPlaceholders(response.body, values);
+    }
+    ComposeResponse(*msg_send_, response, listed.reply_to);
     if (rules) {
       msg_send_->ExtraHeaders().Add("Message-ID: " +
                                     NewMessageId(msg_send_->From().Address()));

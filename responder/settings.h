@@ -47,6 +47,9 @@ struct Settings {
   bool auto_reply_rules = true;
   // Each sender answered at most once in this many days; 0: every message.
   int32_t once_per_sender_days = 0;
+  // "{subject}", "{name}" and the others in the subject and the text are
+  // filled in from the message answered (placeholders.h).
+  bool fill_placeholders = false;
 
   // The longest a server may stay silent while a reply is awaited.
   int32_t read_timeout_seconds = kDefaultReadTimeoutSeconds;

@@ -10,6 +10,7 @@
 
 #include "tests/app/responder_harness.h"
 #include "tests/responder/program_run.h"
+#include "tests/support/decoded_message.h"
 #include "tests/support/dovecot_server.h"
 #include "tests/support/mail_scripts.h"
 #include "tests/support/smtp_server.h"
@@ -45,18 +46,6 @@ std::string WithoutChangingLines(const std::string& data) {
     start = end;
   }
   return result;
-}
-
-// Subject and plain text as Python's email package reads them.
-std::string Decoded(const TempDir& dir, const std::string& data) {
-  const std::string file = dir.File("sent.eml");
-  WriteFile(file, data);
-  const std::string out = dir.File("decoded.txt");
-  const std::string command = "/usr/bin/python3 " REPLYVANE_SOURCE_DIR
-                              "/tests/support/decode_message.py " +
-                              file + " >" + out;
-  if (std::system(command.c_str()) != 0) return "python failed";
-  return ReadFile(out);
 }
 
 }  // namespace
@@ -95,7 +84,7 @@ void CharsetRunTest::TheWindowAndEveryLocaleSendTheSameBytes() {
                                shown.join("\n").toStdString() + "\n";
   QVERIFY2(HeaderValue(from_window, "From").ends_with(" <me@example.com>"),
            from_window.c_str());
-  QCOMPARE(Decoded(responder.Dir(), from_window), expected);
+  QCOMPARE(DecodedByPython(responder.Dir(), from_window), expected);
 
   const char* environments[] = {"-u LC_ALL -u LC_CTYPE LANG=C",
                                 "-u LC_ALL -u LC_CTYPE LANG=C.UTF-8",
@@ -115,7 +104,7 @@ void CharsetRunTest::TheWindowAndEveryLocaleSendTheSameBytes() {
         (std::string(environment) + "\n" + from_check + "\n----\n" +
          from_window)
             .c_str());
-    QCOMPARE(Decoded(responder.Dir(), from_check), expected);
+    QCOMPARE(DecodedByPython(responder.Dir(), from_check), expected);
   }
 }
 
