@@ -9,7 +9,9 @@
 #include <QAction>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <exception>
 
 #include "app/mailbox_panel.h"
@@ -29,6 +31,7 @@ void MainWindow::Button2Click() {
       static_cast<uint32_t>(minutes * milliseconds_per_minute_));
   timer1_.SetInterval(interval);
   timer1_.SetEnabled(true);
+  WatchScheduleEnd();
 }
 
 void MainWindow::Timer1Timer() {
@@ -37,7 +40,12 @@ void MainWindow::Timer1Timer() {
   // An IMAP mailbox tells of new mail: each check follows it at once, and
   // the interval still bounds every wait.
   while (WaitForMail()) AccountsClick();
+  if (ScheduleNow() == responder::ScheduleState::kAfter) {
+    EndAutomaticMode();
+    return;
+  }
   timer1_.SetEnabled(true);
+  WatchScheduleEnd();
 }
 
 bool MainWindow::WaitForMail() {
@@ -45,12 +53,18 @@ bool MainWindow::WaitForMail() {
       form1_->Mailbox()->Value().kind != responder::MailboxKind::kImap) {
     return false;
   }
-  const int32_t limit = timer1_.Interval();
+  int64_t limit = timer1_.Interval();
   if (limit <= 0) return false;
+  // The end of the schedule ends the wait too.
+  const std::optional<int64_t> end = ScheduleEnd();
+  if (end) limit = std::min<int64_t>(limit, (*end - ::time(nullptr)) * 1000);
+  const auto over = [&] { return end && ::time(nullptr) >= *end; };
+  if (limit <= 0 || over()) return false;
   try {
-    const responder::MailWait waited = job_->WaitForNewMail(
-        std::chrono::milliseconds(limit), [this] { return closed_; });
-    return waited != responder::MailWait::kCannotWait && !closed_;
+    const responder::MailWait waited =
+        job_->WaitForNewMail(std::chrono::milliseconds(limit),
+                             [this, &over] { return closed_ || over(); });
+    return waited != responder::MailWait::kCannotWait && !closed_ && !over();
   } catch (const std::exception&) {
     // The server could not be waited on: the timer's next check tells why.
     return false;

@@ -17,6 +17,7 @@
 #include "app/pictures.h"
 #include "app/qt_anti_freeze.h"
 #include "app/responder_settings_window.h"
+#include "app/schedule_panel.h"
 #include "app/settings_store.h"
 #include "app/settings_window.h"
 #include "app/window_helpers.h"
@@ -51,6 +52,9 @@ MainWindow::MainWindow() {
   BuildPopupMenu();
   timer1_.setObjectName("Timer1");
   timer1_.OnTimer = [this] { ReportFailures([this] { Timer1Timer(); }); };
+  schedule_end_.setSingleShot(true);
+  connect(&schedule_end_, &QTimer::timeout, this,
+          [this] { ReportFailures([this] { WatchScheduleEnd(); }); });
   BuildComponents();
   BuildTrayIcon();
   CentreOnFirstShow(this);
@@ -129,6 +133,12 @@ QStatusBar* MainWindow::BuildStatusBar() {
     status_bar1_->addWidget(panel);
     panels_[size_t(i)] = panel;
   }
+  schedule_text_ = new QLabel(status_bar1_);
+  schedule_text_->setObjectName("ScheduleText");
+  schedule_text_->setTextFormat(Qt::PlainText);
+  schedule_text_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  schedule_text_->hide();
+  status_bar1_->addPermanentWidget(schedule_text_);
   return status_bar1_;
 }
 
@@ -188,6 +198,9 @@ void MainWindow::SetSettingsWindows(SettingsWindow* form1,
   store_ = std::make_unique<SettingsStore>(store);
   job_->SetCheckLockPath(store.SettingsDirectory() + responder::kCheckLockName);
   job_->SetJournalPath(store.SettingsDirectory() + responder::kJournalName);
+  ShowSchedule();
+  connect(form2_->Schedule(), &SchedulePanel::Changed, this,
+          [this] { ReportFailures([this] { WatchScheduleEnd(); }); });
 }
 
 void MainWindow::FormCreate() {

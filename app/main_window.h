@@ -12,14 +12,17 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/window_timer.h"
 #include "responder/job_view.h"
+#include "responder/schedule.h"
 
 class QAction;
 class QLabel;
@@ -96,6 +99,9 @@ class MainWindow : public QWidget, private responder::JobView {
   QAction* ResponseSettings1() const { return response_settings1_; }
   WindowTimer* Timer1() { return &timer1_; }
   QSystemTrayIcon* TrayIcon1() const { return tray_icon1_; }
+  // Beside the panels while a schedule is set: "Answering until …", or
+  // "Outside the schedule (…)".
+  QLabel* ScheduleText() const { return schedule_text_; }
   QMenu* PopupMenu2() const { return popup_menu2_; }
   QAction* ShowWindow1() const { return show_window1_; }
 
@@ -169,6 +175,18 @@ class MainWindow : public QWidget, private responder::JobView {
   void BuildTrayIcon();
   void RestoreFromTray();
 
+  // The schedule (main_window_schedule.cpp). Shows it beside the panels.
+  void ShowSchedule();
+  // Where now stands in the settings' schedule; kInside when there is none
+  // or it cannot be read (the check says why).
+  responder::ScheduleState ScheduleNow();
+  // The end of the schedule in seconds since the epoch, if there is one.
+  std::optional<int64_t> ScheduleEnd();
+  // Arms schedule_end_ for the end of the schedule while Automatic Mode
+  // runs; past it, ends Automatic Mode at once.
+  void WatchScheduleEnd();
+  void EndAutomaticMode();
+
   // The job's view (job_view.cpp).
   responder::Settings CurrentSettings() override;
   void ProcessEvents() override;
@@ -208,6 +226,8 @@ class MainWindow : public QWidget, private responder::JobView {
   QAction* response_settings1_ = nullptr;
   std::array<QAction*, 7> actions_{};
   WindowTimer timer1_;
+  QTimer schedule_end_;
+  QLabel* schedule_text_ = nullptr;
   QSystemTrayIcon* tray_icon1_ = nullptr;
   QMenu* popup_menu2_ = nullptr;
   QAction* show_window1_ = nullptr;

@@ -36,7 +36,10 @@ QStringList SubItems(const responder::ListedMessage& row) {
 
 }  // namespace
 
-void MainWindow::AccountsClick() { job_->Check(); }
+void MainWindow::AccountsClick() {
+  job_->Check();
+  ShowSchedule();
+}
 
 void MainWindow::DisconnectExecute() { job_->Disconnect(); }
 

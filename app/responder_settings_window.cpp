@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include "app/message_boxes.h"
 #include "app/numeric_box.h"
 #include "app/pictures.h"
+#include "app/schedule_panel.h"
 #include "app/settings_store.h"
 #include "app/window_helpers.h"
 #include "responder/settings_files.h"
@@ -27,9 +29,9 @@ namespace replyvane::app {
 namespace {
 
 constexpr int kContentWidth = 578;
-// The specified controls end at 457; the rules for automatic replies and
-// the placeholders switch sit in a strip below them.
-constexpr int kContentHeight = 533;
+// The specified controls end at 457; the rules for automatic replies, the
+// placeholders switch and the schedule sit in a strip below them.
+constexpr int kContentHeight = 561;
 
 }  // namespace
 
@@ -50,7 +52,8 @@ ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
 
   SetTabOrder({edit1_, edit2_, memo1_, list_box1_, bit_btn1_, bit_btn2_, edit3_,
                check_box1_, edit4_, auto_reply_rules_, once_per_sender_,
-               fill_placeholders_, close_button_});
+               fill_placeholders_, schedule_->FromBox(), schedule_->From(),
+               schedule_->UntilBox(), schedule_->Until(), close_button_});
   FormCreate(form1, store);
 }
 
@@ -110,6 +113,8 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
   AddLabel(content,
            "Fill in placeholders: {subject} {name} {address} {date} {today}",
            24, 510);
+  schedule_ = new SchedulePanel(content);
+  schedule_->setGeometry(8, 532, 460, SchedulePanel::kHeight);
   close_button_ = AddButton(content, "CloseButton", "Close", 486, 478, 75, 25);
   connect(close_button_, &QPushButton::clicked, this, [this] { close(); });
   CloseOnEscape(this);

@@ -20,6 +20,7 @@ namespace replyvane::app {
 
 class SettingsStore;
 class NumericBox;
+class SchedulePanel;
 class SettingsWindow;
 
 class ResponderSettingsWindow : public QWidget {
@@ -53,6 +54,8 @@ class ResponderSettingsWindow : public QWidget {
   NumericBox* OncePerSender() const { return once_per_sender_; }
   // "Fill in placeholders", off by default (responder/placeholders.h).
   QCheckBox* FillPlaceholders() const { return fill_placeholders_; }
+  // "Answer from … until …".
+  SchedulePanel* Schedule() const { return schedule_; }
   QListWidget* ListBox1() const { return list_box1_; }  // attachment paths
   QTextEdit* Memo1() const { return memo1_; }           // response text
   QPushButton* BitBtn1() const { return bit_btn1_; }    // "Add"
@@ -76,6 +79,7 @@ class ResponderSettingsWindow : public QWidget {
   QCheckBox* auto_reply_rules_ = nullptr;
   NumericBox* once_per_sender_ = nullptr;
   QCheckBox* fill_placeholders_ = nullptr;
+  SchedulePanel* schedule_ = nullptr;
   QListWidget* list_box1_ = nullptr;
   QTextEdit* memo1_ = nullptr;
   QPushButton* bit_btn1_ = nullptr;

@@ -12,6 +12,7 @@
 #include "app/mailbox_panel.h"
 #include "app/numeric_box.h"
 #include "app/responder_settings_window.h"
+#include "app/schedule_panel.h"
 #include "app/settings_window.h"
 #include "responder/config_files.h"
 
@@ -72,6 +73,7 @@ void ShowSettings(const responder::Config& config, SettingsWindow& form1,
   form2.AutoReplyRules()->setChecked(config.auto_reply_rules);
   form2.OncePerSender()->setText(FromBytes(config.once_per_sender_text));
   form2.FillPlaceholders()->setChecked(config.fill_placeholders);
+  form2.Schedule()->SetValue(config.schedule);
 }
 
 // The data files' part of `config` into the controls; a file that is not
@@ -113,6 +115,7 @@ responder::Config EditedConfig(const SettingsWindow& form1,
   // The box's reading of its text is what is stored.
   config.once_per_sender_text = std::to_string(form2.OncePerSender()->Value());
   config.fill_placeholders = form2.FillPlaceholders()->isChecked();
+  config.schedule = form2.Schedule()->Value();
   QString memo = form2.Memo1Text();
   memo.replace("\n", "\r\n");
   config.response_text = ToBytes(memo);

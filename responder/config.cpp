@@ -42,6 +42,7 @@ Settings SettingsFrom(const Config& config) {
   settings.forward_address = config.forward_address;
   settings.auto_reply_rules = config.auto_reply_rules;
   settings.fill_placeholders = config.fill_placeholders;
+  settings.schedule = config.schedule;
   settings.once_per_sender_days =
       std::clamp(ParseSettingInteger(config.once_per_sender_text).value_or(0),
                  0, kMaxOncePerSenderDays);

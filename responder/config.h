@@ -50,6 +50,9 @@ struct Config {
   // [Response]
   bool fill_placeholders = false;
 
+  // [Schedule]
+  Schedule schedule;
+
   // response.dat (lines ended by CR LF) and attach.dat; nullopt when the
   // file is not there.
   std::optional<std::string> response_text;

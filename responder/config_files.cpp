@@ -6,6 +6,7 @@
 #include "responder/ini_file.h"
 #include "responder/mailbox_settings.h"
 #include "responder/response_lines.h"
+#include "responder/schedule.h"
 
 namespace replyvane::responder {
 
@@ -44,6 +45,7 @@ void ReadConfigSettings(const std::string& folder, Config& config) {
       ini.ReadString(kAutoRepliesSection, kOncePerSenderKey, "0");
   config.fill_placeholders =
       ini.ReadBool(kResponseSection, kPlaceholdersKey, false);
+  config.schedule = ReadSchedule(ini);
 }
 
 void ReadConfigData(const std::string& folder, Config& config) {
@@ -97,6 +99,7 @@ void WriteConfig(const std::string& folder, const Config& config) {
     WriteEncryption(ini, server, EncryptionOf(config, server));
   }
   WriteMailboxSettings(ini, config.mailbox);
+  WriteSchedule(ini, config.schedule);
   ini.UpdateFile();
 }
 

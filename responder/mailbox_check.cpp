@@ -61,6 +61,15 @@ bool ResponderJob::Check() {
   // Input served during a network wait must not start a second check on
   // the same connection and rows.
   if (checking_) return false;
+  skipped_because_.clear();
+  // Outside the schedule nothing happens at all, not even a log-in.
+  if (const Schedule schedule = view_.CurrentSettings().schedule;
+      schedule.IsSet() &&
+      StateAt(schedule, ::time(nullptr)) != ScheduleState::kInside) {
+    skipped_because_ = OutsideScheduleText(schedule);
+    view_.ShowStatusText(skipped_because_);
+    return false;
+  }
   std::optional<CheckLock> lock;
   if (!lock_path_.empty()) {
     lock.emplace(lock_path_);
@@ -70,6 +79,7 @@ bool ResponderJob::Check() {
       throw core::Exception(lock->Failure() + "; the mailbox was not checked");
     }
     if (!lock->Held()) {
+      skipped_because_ = kBusyText;
       view_.ShowStatusText(kBusyText);
       return false;
     }

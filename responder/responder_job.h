@@ -64,9 +64,12 @@ class ResponderJob {
 
   // One mailbox check and its response run. A call made while one is in
   // progress (from a network wait) returns at once; so does one while
-  // another process holds the check lock (after showing kBusyText). False
-  // when no check ran.
+  // another process holds the check lock (after showing kBusyText) and one
+  // outside the settings' schedule (after showing OutsideScheduleText).
+  // False when no check ran; SkippedBecause then says why (empty: one was
+  // in progress).
   bool Check();
+  const std::string& SkippedBecause() const { return skipped_because_; }
   // The lock file that keeps checks of other processes out (see
   // check_lock.h); none by default.
   void SetCheckLockPath(std::string path) { lock_path_ = std::move(path); }
@@ -155,6 +158,7 @@ class ResponderJob {
   // The mailbox of this check, which scopes its messages in the journal.
   std::string account_scope_;
   bool checking_ = false;
+  std::string skipped_because_;
   int32_t message_count_ = 0;
   bool connection_failed_ = false;
   std::vector<ListedMessage> rows_;

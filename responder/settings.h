@@ -13,6 +13,7 @@
 #include "mail/smtp.h"
 #include "responder/encryption_settings.h"
 #include "responder/mailbox_settings.h"
+#include "responder/schedule.h"
 #include "responder/timeout_settings.h"
 
 namespace replyvane::responder {
@@ -50,6 +51,8 @@ struct Settings {
   // "{subject}", "{name}" and the others in the subject and the text are
   // filled in from the message answered (placeholders.h).
   bool fill_placeholders = false;
+  // When checks answer (schedule.h); not set: always.
+  Schedule schedule;
 
   // The longest a server may stay silent while a reply is awaited.
   int32_t read_timeout_seconds = kDefaultReadTimeoutSeconds;

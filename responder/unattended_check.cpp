@@ -36,9 +36,10 @@ int RunUnattendedCheck(const std::string& folder, std::ostream& out,
     job.SetCheckLockPath(lock_path);
     job.SetJournalPath(folder_path + kJournalName);
     if (!job.Check()) {
-      // Another process holds this mailbox's check.
+      // Another process holds this mailbox's check, or it is outside the
+      // schedule.
       out << ConsoleView::LocalTimeText()
-          << "\tskipped: " << ResponderJob::kBusyText << std::endl;
+          << "\tskipped: " << job.SkippedBecause() << std::endl;
     }
   } catch (const std::exception& failure) {
     view.PrintHeld(false);

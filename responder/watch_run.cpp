@@ -1,10 +1,13 @@
 #include "responder/watch_run.h"
 
 #include <signal.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "mail/temp_file.h"
@@ -14,6 +17,7 @@
 #include "responder/integer_text.h"
 #include "responder/journal.h"
 #include "responder/responder_job.h"
+#include "responder/schedule.h"
 #include "responder/settings_files.h"
 #include "responder/unattended_check.h"
 
@@ -37,11 +41,11 @@ extern "C" void OnStopSignal(int) {
   if (signalled != nullptr) signalled->store(true);
 }
 
-// Waits `pause`, or less when a stop comes.
+// Waits `pause`, or less when `stop` says so.
 void Pause(std::chrono::steady_clock::duration pause,
-           const std::atomic<bool>& stop) {
+           const std::function<bool()>& stop) {
   const auto end = std::chrono::steady_clock::now() + pause;
-  while (!stop && std::chrono::steady_clock::now() < end) {
+  while (!stop() && std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(milliseconds(100));
   }
 }
@@ -92,21 +96,48 @@ int RunWatch(const std::string& folder, std::ostream& out, std::ostream& err,
   job.SetJournalPath(folder_path + kJournalName);
   const auto stopped = [&stop] { return stop.load(); };
   std::chrono::steady_clock::duration pause = kFirstPause;
+  std::string skipped;  // the last reason printed, said once
   while (!stop) {
     try {
       // The settings are read afresh for every check: the window may have
       // saved new ones.
-      view.Renew(ReadSavedSettings(folder_path));
-      if (!job.Check()) {
+      const Settings current = ReadSavedSettings(folder_path);
+      view.Renew(current);
+      const bool checked = job.Check();
+      if (!checked && job.SkippedBecause() != skipped) {
         out << ConsoleView::LocalTimeText()
-            << "\tskipped: " << ResponderJob::kBusyText << std::endl;
+            << "\tskipped: " << job.SkippedBecause() << std::endl;
       }
+      skipped = checked ? "" : job.SkippedBecause();
       view.PrintHeld(false);
       if (view.Failed()) throw core::Exception("the log-in failed");
       pause = kFirstPause;
       if (stop) break;
-      if (job.WaitForNewMail(kIdleLimit, stopped) == MailWait::kCannotWait) {
-        Pause(Interval(folder_path), stop);
+      // The wall clock is asked each time, so that a clock set forward
+      // (or a resume from sleep) past the end is seen at once.
+      const Schedule& schedule = current.schedule;
+      const int64_t now = ::time(nullptr);
+      auto limit = std::chrono::duration_cast<seconds>(kIdleLimit);
+      std::optional<int64_t> until;
+      if (schedule.IsSet()) {
+        const ScheduleState state = StateAt(schedule, now);
+        if (state == ScheduleState::kAfter) break;  // the schedule is over
+        if (state == ScheduleState::kBefore) {
+          // Asked again each minute: the settings may change meanwhile.
+          const int64_t from = ParseScheduleTime(schedule.from).value_or(now);
+          Pause(std::min<seconds>(seconds(from - now), minutes(1)), stopped);
+          continue;
+        }
+        until = ParseScheduleTime(schedule.until);
+        if (until) limit = std::min(limit, seconds(*until - now));
+      }
+      const auto stopped_or_over = [&] {
+        return stop.load() || (until && ::time(nullptr) >= *until);
+      };
+      if (job.WaitForNewMail(limit, stopped_or_over) == MailWait::kCannotWait) {
+        Pause(std::min<std::chrono::steady_clock::duration>(
+                  Interval(folder_path), limit),
+              stopped_or_over);
       }
     } catch (const std::exception& failure) {
       view.PrintHeld(false);
@@ -114,7 +145,7 @@ int RunWatch(const std::string& folder, std::ostream& out, std::ostream& err,
         err << "replyvane: " << PrintableField(failure.what()) << std::endl;
       }
       // A server that went away is tried again, less often each time.
-      Pause(pause, stop);
+      Pause(pause, stopped);
       pause = std::min<std::chrono::steady_clock::duration>(pause * 2,
                                                             kLongestPause);
     }

@@ -5,7 +5,8 @@
 // the lines of --check. A failure is printed and the next attempt follows
 // after a pause that grows from 1 s to 5 minutes; SIGTERM or SIGINT ends
 // the wait at once (DONE, LOGOUT) and the run with exit status 0. Without
-// IDLE on the server it checks at the settings' interval.
+// IDLE on the server it checks at the settings' interval. With a schedule
+// it waits for its start and ends, with exit status 0, at its end.
 #ifndef REPLYVANE_RESPONDER_WATCH_RUN_H_
 #define REPLYVANE_RESPONDER_WATCH_RUN_H_
 

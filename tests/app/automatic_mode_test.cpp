@@ -197,13 +197,9 @@ void AutomaticModeTest::AnImapMailboxIsAnsweredAsMailArrives() {
   QVERIFY(smtp.Start());
   Responder responder;
   app::MainWindow& main = responder.Main();
-  responder.SetPop3(imap->Port(), QString::fromStdString(imap->User()),
-                    QString::fromStdString(imap->Password()));
+  responder.SetImap(imap->Port(), Q(imap->User()), Q(imap->Password()));
   responder.SetSmtp(smtp.Port());
   responder.SetResponse("me@example.com", "Re", "Thanks.");
-  responder::MailboxSettings mailbox;
-  mailbox.kind = responder::MailboxKind::kImap;
-  responder.Form1().Mailbox()->SetValue(mailbox);
   // An interval of 30 s: only IDLE can answer within it.
   main.SetMillisecondsPerMinute(30000);
   responder.Form1().SpinEdit1()->setText("1");

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/mailbox_panel.h"
 #include "app/main_window.h"
 #include "app/numeric_box.h"
 #include "app/program.h"
@@ -103,6 +104,14 @@ class Responder {
     Form1().SpinEdit2()->setText(QString::number(port));
     Form1().Edit2()->setText(user);
     Form1().Edit3()->setText(password);
+  }
+  // The POP3 boxes naming an IMAP mailbox (the folder INBOX, messages
+  // kept).
+  void SetImap(int port, const QString& user, const QString& password) {
+    SetPop3(port, user, password);
+    responder::MailboxSettings mailbox;
+    mailbox.kind = responder::MailboxKind::kImap;
+    Form1().Mailbox()->SetValue(mailbox);
   }
   void SetSmtp(int port, const QString& authentication = "None",
                const QString& user = "su", const QString& password = "sp") {

@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <thread>
 
+#include "tests/support/child_process.h"
 #include "tests/support/dovecot_server.h"
 #include "tests/support/smtp_server.h"
 #include "tests/support/temp_dir.h"
@@ -121,6 +125,26 @@ inline void WriteSettings(const std::string& folder, const DovecotServer& pop,
   settings.smtp_user = smtp.User();
   settings.smtp_password = smtp.Password();
   WriteSettings(folder, settings);
+}
+
+// Starts `replyvane --watch` as `watch` over `settings` (an IMAP mailbox,
+// with settings.extra after its section) written into `dir`, logging to
+// watch.log there; returns once the first look has recorded where
+// answering starts.
+inline void StartWatching(ChildProcess& watch, const TempDir& dir,
+                          CheckSettings settings) {
+  settings.extra = "[Mailbox]\r\nKind=IMAP\r\n" + settings.extra;
+  WriteSettings(dir.Path(), settings);
+  watch.Start({kProgram, "--watch", "--settings", dir.Path()},
+              dir.File("watch.log"));
+  const auto started = std::chrono::steady_clock::now();
+  while (!std::filesystem::exists(dir.File("imap-start.dat")) &&
+         std::chrono::steady_clock::now() - started <
+             std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(std::filesystem::exists(dir.File("imap-start.dat")))
+      << ReadFile(dir.File("watch.log"));
 }
 
 inline std::string Message(const std::string& from,

@@ -149,7 +149,8 @@ TEST(SettingsFolderTest, CreatesTheConfigFolderPrivately) {
   // A writable folder beside the program is no portable copy's until it
   // holds settings or the marker; then it is used as it is.
   ScopedVariable other("XDG_CONFIG_HOME", dir.File("other").c_str());
-  EXPECT_EQ(ChooseSettingsFolder(dir.Path()), dir.File("other") + "/replyvane/");
+  EXPECT_EQ(ChooseSettingsFolder(dir.Path()),
+            dir.File("other") + "/replyvane/");
   testing::WriteFile(dir.File(kPortableMarkerName), "");
   EXPECT_EQ(ChooseSettingsFolder(dir.Path()), dir.Path() + "/");
   ::unlink(dir.File(kPortableMarkerName).c_str());

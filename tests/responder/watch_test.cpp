@@ -30,9 +30,6 @@ using std::chrono::milliseconds;
 
 class WatchTest : public ProgramWithServersTest {
  protected:
-  // Starts `watch` over `dir`'s settings for the IMAP server at
-  // `imap_port` and `smtp`, logging to watch.log in `dir`; returns once the
-  // first look has recorded where answering starts.
   static void StartWatching(ChildProcess& watch, const TempDir& dir,
                             int imap_port, const SmtpServer& smtp) {
     CheckSettings settings;
@@ -41,17 +38,7 @@ class WatchTest : public ProgramWithServersTest {
     settings.smtp_user = smtp.User();
     settings.smtp_password = smtp.Password();
     settings.forward = false;
-    settings.extra = "[Mailbox]\r\nKind=IMAP\r\n";
-    WriteSettings(dir.Path(), settings);
-    watch.Start({kProgram, "--watch", "--settings", dir.Path()},
-                dir.File("watch.log"));
-    const auto started = Clock::now();
-    while (!std::filesystem::exists(dir.File("imap-start.dat")) &&
-           Clock::now() - started < std::chrono::seconds(20)) {
-      std::this_thread::sleep_for(milliseconds(20));
-    }
-    ASSERT_TRUE(std::filesystem::exists(dir.File("imap-start.dat")))
-        << ReadFile(dir.File("watch.log"));
+    testing::StartWatching(watch, dir, settings);
   }
 };
 

@@ -1,0 +1,77 @@
+// The schedule in the main window: its text beside the status panels, and
+// Automatic Mode ended at its end, whether the timer or a wait for mail is
+// running then (the wall clock is asked, so a clock set forward past the
+// end is seen too). The checks themselves skip outside it (the job).
+#include <QLabel>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <algorithm>
+#include <ctime>
+#include <exception>
+
+#include "app/local_text.h"
+#include "app/main_window.h"
+
+namespace replyvane::app {
+
+namespace {
+
+// The longest single wait of the end's timer (about 24 days); a later end
+// is waited for in steps.
+constexpr int64_t kLongestTimerMs = 2'000'000'000;
+
+}  // namespace
+
+responder::ScheduleState MainWindow::ScheduleNow() {
+  const responder::Schedule schedule = CurrentSettings().schedule;
+  if (!schedule.IsSet()) return responder::ScheduleState::kInside;
+  try {
+    return responder::StateAt(schedule, ::time(nullptr));
+  } catch (const std::exception&) {
+    return responder::ScheduleState::kInside;
+  }
+}
+
+std::optional<int64_t> MainWindow::ScheduleEnd() {
+  return responder::ParseScheduleTime(CurrentSettings().schedule.until);
+}
+
+void MainWindow::ShowSchedule() {
+  const responder::Schedule schedule = CurrentSettings().schedule;
+  QString text;
+  if (schedule.IsSet()) {
+    text = FromBytes(ScheduleNow() == responder::ScheduleState::kInside
+                         ? responder::AnsweringUntilText(schedule)
+                         : responder::OutsideScheduleText(schedule));
+  }
+  schedule_text_->setText(text);
+  schedule_text_->setVisible(!text.isEmpty());
+}
+
+void MainWindow::WatchScheduleEnd() {
+  schedule_end_.stop();
+  ShowSchedule();
+  if (!timer1_.Enabled()) return;
+  if (ScheduleNow() == responder::ScheduleState::kAfter) {
+    EndAutomaticMode();
+    return;
+  }
+  const std::optional<int64_t> end = ScheduleEnd();
+  if (!end) return;
+  const int64_t ms =
+      std::clamp<int64_t>((*end - ::time(nullptr)) * 1000, 0, kLongestTimerMs);
+  schedule_end_.start(int(ms));
+}
+
+void MainWindow::EndAutomaticMode() {
+  timer1_.SetEnabled(false);
+  schedule_end_.stop();
+  const QString text =
+      "Automatic Mode ended: " +
+      FromBytes(responder::OutsideScheduleText(CurrentSettings().schedule));
+  tray_icon1_->setToolTip(text);
+  ShowStatus(text);
+  ShowSchedule();
+}
+
+}  // namespace replyvane::app
