@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -15,6 +16,7 @@
 #include <QTextLayout>
 #include <memory>
 
+#include "app/html_response_window.h"
 #include "app/labelled_list.h"
 #include "app/message_boxes.h"
 #include "app/numeric_box.h"
@@ -30,8 +32,22 @@ namespace {
 
 constexpr int kContentWidth = 578;
 // The specified controls end at 457; the rules for automatic replies, the
-// placeholders switch and the schedule sit in a strip below them.
-constexpr int kContentHeight = 561;
+// placeholders switch, the schedule and the sender lists sit in a strip
+// below them.
+constexpr int kContentHeight = 636;
+
+// A sender list box, saying what it holds while it is empty.
+QPlainTextEdit* AddSenderList(QWidget* parent, const char* name,
+                              const char* placeholder, int x) {
+  auto* list = new QPlainTextEdit(parent);
+  list->setObjectName(name);
+  list->setPlaceholderText(placeholder);
+  list->setAccessibleName(placeholder);
+  list->setTabChangesFocus(true);
+  list->setLineWrapMode(QPlainTextEdit::NoWrap);
+  list->setGeometry(x, 564, 277, 64);
+  return list;
+}
 
 }  // namespace
 
@@ -50,10 +66,26 @@ ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
   connect(bit_btn2_, &QPushButton::clicked, this,
           &ResponderSettingsWindow::BitBtn2Click);
 
-  SetTabOrder({edit1_, edit2_, memo1_, list_box1_, bit_btn1_, bit_btn2_, edit3_,
-               check_box1_, edit4_, auto_reply_rules_, once_per_sender_,
-               fill_placeholders_, schedule_->FromBox(), schedule_->From(),
-               schedule_->UntilBox(), schedule_->Until(), close_button_});
+  SetTabOrder({edit1_,
+               edit2_,
+               memo1_,
+               list_box1_,
+               bit_btn1_,
+               bit_btn2_,
+               edit3_,
+               check_box1_,
+               edit4_,
+               auto_reply_rules_,
+               once_per_sender_,
+               fill_placeholders_,
+               schedule_->FromBox(),
+               schedule_->From(),
+               schedule_->UntilBox(),
+               schedule_->Until(),
+               never_answer_,
+               only_answer_,
+               html_button_,
+               close_button_});
   FormCreate(form1, store);
 }
 
@@ -115,6 +147,16 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
            24, 510);
   schedule_ = new SchedulePanel(content);
   schedule_->setGeometry(8, 532, 460, SchedulePanel::kHeight);
+  never_answer_ =
+      AddSenderList(content, "NeverAnswer",
+                    "Never answer: an address, @domain or *.domain a line", 8);
+  only_answer_ =
+      AddSenderList(content, "OnlyAnswer",
+                    "Only answer: an address, @domain or *.domain a line", 292);
+  html_button_ = AddButton(content, "HtmlButton", "HTML…", 404, 478, 75, 25);
+  html_window_ = new HtmlResponseWindow(this);
+  connect(html_button_, &QPushButton::clicked, this,
+          [this] { app::ShowAndRaise(html_window_); });
   close_button_ = AddButton(content, "CloseButton", "Close", 486, 478, 75, 25);
   connect(close_button_, &QPushButton::clicked, this, [this] { close(); });
   CloseOnEscape(this);

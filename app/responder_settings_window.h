@@ -13,12 +13,14 @@ class QCheckBox;
 class QFileDialog;
 class QLineEdit;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class QTextEdit;
 
 namespace replyvane::app {
 
 class SettingsStore;
+class HtmlResponseWindow;
 class NumericBox;
 class SchedulePanel;
 class SettingsWindow;
@@ -56,6 +58,12 @@ class ResponderSettingsWindow : public QWidget {
   QCheckBox* FillPlaceholders() const { return fill_placeholders_; }
   // "Answer from … until …".
   SchedulePanel* Schedule() const { return schedule_; }
+  // "HTML…" opens the HTML version's window.
+  QPushButton* HtmlButton() const { return html_button_; }
+  HtmlResponseWindow* HtmlWindow() const { return html_window_; }
+  // The "Never answer" and "Only answer" lists, one entry a line.
+  QPlainTextEdit* NeverAnswer() const { return never_answer_; }
+  QPlainTextEdit* OnlyAnswer() const { return only_answer_; }
   QListWidget* ListBox1() const { return list_box1_; }  // attachment paths
   QTextEdit* Memo1() const { return memo1_; }           // response text
   QPushButton* BitBtn1() const { return bit_btn1_; }    // "Add"
@@ -80,6 +88,10 @@ class ResponderSettingsWindow : public QWidget {
   NumericBox* once_per_sender_ = nullptr;
   QCheckBox* fill_placeholders_ = nullptr;
   SchedulePanel* schedule_ = nullptr;
+  QPushButton* html_button_ = nullptr;
+  HtmlResponseWindow* html_window_ = nullptr;
+  QPlainTextEdit* never_answer_ = nullptr;
+  QPlainTextEdit* only_answer_ = nullptr;
   QListWidget* list_box1_ = nullptr;
   QTextEdit* memo1_ = nullptr;
   QPushButton* bit_btn1_ = nullptr;

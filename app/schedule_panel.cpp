@@ -63,10 +63,9 @@ void SchedulePanel::ShowEnd(const std::string& text, QCheckBox* box,
 
 void SchedulePanel::SetValue(const responder::Schedule& value) {
   {
-    const QSignalBlocker blockers[] = {QSignalBlocker(from_box_),
-                                       QSignalBlocker(from_),
-                                       QSignalBlocker(until_box_),
-                                       QSignalBlocker(until_)};
+    const QSignalBlocker blockers[] = {
+        QSignalBlocker(from_box_), QSignalBlocker(from_),
+        QSignalBlocker(until_box_), QSignalBlocker(until_)};
     ShowEnd(value.from, from_box_, from_);
     ShowEnd(value.until, until_box_, until_);
   }

@@ -4,10 +4,12 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <array>
 #include <vector>
 
+#include "app/html_response_window.h"
 #include "app/local_text.h"
 #include "app/mailbox_panel.h"
 #include "app/numeric_box.h"
@@ -15,6 +17,7 @@
 #include "app/schedule_panel.h"
 #include "app/settings_window.h"
 #include "responder/config_files.h"
+#include "responder/sender_lists.h"
 
 namespace replyvane::app {
 
@@ -90,6 +93,17 @@ void ShowData(const responder::Config& config, ResponderSettingsWindow& form2) {
       form2.ListBox1()->addItem(FromBytes(entry));
     }
   }
+  if (config.response_html) {
+    form2.HtmlWindow()->SetHtml(*config.response_html);
+  }
+  for (const auto& [list, box] :
+       {std::pair{&config.never_answer, form2.NeverAnswer()},
+        {&config.only_answer, form2.OnlyAnswer()}}) {
+    if (!*list) continue;
+    QStringList lines;
+    for (const std::string& entry : **list) lines << FromBytes(entry);
+    box->setPlainText(lines.join('\n'));
+  }
 }
 
 }  // namespace
@@ -125,6 +139,11 @@ responder::Config EditedConfig(const SettingsWindow& form1,
     entries.push_back(ToBytes(form2.ListBox1()->item(i)->text()));
   }
   config.attachment_paths = std::move(entries);
+  config.response_html = form2.HtmlWindow()->Html();
+  config.never_answer =
+      responder::SenderListEntries(ToBytes(form2.NeverAnswer()->toPlainText()));
+  config.only_answer =
+      responder::SenderListEntries(ToBytes(form2.OnlyAnswer()->toPlainText()));
   return config;
 }
 

@@ -3,6 +3,9 @@
 #include <iterator>
 
 #include "message/forward_text.h"
+#include "message/html_text.h"
+#include "message/message_part.h"
+#include "message/message_parts.h"
 
 namespace replyvane::responder {
 
@@ -23,7 +26,21 @@ void ComposeResponse(message::Message& msg, const ResponseText& response,
   for (const std::string& path : response.attachment_paths) {
     msg.MessageParts().AddAttachment(path);
   }
-  msg.SetBody(response.body);
+  if (response.html.empty()) {
+    msg.SetBody(response.body);
+  } else {
+    std::vector<std::string> plain_lines = response.body;
+    if (plain_lines.empty()) {
+      std::string html;
+      for (const std::string& line : response.html) html += line + "\n";
+      plain_lines = message::HtmlToTextLines(html);
+    }
+    message::TextPart& plain =
+        msg.MessageParts().AddTextPart(std::move(plain_lines));
+    plain.SetContentType("text/plain");
+    message::TextPart& rich = msg.MessageParts().AddTextPart(response.html);
+    rich.SetContentType("text/html");
+  }
   SetFrom(msg, response.from_address, response.from_name);
   msg.ReplyTo().SetAddressesText(response.from_address);
   msg.Recipients().SetAddressesText(sender);

@@ -20,11 +20,17 @@ struct ResponseText {
   std::string from_address;                   // From and Reply-To
   std::string subject;
   std::string from_name;  // From's display name; empty: the address alone
+  // The lines of the HTML version; empty: none.
+  std::vector<std::string> html;
 };
 
 // Resets `msg`, then adds the attachments in list order and sets Body,
 // From (with the From name when there is one), Reply-To, the recipients
 // (`sender`, the listed reply address) and the subject, in this order.
+// With an HTML version the text goes in two text parts instead of Body,
+// the plain one first (the body, or the HTML's text when the body is
+// empty), which makes the message multipart/alternative (inside
+// multipart/mixed with attachments).
 void ComposeResponse(message::Message& msg, const ResponseText& response,
                      const std::string& sender);
 

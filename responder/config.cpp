@@ -54,6 +54,11 @@ Settings SettingsFrom(const Config& config) {
   if (config.attachment_paths) {
     settings.attachment_paths = *config.attachment_paths;
   }
+  settings.response_html = config.response_html.value_or("");
+  settings.never_answer =
+      config.never_answer.value_or(std::vector<std::string>());
+  settings.only_answer =
+      config.only_answer.value_or(std::vector<std::string>());
   return settings;
 }
 

@@ -60,6 +60,12 @@ struct Config {
   // The response's lines as they are sent (the window's text area wraps
   // long lines); nullopt: the lines of response_text.
   std::optional<std::vector<std::string>> response_lines;
+  // response.html (CR LF line ends); nullopt when the file is not there.
+  std::optional<std::string> response_html;
+  // never-answer.txt and only-answer.txt (sender_lists.h); nullopt when
+  // the file is not there.
+  std::optional<std::vector<std::string>> never_answer;
+  std::optional<std::vector<std::string>> only_answer;
 };
 
 // The longest once-per-sender period the settings take, in days.

@@ -7,6 +7,7 @@
 #include "responder/mailbox_settings.h"
 #include "responder/response_lines.h"
 #include "responder/schedule.h"
+#include "responder/sender_lists.h"
 
 namespace replyvane::responder {
 
@@ -56,6 +57,10 @@ void ReadConfigData(const std::string& folder, Config& config) {
         ReadResponseLines(folder + kResponseLinesName, *config.response_text);
   }
   config.attachment_paths = ReadAttachFile(folder + kAttachFileName);
+  config.response_html = ReadResponseFile(folder + kResponseHtmlName);
+  // The sender lists are lines files of the same form as attach.dat.
+  config.never_answer = ReadAttachFile(folder + kNeverAnswerName);
+  config.only_answer = ReadAttachFile(folder + kOnlyAnswerName);
 }
 
 void WriteConfig(const std::string& folder, const Config& config) {
@@ -67,6 +72,22 @@ void WriteConfig(const std::string& folder, const Config& config) {
   }
   WriteAttachFile(folder + kAttachFileName,
                   config.attachment_paths.value_or(std::vector<std::string>()));
+
+  // A folder that never had an HTML version or the lists gets no files
+  // for them.
+  if (const std::string path = folder + kResponseHtmlName;
+      config.response_html &&
+      (!config.response_html->empty() || ReadResponseFile(path))) {
+    WriteResponseFile(path, *config.response_html);
+  }
+  for (const auto& [name, list] :
+       {std::pair{kNeverAnswerName, &config.never_answer},
+        {kOnlyAnswerName, &config.only_answer}}) {
+    const std::string path = folder + name;
+    if (list->has_value() && (!(*list)->empty() || ReadAttachFile(path))) {
+      WriteAttachFile(path, **list);
+    }
+  }
 
   IniFile ini(folder + kSettingsFileName);
   for (size_t i = 0; i < std::size(kOptionFields); ++i) {

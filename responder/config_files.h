@@ -18,6 +18,8 @@ namespace replyvane::responder {
 inline constexpr char kSettingsFileName[] = "Settings.ini";
 inline constexpr char kResponseFileName[] = "response.dat";
 inline constexpr char kAttachFileName[] = "attach.dat";
+// The HTML version of the response, when there is one.
+inline constexpr char kResponseHtmlName[] = "response.html";
 inline constexpr char kOptionsSection[] = "Options";
 inline constexpr char kResponderSection[] = "Reponder";
 // The rules for automatic replies, written only when they differ from their

@@ -64,6 +64,37 @@ PlaceholderValues MakePlaceholderValues(const std::string& subject,
   return values;
 }
 
+PlaceholderValues HtmlEscaped(const PlaceholderValues& values) {
+  const auto escaped = [](const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+      switch (c) {
+        case '&':
+          out += "&amp;";
+          break;
+        case '<':
+          out += "&lt;";
+          break;
+        case '>':
+          out += "&gt;";
+          break;
+        case '"':
+          out += "&quot;";
+          break;
+        case '\'':
+          out += "&#39;";
+          break;
+        default:
+          out += c;
+      }
+    }
+    return out;
+  };
+  return {escaped(values.subject), escaped(values.name),
+          escaped(values.address), escaped(values.date), escaped(values.today)};
+}
+
 std::string FillPlaceholders(std::string_view text,
                              const PlaceholderValues& values) {
   std::string out;
@@ -97,7 +128,13 @@ std::vector<std::string> FillPlaceholders(const std::vector<std::string>& lines,
   std::vector<std::string> filled;
   filled.reserve(lines.size());
   for (const std::string& line : lines) {
-    filled.push_back(FillPlaceholders(line, values));
+    std::string text = FillPlaceholders(line, values);
+    // A line that begins with "--" may be read as a MIME boundary: only
+    // the user's own text may begin one so, never a value.
+    if (text.starts_with("--") && !line.starts_with("--")) {
+      text.insert(0, 1, ' ');
+    }
+    filled.push_back(std::move(text));
   }
   return filled;
 }

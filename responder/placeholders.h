@@ -8,8 +8,9 @@
 //
 // A value is inserted as text: its line breaks and other control
 // characters become spaces, so that no value adds a header line or a body
-// line (and with it a MIME boundary line), and it is cut at
-// kMaxPlaceholderValueBytes.
+// line, and it is cut at kMaxPlaceholderValueBytes. A text line that a
+// value makes begin with "--" (as a MIME boundary line does) gets a space
+// before it.
 #ifndef REPLYVANE_RESPONDER_PLACEHOLDERS_H_
 #define REPLYVANE_RESPONDER_PLACEHOLDERS_H_
 
@@ -39,6 +40,10 @@ PlaceholderValues MakePlaceholderValues(const std::string& subject,
                                         const std::string& name,
                                         const std::string& address,
                                         message::DateTime date, int64_t now);
+
+// The values as HTML text: "&", "<", ">" and quotes as character
+// references, so that a value is never read as markup.
+PlaceholderValues HtmlEscaped(const PlaceholderValues& values);
 
 // `text` with its placeholders filled in.
 std::string FillPlaceholders(std::string_view text,

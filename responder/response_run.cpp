@@ -14,6 +14,7 @@
 #include "responder/message_id.h"
 #include "responder/placeholders.h"
 #include "responder/responder_job.h"
+#include "responder/sender_lists.h"
 #include "responder/server_failure.h"
 
 namespace replyvane::responder {
@@ -44,6 +45,11 @@ void ResponderJob::EndSession() {
 
 std::string ResponderJob::WhyNotAnswered(const ListedMessage& listed) {
   const Settings& settings = settings_;
+  if (std::string why = SenderListReason(
+          settings.never_answer, settings.only_answer, listed.sender_address);
+      !why.empty()) {
+    return why;
+  }
   if (settings.auto_reply_rules) {
     std::string reason = NotAnsweredReason(listed.kind, listed.sender_address,
                                            settings.from_address);
@@ -112,6 +118,7 @@ bool ResponderJob::ProcessRow(int row) {
           listed.date, ::time(nullptr));
       response.subject = FillPlaceholders(response.subject, values);
       response.body = FillPlaceholders(response.body, values);
+      response.html = FillPlaceholders(response.html, HtmlEscaped(values));
     }
     ComposeResponse(*msg_send_, response, listed.reply_to);
     if (rules) {
@@ -169,6 +176,7 @@ ResponseText ResponderJob::TakeResponseText(const Settings& settings) {
   response.from_address = settings.from_address;
   response.subject = settings.subject;
   response.from_name = settings.from_name;
+  response.html = core::SplitLines(settings.response_html);
   return response;
 }
 

@@ -53,6 +53,11 @@ struct Settings {
   bool fill_placeholders = false;
   // When checks answer (schedule.h); not set: always.
   Schedule schedule;
+  // The HTML version of the response; empty: plain text only.
+  std::string response_html;
+  // Who is answered (sender_lists.h); empty: everyone.
+  std::vector<std::string> never_answer;
+  std::vector<std::string> only_answer;
 
   // The longest a server may stay silent while a reply is awaited.
   int32_t read_timeout_seconds = kDefaultReadTimeoutSeconds;

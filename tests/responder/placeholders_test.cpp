@@ -60,6 +60,15 @@ TEST(PlaceholdersTest, ValuesStayOneLineOfBoundedText) {
       MakePlaceholderValues(long_subject, "N\tM", "a@b", 0, 0);
   EXPECT_EQ(cut.subject, std::string(kMaxPlaceholderValueBytes - 1, 'a'));
   EXPECT_EQ(cut.name, "N\tM");
+  // A value never begins a line as a MIME boundary does; typed text may.
+  PlaceholderValues boundary;
+  boundary.subject = "--=_NextPart_2rfkindysadvnqw3nerasdf--";
+  EXPECT_EQ(
+      FillPlaceholders(
+          std::vector<std::string>{"{subject}", "x{subject}", "-- {subject}"},
+          boundary),
+      (std::vector<std::string>{" " + boundary.subject, "x" + boundary.subject,
+                                "-- " + boundary.subject}));
   // A value is not read again for placeholders of its own.
   PlaceholderValues nested;
   nested.subject = "{name}";

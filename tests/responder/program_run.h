@@ -127,6 +127,18 @@ inline void WriteSettings(const std::string& folder, const DovecotServer& pop,
   WriteSettings(folder, settings);
 }
 
+// Settings for the mailbox server on `mailbox_port` (Dovecot's user) and
+// `smtp` with its log-in, the forward off.
+inline CheckSettings ServerSettings(int mailbox_port, const SmtpServer& smtp) {
+  CheckSettings settings;
+  settings.pop_port = mailbox_port;
+  settings.smtp_port = smtp.Port();
+  settings.smtp_user = smtp.User();
+  settings.smtp_password = smtp.Password();
+  settings.forward = false;
+  return settings;
+}
+
 // Starts `replyvane --watch` as `watch` over `settings` (an IMAP mailbox,
 // with settings.extra after its section) written into `dir`, logging to
 // watch.log there; returns once the first look has recorded where

@@ -47,12 +47,7 @@ TEST_F(ScheduleRunTest, OutsideNothingHappensInsideItAnswers) {
   ASSERT_TRUE(pop.Start());
   ASSERT_TRUE(smtp.Start());
   TempDir dir("schedule");
-  CheckSettings settings;
-  settings.pop_port = pop.Port();
-  settings.smtp_port = smtp.Port();
-  settings.smtp_user = smtp.User();
-  settings.smtp_password = smtp.Password();
-  settings.forward = false;
+  CheckSettings settings = ServerSettings(pop.Port(), smtp);
   const std::string check = "--check --settings " + dir.Path();
 
   const struct {
@@ -114,12 +109,7 @@ TEST_F(ScheduleRunTest, WatchEndsByItselfAtTheEnd) {
   SmtpServer smtp;
   ASSERT_TRUE(smtp.Start());
   TempDir dir("schedule-watch");
-  CheckSettings settings;
-  settings.pop_port = imap->Port();
-  settings.smtp_port = smtp.Port();
-  settings.smtp_user = smtp.User();
-  settings.smtp_password = smtp.Password();
-  settings.forward = false;
+  CheckSettings settings = ServerSettings(imap->Port(), smtp);
   const int64_t end = ::time(nullptr) + 10;
   settings.extra =
       "[Schedule]\r\nUntil=" + responder::ScheduleTimeText(end) + "\r\n";

@@ -32,12 +32,7 @@ class WatchTest : public ProgramWithServersTest {
  protected:
   static void StartWatching(ChildProcess& watch, const TempDir& dir,
                             int imap_port, const SmtpServer& smtp) {
-    CheckSettings settings;
-    settings.pop_port = imap_port;
-    settings.smtp_port = smtp.Port();
-    settings.smtp_user = smtp.User();
-    settings.smtp_password = smtp.Password();
-    settings.forward = false;
+    CheckSettings settings = ServerSettings(imap_port, smtp);
     testing::StartWatching(watch, dir, settings);
   }
 };
