@@ -39,6 +39,11 @@ class ImapCheckTest : public ImapProgramTest {
 };
 
 TEST_F(ImapCheckTest, HistoryIsNeverAnsweredAndANewMessageIsKeptUnread) {
+  // Fifty messages in the folder before the first look, none of them seen.
+  for (int i = 3; i <= 50; ++i) {
+    imap_->AddMessage(Message("old" + std::to_string(i) + "@example.com",
+                              "old " + std::to_string(i)));
+  }
   Configure("");
   RunResult run = Check();
   ASSERT_EQ(run.status, 0) << run.err;
@@ -55,7 +60,7 @@ TEST_F(ImapCheckTest, HistoryIsNeverAnsweredAndANewMessageIsKeptUnread) {
   EXPECT_EQ(smtp_.Messages()[0].rcpt_tos,
             std::vector<std::string>{"ann@example.com"});
   const std::vector<std::string> files = MessageFiles(imap_->MaildirPath());
-  ASSERT_EQ(files.size(), 3u);
+  ASSERT_EQ(files.size(), 51u);
   for (const std::string& name : files) EXPECT_FALSE(Seen(name)) << name;
 
   run = Check();  // nothing new: nothing answered again
