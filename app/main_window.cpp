@@ -133,12 +133,6 @@ QStatusBar* MainWindow::BuildStatusBar() {
     status_bar1_->addWidget(panel);
     panels_[size_t(i)] = panel;
   }
-  schedule_text_ = new QLabel(status_bar1_);
-  schedule_text_->setObjectName("ScheduleText");
-  schedule_text_->setTextFormat(Qt::PlainText);
-  schedule_text_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  schedule_text_->hide();
-  status_bar1_->addPermanentWidget(schedule_text_);
   return status_bar1_;
 }
 

@@ -99,9 +99,10 @@ class MainWindow : public QWidget, private responder::JobView {
   QAction* ResponseSettings1() const { return response_settings1_; }
   WindowTimer* Timer1() { return &timer1_; }
   QSystemTrayIcon* TrayIcon1() const { return tray_icon1_; }
-  // Beside the panels while a schedule is set: "Answering until …", or
-  // "Outside the schedule (…)".
-  QLabel* ScheduleText() const { return schedule_text_; }
+  // While a schedule is set, "Answering until …" or "Outside the schedule
+  // (…)": shown in the last status panel (which the checks leave alone),
+  // shortened to its width, whole in its tool tip. Empty without one.
+  const QString& ScheduleText() const { return schedule_text_; }
   QMenu* PopupMenu2() const { return popup_menu2_; }
   QAction* ShowWindow1() const { return show_window1_; }
 
@@ -227,7 +228,7 @@ class MainWindow : public QWidget, private responder::JobView {
   std::array<QAction*, 7> actions_{};
   WindowTimer timer1_;
   QTimer schedule_end_;
-  QLabel* schedule_text_ = nullptr;
+  QString schedule_text_;
   QSystemTrayIcon* tray_icon1_ = nullptr;
   QMenu* popup_menu2_ = nullptr;
   QAction* show_window1_ = nullptr;

@@ -11,6 +11,7 @@
 
 #include "app/local_text.h"
 #include "app/main_window.h"
+#include "app/window_helpers.h"
 
 namespace replyvane::app {
 
@@ -44,8 +45,11 @@ void MainWindow::ShowSchedule() {
                          ? responder::AnsweringUntilText(schedule)
                          : responder::OutsideScheduleText(schedule));
   }
-  schedule_text_->setText(text);
-  schedule_text_->setVisible(!text.isEmpty());
+  schedule_text_ = text;
+  QLabel* panel = panels_[kPanelCount - 1];
+  const int room = panel->contentsRect().width() - 2 * panel->margin() - 4;
+  panel->setText(panel->fontMetrics().elidedText(text, Qt::ElideRight, room));
+  panel->setToolTip(text.isEmpty() ? QString() : PlainToolTip(text));
 }
 
 void MainWindow::WatchScheduleEnd() {

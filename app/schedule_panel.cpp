@@ -40,6 +40,10 @@ SchedulePanel::SchedulePanel(QWidget* parent) : QWidget(parent) {
   until_ = AddTimeEdit(this, "ScheduleUntil", 312);
   // Once the user ticks or unticks an end, a stored text that was not a
   // time is the user's to replace.
+  for (auto [box, edit] : {std::pair{from_box_, from_}, {until_box_, until_}}) {
+    edit->setEnabled(false);
+    connect(box, &QCheckBox::toggled, edit, &QWidget::setEnabled);
+  }
   connect(from_box_, &QCheckBox::toggled, this, [this] {
     if (!responder::ParseScheduleTime(stored_.from)) stored_.from.clear();
     emit Changed();
@@ -59,6 +63,7 @@ void SchedulePanel::ShowEnd(const std::string& text, QCheckBox* box,
   const std::optional<int64_t> instant = responder::ParseScheduleTime(text);
   if (instant) edit->setDateTime(QDateTime::fromSecsSinceEpoch(*instant));
   box->setChecked(instant.has_value());
+  edit->setEnabled(instant.has_value());
 }
 
 void SchedulePanel::SetValue(const responder::Schedule& value) {
