@@ -53,6 +53,9 @@ size_t RowBytes(const ListedMessage& row) {
                  row.identity.size() + row.sender_address.size() +
                  row.sender_name.size() + row.kind.reason.size() +
                  row.kind.message_id.size() + row.kind.references.size();
+  for (const std::string& address : row.recipient_addresses) {
+    bytes += sizeof(address) + address.size();
+  }
   for (const std::string& address : row.kind.x_loop) {
     bytes += sizeof(address) + address.size();
   }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "message/date_time.h"
 #include "responder/auto_reply_rules.h"
@@ -36,6 +37,8 @@ struct ListedMessage {
   std::string sender_address;
   // The display name of its From, when it has one.
   std::string sender_name;
+  // Its To and Cc addresses (at most 100).
+  std::vector<std::string> recipient_addresses;
   // What the rules for automatic replies read off its header block.
   MessageKind kind;
 };

@@ -100,6 +100,9 @@ void ResponderJob::CheckMailbox() {
   RequireKnownMode(settings_.pop3_encryption, Server::kPop3);
   RequireKnownMode(settings_.smtp_encryption, Server::kSmtp);
   RequireKnownMailbox(settings_.mailbox);
+  if (!settings_.response_rules_failure.empty()) {
+    throw core::Exception(settings_.response_rules_failure);
+  }
   UseMailboxKind(settings_.mailbox.kind);
   // Read afresh: an unattended check may have answered messages since.
   Notice(journal_.Load());
@@ -189,6 +192,15 @@ void ResponderJob::ListHeaders(const std::vector<MessageRef>& refs,
     row.identity = Identity(ref, row.size, *msg_);
     row.sender_address = message::BestSenderAddress(*msg_);
     row.sender_name = ListedField(msg_->From().Name());
+    // For the rules' "sent to": the To and Cc addresses, as many as a
+    // header block may reasonably name.
+    for (const message::EMailAddressList* list :
+         {&msg_->Recipients(), &msg_->CCList()}) {
+      for (int i = 0; i < list->Count() && row.recipient_addresses.size() < 100;
+           ++i) {
+        row.recipient_addresses.push_back(ListedField((*list)[i].Address()));
+      }
+    }
     CapSender(row);
     row.kind = ClassifyMessage(msg_->Headers(), row.sender_address);
     listing_bytes += RowBytes(row);

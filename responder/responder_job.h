@@ -129,6 +129,10 @@ class ResponderJob {
   // did not confirm the dispositions of the run.
   void EndSession();
   // The response's parts of `settings`.
+  // The response the rules choose for `listed`; nullptr: the default.
+  const NamedResponse* ChooseResponseFor(const ListedMessage& listed);
+  static void UseNamedResponse(const NamedResponse& chosen,
+                               ResponseText& response);
   static ResponseText TakeResponseText(const Settings& settings);
   // Configures SMTP from the current settings, connects, sends `msg`, calls
   // `accepted` as soon as the server took it, and closes; the close also

@@ -9,6 +9,7 @@
 
 #include "core/text.h"
 #include "mail/smtp.h"
+#include "message/forward_text.h"
 #include "message/message.h"
 #include "net/exceptions.h"
 #include "responder/message_id.h"
@@ -112,6 +113,9 @@ bool ResponderJob::ProcessRow(int row) {
   } else {
     const bool rules = settings.auto_reply_rules;
     ResponseText response = TakeResponseText(settings);
+    if (const NamedResponse* chosen = ChooseResponseFor(listed)) {
+      UseNamedResponse(*chosen, response);
+    }
     if (settings.fill_placeholders) {
       const PlaceholderValues values = MakePlaceholderValues(
           listed.subject, listed.sender_name, listed.sender_address,
@@ -167,6 +171,37 @@ bool ResponderJob::ProcessRow(int row) {
   view_.WritePanel(1, "");
   view_.ShowBusy(false);
   return true;
+}
+
+const NamedResponse* ResponderJob::ChooseResponseFor(
+    const ListedMessage& listed) {
+  const ResponseRules& rules = settings_.response_rules;
+  if (rules.Empty()) return nullptr;
+  RuleSubject subject{listed.subject, listed.sender_address,
+                      listed.recipient_addresses, nullptr};
+  subject.text = [&] {
+    // Read into the message the response is made in next, which the
+    // composing resets.
+    msg_send_->ResetMessage();
+    source_->Fetch(listed.ref, *msg_send_);
+    std::string text;
+    for (const std::string& line : message::ForwardTextLines(*msg_send_)) {
+      text += line + "\n";
+    }
+    return text;
+  };
+  return ChooseResponse(rules, subject);
+}
+
+void ResponderJob::UseNamedResponse(const NamedResponse& chosen,
+                                    ResponseText& response) {
+  if (chosen.from_address) response.from_address = *chosen.from_address;
+  if (chosen.from_name) response.from_name = *chosen.from_name;
+  if (chosen.subject) response.subject = *chosen.subject;
+  if (chosen.text) response.body = *chosen.text;
+  if (!chosen.attachments.empty())
+    response.attachment_paths = chosen.attachments;
+  if (!chosen.html.empty()) response.html = core::SplitLines(chosen.html);
 }
 
 ResponseText ResponderJob::TakeResponseText(const Settings& settings) {

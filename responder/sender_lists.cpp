@@ -8,26 +8,15 @@ namespace replyvane::responder {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  }
-  return lower;
-}
+std::string Lower(std::string_view text) { return core::LowerCase(text); }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
+std::string Trimmed(std::string_view text) { return core::Trim(text); }
 
 }  // namespace
 
 bool SenderMatches(std::string_view entry, std::string_view address) {
-  entry = Trimmed(entry);
+  const std::string trimmed = Trimmed(entry);
+  entry = trimmed;
   const size_t at = address.rfind('@');
   if (entry.empty() || entry[0] == '#' || at == std::string_view::npos ||
       at == 0 || at + 1 == address.size()) {
@@ -67,7 +56,7 @@ std::string SenderListReason(const std::vector<std::string>& never,
   // everyone.
   const bool only_listed =
       std::any_of(only.begin(), only.end(), [](const std::string& entry) {
-        const std::string_view text = Trimmed(entry);
+        const std::string text = Trimmed(entry);
         return !text.empty() && text[0] != '#';
       });
   if (only_listed && !OnSenderList(only, address)) {
@@ -79,8 +68,8 @@ std::string SenderListReason(const std::vector<std::string>& never,
 std::vector<std::string> SenderListEntries(std::string_view text) {
   std::vector<std::string> entries;
   for (const std::string& line : core::SplitLines(std::string(text))) {
-    const std::string_view entry = Trimmed(line);
-    if (!entry.empty()) entries.emplace_back(entry);
+    std::string entry = Trimmed(line);
+    if (!entry.empty()) entries.push_back(std::move(entry));
   }
   return entries;
 }
