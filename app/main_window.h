@@ -176,7 +176,8 @@ class MainWindow : public QWidget, private responder::JobView {
   void BuildTrayIcon();
   void RestoreFromTray();
 
-  // The schedule (main_window_schedule.cpp). Shows it beside the panels.
+  // The schedule (main_window_schedule.cpp). Shows it in the last panel.
+  responder::Schedule CurrentSchedule() const;
   void ShowSchedule();
   // Where now stands in the settings' schedule; kInside when there is none
   // or it cannot be read (the check says why).

@@ -16,7 +16,6 @@
 #include "app/settings_store.h"
 #include "message/date_time.h"
 #include "responder/responder_job.h"
-#include "responder/settings_files.h"
 
 namespace replyvane::app {
 
@@ -48,13 +47,7 @@ bool MainWindow::Checking() const { return job_->Checking(); }
 int32_t MainWindow::MessageCount() const { return job_->MessageCount(); }
 
 responder::Settings MainWindow::CurrentSettings() {
-  responder::Settings settings =
-      responder::SettingsFrom(EditedConfig(*form1_, *form2_));
-  // The responses file is edited by hand: read afresh for every check.
-  if (store_) {
-    responder::ReadResponseRulesInto(store_->SettingsDirectory(), settings);
-  }
-  return settings;
+  return responder::SettingsFrom(EditedConfig(*form1_, *form2_));
 }
 
 void MainWindow::ProcessEvents() { QCoreApplication::processEvents(); }

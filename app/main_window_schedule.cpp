@@ -1,4 +1,4 @@
-// The schedule in the main window: its text beside the status panels, and
+// The schedule in the main window: its text in the last status panel, and
 // Automatic Mode ended at its end, whether the timer or a wait for mail is
 // running then (the wall clock is asked, so a clock set forward past the
 // end is seen too). The checks themselves skip outside it (the job).
@@ -11,6 +11,8 @@
 
 #include "app/local_text.h"
 #include "app/main_window.h"
+#include "app/responder_settings_window.h"
+#include "app/schedule_panel.h"
 #include "app/window_helpers.h"
 
 namespace replyvane::app {
@@ -23,8 +25,15 @@ constexpr int64_t kLongestTimerMs = 2'000'000'000;
 
 }  // namespace
 
+// The schedule as the panel holds it (the rest of the settings is not
+// needed, and reading all of them lays out the response text).
+responder::Schedule MainWindow::CurrentSchedule() const {
+  return form2_ == nullptr ? responder::Schedule()
+                           : form2_->Schedule()->Value();
+}
+
 responder::ScheduleState MainWindow::ScheduleNow() {
-  const responder::Schedule schedule = CurrentSettings().schedule;
+  const responder::Schedule schedule = CurrentSchedule();
   if (!schedule.IsSet()) return responder::ScheduleState::kInside;
   try {
     return responder::StateAt(schedule, ::time(nullptr));
@@ -34,11 +43,11 @@ responder::ScheduleState MainWindow::ScheduleNow() {
 }
 
 std::optional<int64_t> MainWindow::ScheduleEnd() {
-  return responder::ParseScheduleTime(CurrentSettings().schedule.until);
+  return responder::ParseScheduleTime(CurrentSchedule().until);
 }
 
 void MainWindow::ShowSchedule() {
-  const responder::Schedule schedule = CurrentSettings().schedule;
+  const responder::Schedule schedule = CurrentSchedule();
   QString text;
   if (schedule.IsSet()) {
     text = FromBytes(ScheduleNow() == responder::ScheduleState::kInside
@@ -72,7 +81,7 @@ void MainWindow::EndAutomaticMode() {
   schedule_end_.stop();
   const QString text =
       "Automatic Mode ended: " +
-      FromBytes(responder::OutsideScheduleText(CurrentSettings().schedule));
+      FromBytes(responder::OutsideScheduleText(CurrentSchedule()));
   tray_icon1_->setToolTip(text);
   ShowStatus(text);
   ShowSchedule();

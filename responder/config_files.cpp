@@ -5,6 +5,7 @@
 #include "responder/data_files.h"
 #include "responder/ini_file.h"
 #include "responder/mailbox_settings.h"
+#include "responder/private_file.h"
 #include "responder/response_lines.h"
 #include "responder/schedule.h"
 #include "responder/sender_lists.h"
@@ -77,14 +78,14 @@ void WriteConfig(const std::string& folder, const Config& config) {
   // for them.
   if (const std::string path = folder + kResponseHtmlName;
       config.response_html &&
-      (!config.response_html->empty() || ReadResponseFile(path))) {
+      (!config.response_html->empty() || FileExists(path))) {
     WriteResponseFile(path, *config.response_html);
   }
   for (const auto& [name, list] :
        {std::pair{kNeverAnswerName, &config.never_answer},
         {kOnlyAnswerName, &config.only_answer}}) {
     const std::string path = folder + name;
-    if (list->has_value() && (!(*list)->empty() || ReadAttachFile(path))) {
+    if (list->has_value() && (!(*list)->empty() || FileExists(path))) {
       WriteAttachFile(path, **list);
     }
   }
@@ -102,20 +103,12 @@ void WriteConfig(const std::string& folder, const Config& config) {
   ini.WriteString(kResponderSection, "5", config.forward_address);
   // A file that never had them stays as it was: the keys beyond the
   // specified ones are written once they differ from their defaults.
-  auto unless_default = [&](const char* section, const char* key,
-                            const std::string& value,
-                            const std::string& default_value) {
-    const bool present = ini.ReadString(section, key, "\x01") != "\x01";
-    if (present || value != default_value) {
-      ini.WriteString(section, key, value);
-    }
-  };
-  unless_default(kAutoRepliesSection, kFollowRulesKey,
-                 config.auto_reply_rules ? "1" : "0", "1");
-  unless_default(kAutoRepliesSection, kOncePerSenderKey,
-                 config.once_per_sender_text, "0");
-  unless_default(kResponseSection, kPlaceholdersKey,
-                 config.fill_placeholders ? "1" : "0", "0");
+  ini.WriteUnlessDefault(kAutoRepliesSection, kFollowRulesKey,
+                         config.auto_reply_rules ? "1" : "0", "1");
+  ini.WriteUnlessDefault(kAutoRepliesSection, kOncePerSenderKey,
+                         config.once_per_sender_text, "0");
+  ini.WriteUnlessDefault(kResponseSection, kPlaceholdersKey,
+                         config.fill_placeholders ? "1" : "0", "0");
   for (Server server : kServers) {
     WriteEncryption(ini, server, EncryptionOf(config, server));
   }

@@ -17,16 +17,6 @@ const char* FingerprintKey(Server server) {
   return server == Server::kPop3 ? "Pop3Fingerprint" : "SmtpFingerprint";
 }
 
-// Written when it differs from the default, or to replace what is there.
-void WriteUnlessDefault(IniFile& ini, const char* key, const std::string& value,
-                        const std::string& default_value) {
-  const bool present =
-      ini.ReadString(kEncryptionSection, key, "\x01") != "\x01";
-  if (present || value != default_value) {
-    ini.WriteString(kEncryptionSection, key, value);
-  }
-}
-
 }  // namespace
 
 const char* TLSModeText(net::TLSMode mode) {
@@ -83,11 +73,12 @@ ServerEncryption ReadEncryption(IniFile& ini, Server server) {
 
 void WriteEncryption(IniFile& ini, Server server,
                      const ServerEncryption& value) {
-  WriteUnlessDefault(
-      ini, ModeKey(server),
+  ini.WriteUnlessDefault(
+      kEncryptionSection, ModeKey(server),
       value.unknown_mode.empty() ? TLSModeText(value.mode) : value.unknown_mode,
       "None");
-  WriteUnlessDefault(ini, FingerprintKey(server), value.fingerprint, "");
+  ini.WriteUnlessDefault(kEncryptionSection, FingerprintKey(server),
+                         value.fingerprint, "");
 }
 
 void RequireKnownMode(const ServerEncryption& value, Server server) {

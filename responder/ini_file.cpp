@@ -163,4 +163,12 @@ void IniFile::WriteBool(std::string_view section, std::string_view key,
   WriteString(section, key, value ? "1" : "0");
 }
 
+void IniFile::WriteUnlessDefault(std::string_view section, std::string_view key,
+                                 std::string_view value,
+                                 std::string_view default_value) {
+  constexpr char kAbsent[] = "\x01";
+  const bool present = ReadString(section, key, kAbsent) != kAbsent;
+  if (present || value != default_value) WriteString(section, key, value);
+}
+
 }  // namespace replyvane::responder

@@ -57,6 +57,12 @@ class IniFile {
   void WriteInteger(std::string_view section, std::string_view key,
                     int32_t value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
+  // WriteString when `value` differs from `default_value` or the key is in
+  // the file already, so that a file that never had a setting beyond the
+  // specified ones stays as it was.
+  void WriteUnlessDefault(std::string_view section, std::string_view key,
+                          std::string_view value,
+                          std::string_view default_value);
 
   // Replaces the file with the written copy when anything was written since
   // the last update; nothing happens otherwise. Raises IniFileError when the

@@ -100,9 +100,11 @@ void ResponderJob::CheckMailbox() {
   RequireKnownMode(settings_.pop3_encryption, Server::kPop3);
   RequireKnownMode(settings_.smtp_encryption, Server::kSmtp);
   RequireKnownMailbox(settings_.mailbox);
-  if (!settings_.response_rules_failure.empty()) {
-    throw core::Exception(settings_.response_rules_failure);
-  }
+  // Edited by hand beside the settings: read once for every check; a file
+  // the rules cannot take stops it before anything is sent.
+  const std::string folder = SettingsFolder();
+  response_rules_ =
+      folder.empty() ? ResponseRules() : ReadResponseRules(folder);
   UseMailboxKind(settings_.mailbox.kind);
   // Read afresh: an unattended check may have answered messages since.
   Notice(journal_.Load());
@@ -143,16 +145,20 @@ void ResponderJob::CheckMailbox() {
   ProcessMessages();
 }
 
+std::string ResponderJob::SettingsFolder() const {
+  const size_t slash = journal_path_.rfind('/');
+  return slash == std::string::npos ? std::string()
+                                    : journal_path_.substr(0, slash + 1);
+}
+
 void ResponderJob::UseMailboxKind(MailboxKind kind) {
   if (!own_source_ || kind == source_kind_) return;
   if (source_->IsOpen()) source_->Abandon();
   if (kind == MailboxKind::kImap) {
     // Beside the journal: where each folder's answering starts.
-    const size_t slash = journal_path_.rfind('/');
+    const std::string folder = SettingsFolder();
     source_ = std::make_unique<ImapSource>(
-        slash == std::string::npos
-            ? std::string()
-            : journal_path_.substr(0, slash + 1) + kImapStartName);
+        folder.empty() ? std::string() : folder + kImapStartName);
   } else {
     source_ = std::make_unique<Pop3Source>();
   }

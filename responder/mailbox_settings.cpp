@@ -14,7 +14,6 @@ constexpr char kFolderKey[] = "Folder";
 constexpr char kAfterKey[] = "AfterAnswering";
 constexpr char kMoveFolderKey[] = "MoveFolder";
 constexpr char kAnswerExistingKey[] = "AnswerExisting";
-constexpr char kAbsent[] = "\x01";
 
 constexpr AfterAnswering kAfterChoices[] = {
     AfterAnswering::kKeep, AfterAnswering::kMarkRead, AfterAnswering::kMove,
@@ -76,12 +75,8 @@ MailboxSettings ReadMailboxSettings(IniFile& ini) {
 
 void WriteMailboxSettings(IniFile& ini, const MailboxSettings& value) {
   auto unless_default = [&](const char* key, const std::string& text,
-                            const std::string& default_text) {
-    const bool present =
-        ini.ReadString(kMailboxSection, key, kAbsent) != kAbsent;
-    if (present || text != default_text) {
-      ini.WriteString(kMailboxSection, key, text);
-    }
+                            const char* default_text) {
+    ini.WriteUnlessDefault(kMailboxSection, key, text, default_text);
   };
   // A text that named no choice is written back as it was.
   const bool kind_unknown = value.unknown.rfind(kKindKey, 0) == 0;

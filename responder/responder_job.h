@@ -34,6 +34,7 @@
 #include "responder/listed_message.h"
 #include "responder/mailbox_source.h"
 #include "responder/pop3_source.h"
+#include "responder/response_rules.h"
 
 namespace replyvane::mail {
 class SMTP;
@@ -171,6 +172,11 @@ class ResponderJob {
   MailboxKind source_kind_ = MailboxKind::kPop3;
   bool own_source_ = true;
   std::string journal_path_;
+  // The folder of the journal (with its "/"), where the settings are;
+  // empty without a journal file.
+  std::string SettingsFolder() const;
+  // responses.txt there, as this check read it.
+  ResponseRules response_rules_;
   std::unique_ptr<mail::SMTP> smtp_;
   std::unique_ptr<message::Message> msg_;
   std::unique_ptr<message::Message> msg_send_;

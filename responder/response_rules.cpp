@@ -11,10 +11,6 @@ namespace replyvane::responder {
 
 namespace {
 
-std::string Lower(std::string_view text) { return core::LowerCase(text); }
-
-std::string Trim(std::string_view text) { return core::Trim(text); }
-
 [[noreturn]] void Refuse(size_t line, const std::string& why) {
   throw core::Exception(core::Format("%s line %zu: %s; nothing was sent",
                                      kResponsesName, line, why.c_str()));
@@ -35,14 +31,14 @@ ResponseRule ParseRule(const std::string& line, size_t number) {
   if (arrow == std::string::npos) {
     Refuse(number, "a rule is \"<what> <text> => <response>\"");
   }
-  const std::string what = Trim(line.substr(0, arrow));
+  const std::string what = core::Trim(line.substr(0, arrow));
   ResponseRule rule;
-  rule.response = Trim(line.substr(arrow + 2));
+  rule.response = core::Trim(line.substr(arrow + 2));
   for (const auto& known : kRuleKinds) {
     const std::string words = known.words;
-    if (Lower(what).rfind(words, 0) == 0) {
+    if (core::LowerCase(what).rfind(words, 0) == 0) {
       rule.kind = known.kind;
-      rule.argument = Trim(what.substr(words.size()));
+      rule.argument = core::Trim(what.substr(words.size()));
       if (rule.argument.empty() || rule.response.empty()) break;
       return rule;
     }
@@ -53,7 +49,7 @@ ResponseRule ParseRule(const std::string& line, size_t number) {
 }
 
 bool Contains(const std::string& text, const std::string& part) {
-  return Lower(text).find(Lower(part)) != std::string::npos;
+  return core::LowerCase(text).find(core::LowerCase(part)) != std::string::npos;
 }
 
 }  // namespace
@@ -66,7 +62,8 @@ bool ResponseRules::NeedsText() const {
 
 const NamedResponse* ResponseRules::Find(const std::string& name) const {
   for (const NamedResponse& response : responses) {
-    if (Lower(response.name) == Lower(name)) return &response;
+    if (core::LowerCase(response.name) == core::LowerCase(name))
+      return &response;
   }
   return nullptr;
 }
@@ -78,16 +75,16 @@ ResponseRules ParseResponseRules(const std::string& text) {
   size_t number = 0;
   for (const std::string& raw : core::SplitLines(text)) {
     ++number;
-    const std::string line = Trim(raw);
+    const std::string line = core::Trim(raw);
     if (line.empty() || line[0] == '#') continue;
     if (line.front() == '[' && line.back() == ']') {
-      const std::string title = Trim(line.substr(1, line.size() - 2));
-      if (Lower(title) == "rules") {
+      const std::string title = core::Trim(line.substr(1, line.size() - 2));
+      if (core::LowerCase(title) == "rules") {
         section = Section::kRules;
-      } else if (Lower(title).rfind("response ", 0) == 0 &&
-                 !Trim(title.substr(9)).empty()) {
+      } else if (core::LowerCase(title).rfind("response ", 0) == 0 &&
+                 !core::Trim(title.substr(9)).empty()) {
         NamedResponse response;
-        response.name = Trim(title.substr(9));
+        response.name = core::Trim(title.substr(9));
         if (parsed.Find(response.name) != nullptr) {
           Refuse(number, "a second response named " + response.name);
         }
@@ -108,25 +105,25 @@ ResponseRules ParseResponseRules(const std::string& text) {
       Refuse(number, "a line that is neither a field nor a rule");
     }
     NamedResponse& response = parsed.responses.back();
-    const std::string key = Lower(Trim(raw.substr(0, equals)));
+    const std::string key = core::LowerCase(core::Trim(raw.substr(0, equals)));
     // The value as typed: a text line keeps its blanks.
     const std::string value = raw.substr(equals + 1);
     if (key == "from") {
-      response.from_address = Trim(value);
+      response.from_address = core::Trim(value);
     } else if (key == "fromname") {
-      response.from_name = Trim(value);
+      response.from_name = core::Trim(value);
     } else if (key == "subject") {
-      response.subject = Trim(value);
+      response.subject = core::Trim(value);
     } else if (key == "text") {
       if (!response.text) response.text.emplace();
       response.text->push_back(value);
     } else if (key == "attach") {
-      response.attachments.push_back(Trim(value));
+      response.attachments.push_back(core::Trim(value));
     } else if (key == "html") {
-      response.html_file = Trim(value);
+      response.html_file = core::Trim(value);
     } else {
       Refuse(number,
-             "no response field is named " + Trim(raw.substr(0, equals)));
+             "no response field is named " + core::Trim(raw.substr(0, equals)));
     }
   }
   for (size_t i = 0; i < parsed.rules.size(); ++i) {

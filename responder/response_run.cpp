@@ -175,7 +175,7 @@ bool ResponderJob::ProcessRow(int row) {
 
 const NamedResponse* ResponderJob::ChooseResponseFor(
     const ListedMessage& listed) {
-  const ResponseRules& rules = settings_.response_rules;
+  const ResponseRules& rules = response_rules_;
   if (rules.Empty()) return nullptr;
   RuleSubject subject{listed.subject, listed.sender_address,
                       listed.recipient_addresses, nullptr};

@@ -135,14 +135,8 @@ Schedule ReadSchedule(IniFile& ini) {
 }
 
 void WriteSchedule(IniFile& ini, const Schedule& schedule) {
-  for (const auto& [key, value] :
-       {std::pair{kFromKey, &schedule.from}, {kUntilKey, &schedule.until}}) {
-    const bool present =
-        ini.ReadString(kScheduleSection, key, "\x01") != "\x01";
-    if (present || !value->empty()) {
-      ini.WriteString(kScheduleSection, key, *value);
-    }
-  }
+  ini.WriteUnlessDefault(kScheduleSection, kFromKey, schedule.from, "");
+  ini.WriteUnlessDefault(kScheduleSection, kUntilKey, schedule.until, "");
 }
 
 }  // namespace replyvane::responder

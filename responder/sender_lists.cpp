@@ -6,28 +6,23 @@
 
 namespace replyvane::responder {
 
-namespace {
-
-std::string Lower(std::string_view text) { return core::LowerCase(text); }
-
-std::string Trimmed(std::string_view text) { return core::Trim(text); }
-
-}  // namespace
+namespace {}  // namespace
 
 bool SenderMatches(std::string_view entry, std::string_view address) {
-  const std::string trimmed = Trimmed(entry);
+  const std::string trimmed = core::Trim(entry);
   entry = trimmed;
   const size_t at = address.rfind('@');
   if (entry.empty() || entry[0] == '#' || at == std::string_view::npos ||
       at == 0 || at + 1 == address.size()) {
     return false;
   }
-  const std::string domain = Lower(address.substr(at + 1));
+  const std::string domain = core::LowerCase(address.substr(at + 1));
   if (entry.size() > 1 && entry[0] == '@') {
-    return Lower(entry.substr(1)) == domain;
+    return core::LowerCase(entry.substr(1)) == domain;
   }
   if (entry.size() > 2 && entry.substr(0, 2) == "*.") {
-    const std::string parent = Lower(entry.substr(1));  // ".example.com"
+    const std::string parent =
+        core::LowerCase(entry.substr(1));  // ".example.com"
     return domain.size() > parent.size() && domain.ends_with(parent);
   }
   // An address: something before its "@" and after it.
@@ -36,7 +31,7 @@ bool SenderMatches(std::string_view entry, std::string_view address) {
       entry_at + 1 == entry.size()) {
     return false;
   }
-  return Lower(entry) == Lower(address);
+  return core::LowerCase(entry) == core::LowerCase(address);
 }
 
 bool OnSenderList(const std::vector<std::string>& entries,
@@ -56,7 +51,7 @@ std::string SenderListReason(const std::vector<std::string>& never,
   // everyone.
   const bool only_listed =
       std::any_of(only.begin(), only.end(), [](const std::string& entry) {
-        const std::string text = Trimmed(entry);
+        const std::string text = core::Trim(entry);
         return !text.empty() && text[0] != '#';
       });
   if (only_listed && !OnSenderList(only, address)) {
@@ -68,7 +63,7 @@ std::string SenderListReason(const std::vector<std::string>& never,
 std::vector<std::string> SenderListEntries(std::string_view text) {
   std::vector<std::string> entries;
   for (const std::string& line : core::SplitLines(std::string(text))) {
-    std::string entry = Trimmed(line);
+    std::string entry = core::Trim(line);
     if (!entry.empty()) entries.push_back(std::move(entry));
   }
   return entries;

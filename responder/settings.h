@@ -13,7 +13,6 @@
 #include "mail/smtp.h"
 #include "responder/encryption_settings.h"
 #include "responder/mailbox_settings.h"
-#include "responder/response_rules.h"
 #include "responder/schedule.h"
 #include "responder/timeout_settings.h"
 
@@ -56,10 +55,6 @@ struct Settings {
   Schedule schedule;
   // The HTML version of the response; empty: plain text only.
   std::string response_html;
-  // The other responses and the rules choosing among them
-  // (response_rules.h); why they could not be read, which stops a check.
-  ResponseRules response_rules;
-  std::string response_rules_failure;
   // Who is answered (sender_lists.h); empty: everyone.
   std::vector<std::string> never_answer;
   std::vector<std::string> only_answer;

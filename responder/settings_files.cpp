@@ -41,19 +41,7 @@ Settings ReadSavedSettings(const std::string& folder) {
   Config config;
   ReadConfigSettings(prefix, config);
   ReadConfigData(prefix, config);
-  Settings settings = SettingsFrom(config);
-  ReadResponseRulesInto(prefix, settings);
-  return settings;
-}
-
-void ReadResponseRulesInto(const std::string& folder, Settings& settings) {
-  settings.response_rules = ResponseRules();
-  settings.response_rules_failure.clear();
-  try {
-    settings.response_rules = ReadResponseRules(folder);
-  } catch (const std::exception& failure) {
-    settings.response_rules_failure = failure.what();
-  }
+  return SettingsFrom(config);
 }
 
 }  // namespace replyvane::responder

@@ -26,11 +26,6 @@ class SettingsUnreadable : public core::Exception {
 // failures.
 Settings ReadSavedSettings(const std::string& folder);
 
-// Reads responses.txt in `folder` (ending in "/") into `settings`; a file
-// that cannot be taken leaves its reason in response_rules_failure, for the
-// check to stop with.
-void ReadResponseRulesInto(const std::string& folder, Settings& settings);
-
 }  // namespace replyvane::responder
 
 #endif  // REPLYVANE_RESPONDER_SETTINGS_FILES_H_
