@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -85,6 +86,11 @@ class SettingsStoreTest : public QObject {
     QCOMPARE(Slurp(path_ + "attach.dat"), std::string());
     for (const char* name : {"Settings.ini", "response.dat", "attach.dat"}) {
       QVERIFY2(Mode(path_ + name) == 0600, name);
+    }
+    // Nothing beyond the specified files while the new settings are unused.
+    for (const char* name :
+         {"response.html", "never-answer.txt", "only-answer.txt"}) {
+      QVERIFY2(!QFile::exists(QString::fromStdString(path_ + name)), name);
     }
   }
 
