@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <iostream>
 
+#include "app/history_window.h"
 #include "app/message_boxes.h"
 #include "app/pictures.h"
 #include "app/qt_anti_freeze.h"
@@ -167,6 +168,17 @@ void MainWindow::BuildPopupMenu() {
           &MainWindow::ConnectionSettings1Click);
   connect(response_settings1_, &QAction::triggered, this,
           &MainWindow::ResponseSettings1Click);
+  history1_ = popup_menu1_->addAction("History");
+  history1_->setObjectName("History1");
+  connect(history1_, &QAction::triggered, this, &MainWindow::ShowHistory);
+}
+
+void MainWindow::ShowHistory() {
+  if (store_ == nullptr) return;
+  if (history_window_ == nullptr) {
+    history_window_ = new HistoryWindow(this, store_->SettingsDirectory());
+  }
+  ShowAndRaise(history_window_);
 }
 
 void MainWindow::BuildComponents() {

@@ -43,6 +43,7 @@ class ResponderJob;
 
 namespace replyvane::app {
 
+class HistoryWindow;
 class ResponderSettingsWindow;
 class SettingsStore;
 class SettingsWindow;
@@ -97,6 +98,11 @@ class MainWindow : public QWidget, private responder::JobView {
   QMenu* PopupMenu1() const { return popup_menu1_; }
   QAction* ConnectionSettings1() const { return connection_settings1_; }
   QAction* ResponseSettings1() const { return response_settings1_; }
+  // "History" in the Settings menu opens the History window (created at
+  // its first opening; null until then).
+  QAction* History1() const { return history1_; }
+  HistoryWindow* History() const { return history_window_; }
+  void ShowHistory();
   WindowTimer* Timer1() { return &timer1_; }
   QSystemTrayIcon* TrayIcon1() const { return tray_icon1_; }
   // While a schedule is set, "Answering until …" or "Outside the schedule
@@ -226,6 +232,8 @@ class MainWindow : public QWidget, private responder::JobView {
   QMenu* popup_menu1_ = nullptr;
   QAction* connection_settings1_ = nullptr;
   QAction* response_settings1_ = nullptr;
+  QAction* history1_ = nullptr;
+  HistoryWindow* history_window_ = nullptr;
   std::array<QAction*, 7> actions_{};
   WindowTimer timer1_;
   QTimer schedule_end_;

@@ -21,9 +21,11 @@
 #include "app/message_boxes.h"
 #include "app/numeric_box.h"
 #include "app/pictures.h"
+#include "app/responses_window.h"
 #include "app/schedule_panel.h"
 #include "app/settings_store.h"
 #include "app/window_helpers.h"
+#include "responder/answer_history.h"
 #include "responder/settings_files.h"
 
 namespace replyvane::app {
@@ -32,9 +34,9 @@ namespace {
 
 constexpr int kContentWidth = 578;
 // The specified controls end at 457; the rules for automatic replies, the
-// placeholders switch, the schedule and the sender lists sit in a strip
-// below them.
-constexpr int kContentHeight = 636;
+// placeholders switch, the schedule, the sender lists, the history's days
+// and the other responses sit in a strip below them.
+constexpr int kContentHeight = 668;
 
 // A sender list box, saying what it holds while it is empty.
 QPlainTextEdit* AddSenderList(QWidget* parent, const char* name,
@@ -49,6 +51,21 @@ QPlainTextEdit* AddSenderList(QWidget* parent, const char* name,
   return list;
 }
 
+// "<text> [N] days" on the row at `y`.
+NumericBox* AddDaysBox(QWidget* parent, const char* name, const char* text,
+                       int y, int32_t min, int32_t max, int32_t value) {
+  AddLabel(parent, text, 8, y + 4);
+  auto* box = new NumericBox(parent);
+  box->setObjectName(name);
+  box->SetMinValue(min);
+  box->SetMaxValue(max);
+  box->setGeometry(232, y, 49, kEditHeight);
+  box->setText(QString::number(value));
+  box->setAccessibleName(QString(text) + " … days");
+  AddLabel(parent, "days", 288, y + 4);
+  return box;
+}
+
 }  // namespace
 
 ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
@@ -57,6 +74,9 @@ ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
       SetUpSettingsWindow(this, "Form2", "Responder Settings", kContentWidth,
                           kContentHeight, ResponderBackground());
   BuildControls(content);
+  responses_window_ = new ResponsesWindow(this, store.SettingsDirectory());
+  connect(responses_button_, &QPushButton::clicked, this,
+          [this] { app::ShowAndRaise(responses_window_); });
 
   open_dialog1_ = new QFileDialog(this);
   open_dialog1_->setObjectName("OpenDialog1");
@@ -84,6 +104,8 @@ ResponderSettingsWindow::ResponderSettingsWindow(SettingsWindow& form1,
                schedule_->Until(),
                never_answer_,
                only_answer_,
+               history_days_,
+               responses_button_,
                html_button_,
                close_button_});
   FormCreate(form1, store);
@@ -130,14 +152,9 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
   auto_reply_rules_->setChecked(true);
   AddLabel(content, "Follow the rules for automatic replies (RFC 3834)", 24,
            462);
-  AddLabel(content, "Answer each sender at most once every", 8, 486);
-  once_per_sender_ = new NumericBox(content);
-  once_per_sender_->setObjectName("OncePerSender");
-  once_per_sender_->SetMinValue(0);
-  once_per_sender_->SetMaxValue(responder::kMaxOncePerSenderDays);
-  once_per_sender_->setGeometry(232, 482, 49, kEditHeight);
-  once_per_sender_->setText("0");
-  AddLabel(content, "days", 288, 486);
+  once_per_sender_ = AddDaysBox(content, "OncePerSender",
+                                "Answer each sender at most once every", 482, 0,
+                                responder::kMaxOncePerSenderDays, 0);
   fill_placeholders_ = new QCheckBox(content);
   fill_placeholders_->setObjectName("FillPlaceholders");
   fill_placeholders_->setGeometry(8, 508, 15, 17);
@@ -153,6 +170,11 @@ void ResponderSettingsWindow::BuildControls(QWidget* content) {
   only_answer_ =
       AddSenderList(content, "OnlyAnswer",
                     "Only answer: an address, @domain or *.domain a line", 292);
+  history_days_ = AddDaysBox(
+      content, "HistoryDays", "Keep the history of answered mail for", 640, 1,
+      responder::kMaxHistoryDays, responder::kDefaultHistoryDays);
+  responses_button_ = AddButton(content, "ResponsesButton",
+                                "Responses and rules…", 404, 636, 157, 25);
   html_button_ = AddButton(content, "HtmlButton", "HTML…", 404, 478, 75, 25);
   html_window_ = new HtmlResponseWindow(this);
   connect(html_button_, &QPushButton::clicked, this,

@@ -21,6 +21,7 @@ namespace replyvane::app {
 
 class SettingsStore;
 class HtmlResponseWindow;
+class ResponsesWindow;
 class NumericBox;
 class SchedulePanel;
 class SettingsWindow;
@@ -58,6 +59,11 @@ class ResponderSettingsWindow : public QWidget {
   QCheckBox* FillPlaceholders() const { return fill_placeholders_; }
   // "Answer from … until …".
   SchedulePanel* Schedule() const { return schedule_; }
+  // "Keep the history of answered mail for N days".
+  NumericBox* HistoryDays() const { return history_days_; }
+  // "Responses and rules…" opens the window of responses.txt.
+  QPushButton* ResponsesButton() const { return responses_button_; }
+  ResponsesWindow* Responses() const { return responses_window_; }
   // "HTML…" opens the HTML version's window.
   QPushButton* HtmlButton() const { return html_button_; }
   HtmlResponseWindow* HtmlWindow() const { return html_window_; }
@@ -89,6 +95,9 @@ class ResponderSettingsWindow : public QWidget {
   QCheckBox* fill_placeholders_ = nullptr;
   SchedulePanel* schedule_ = nullptr;
   QPushButton* html_button_ = nullptr;
+  NumericBox* history_days_ = nullptr;
+  QPushButton* responses_button_ = nullptr;
+  ResponsesWindow* responses_window_ = nullptr;
   HtmlResponseWindow* html_window_ = nullptr;
   QPlainTextEdit* never_answer_ = nullptr;
   QPlainTextEdit* only_answer_ = nullptr;

@@ -14,6 +14,7 @@
 #include "app/mailbox_panel.h"
 #include "app/numeric_box.h"
 #include "app/responder_settings_window.h"
+#include "app/responses_window.h"
 #include "app/schedule_panel.h"
 #include "app/settings_window.h"
 #include "responder/config_files.h"
@@ -76,6 +77,7 @@ void ShowSettings(const responder::Config& config, SettingsWindow& form1,
   form2.AutoReplyRules()->setChecked(config.auto_reply_rules);
   form2.OncePerSender()->setText(FromBytes(config.once_per_sender_text));
   form2.FillPlaceholders()->setChecked(config.fill_placeholders);
+  form2.HistoryDays()->setText(FromBytes(config.history_days_text));
   form2.Schedule()->SetValue(config.schedule);
 }
 
@@ -129,6 +131,7 @@ responder::Config EditedConfig(const SettingsWindow& form1,
   // The box's reading of its text is what is stored.
   config.once_per_sender_text = std::to_string(form2.OncePerSender()->Value());
   config.fill_placeholders = form2.FillPlaceholders()->isChecked();
+  config.history_days_text = std::to_string(form2.HistoryDays()->Value());
   config.schedule = form2.Schedule()->Value();
   QString memo = form2.Memo1Text();
   memo.replace("\n", "\r\n");
@@ -175,6 +178,7 @@ void SettingsStore::Load(SettingsWindow& form1,
 void SettingsStore::Save(const SettingsWindow& form1,
                          const ResponderSettingsWindow& form2) const {
   responder::WriteConfig(directory_, EditedConfig(form1, form2));
+  form2.Responses()->SaveEdits();
 }
 
 }  // namespace replyvane::app

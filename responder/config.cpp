@@ -46,6 +46,10 @@ Settings SettingsFrom(const Config& config) {
   settings.once_per_sender_days =
       std::clamp(ParseSettingInteger(config.once_per_sender_text).value_or(0),
                  0, kMaxOncePerSenderDays);
+  settings.history_days =
+      std::clamp(ParseSettingInteger(config.history_days_text)
+                     .value_or(kDefaultHistoryDays),
+                 1, kMaxHistoryDays);
   if (config.response_lines) {
     settings.response_body = *config.response_lines;
   } else if (config.response_text) {

@@ -50,6 +50,9 @@ struct Config {
   // [Response]
   bool fill_placeholders = false;
 
+  // [History]
+  std::string history_days_text = "30";
+
   // [Schedule]
   Schedule schedule;
 

@@ -47,6 +47,8 @@ void ReadConfigSettings(const std::string& folder, Config& config) {
       ini.ReadString(kAutoRepliesSection, kOncePerSenderKey, "0");
   config.fill_placeholders =
       ini.ReadBool(kResponseSection, kPlaceholdersKey, false);
+  config.history_days_text =
+      ini.ReadString(kHistorySection, kHistoryDaysKey, "30");
   config.schedule = ReadSchedule(ini);
 }
 
@@ -109,6 +111,8 @@ void WriteConfig(const std::string& folder, const Config& config) {
                          config.once_per_sender_text, "0");
   ini.WriteUnlessDefault(kResponseSection, kPlaceholdersKey,
                          config.fill_placeholders ? "1" : "0", "0");
+  ini.WriteUnlessDefault(kHistorySection, kHistoryDaysKey,
+                         config.history_days_text, "30");
   for (Server server : kServers) {
     WriteEncryption(ini, server, EncryptionOf(config, server));
   }

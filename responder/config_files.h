@@ -30,6 +30,9 @@ inline constexpr char kOncePerSenderKey[] = "OncePerSenderDays";
 // What the response holds beyond the specified texts.
 inline constexpr char kResponseSection[] = "Response";
 inline constexpr char kPlaceholdersKey[] = "Placeholders";
+// How many days the history keeps.
+inline constexpr char kHistorySection[] = "History";
+inline constexpr char kHistoryDaysKey[] = "KeepDays";
 
 // The Config fields of [Options] keys 1 to 9, in key order.
 inline constexpr std::string Config::*kOptionFields[] = {

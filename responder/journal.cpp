@@ -15,36 +15,16 @@
 #include "core/text.h"
 #include "responder/digest.h"
 #include "responder/private_file.h"
+#include "responder/record_file.h"
 
 namespace replyvane::responder {
 
 namespace {
 
-// Tabs and line ends would break a record apart.
-std::string FieldText(const std::string& text) {
-  std::string field = core::BlankLineBreaks(text);
-  for (char& c : field) {
-    if (c == '\t') c = ' ';
-  }
-  return field;
-}
-
 std::string LineOf(const std::string& identity, const JournalEntry& entry) {
-  return FieldText(identity) + '\t' + FieldText(entry.sender) + '\t' +
+  return RecordField(identity) + '\t' + RecordField(entry.sender) + '\t' +
          std::to_string(entry.answered_at) + '\t' +
          (entry.forwarded ? "1" : "0") + '\n';
-}
-
-std::vector<std::string_view> SplitTabs(std::string_view line) {
-  std::vector<std::string_view> fields;
-  size_t start = 0;
-  for (;;) {
-    const size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab - start));
-    if (tab == std::string_view::npos) break;
-    start = tab + 1;
-  }
-  return fields;
 }
 
 // Sender entries share the file with message entries, whose identities
@@ -55,61 +35,11 @@ std::string ErrnoText(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + ::strerror(errno);
 }
 
-// Writes all of `data` to `fd`; false with errno set on failure.
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(size_t(n));
-  }
-  return true;
-}
-
-// The folder part of `path`, "." when it has none.
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void SyncFolder(const std::string& path) {
-  const int fd =
-      ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 AnsweredJournal::AnsweredJournal(std::string path) : path_(std::move(path)) {}
 
 namespace {
-
-// Reads the whole file; false with errno set when it cannot be opened or
-// read (ENOENT: there is none).
-bool ReadWhole(const std::string& path, std::string& text) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof(buffer));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      errno = error;
-      return false;
-    }
-    if (n == 0) break;
-    text.append(buffer, size_t(n));
-  }
-  ::close(fd);
-  return true;
-}
 
 // The first of path.bad, path.bad.2, path.bad.3, ... that does not exist:
 // an earlier copy of a damaged journal is never overwritten.
@@ -127,7 +57,7 @@ std::string AnsweredJournal::Load() {
   entries_.clear();
   if (path_.empty()) return "";
   std::string text;
-  if (!ReadWhole(path_, text)) {
+  if (!ReadRecordFile(path_, text)) {
     if (errno == ENOENT) return "";
     // Never set aside for a reason of the moment (permission, too many
     // open files): the records in it are still good.
@@ -152,7 +82,7 @@ std::string AnsweredJournal::Load() {
     if (last) end = text.size();
     const std::string_view line(text.data() + start, end - start);
     start = end + 1;
-    const std::vector<std::string_view> fields = SplitTabs(line);
+    const std::vector<std::string_view> fields = SplitRecordFields(line);
     std::optional<int64_t> when;
     if (fields.size() == 4) when = core::ParseInt64(fields[2]);
     const bool whole = fields.size() == 4 && !fields[0].empty() && when &&
@@ -247,15 +177,7 @@ std::string AnsweredJournal::RecordForwarded(const std::string& identity,
 
 std::string AnsweredJournal::Append(const std::string& lines) {
   if (path_.empty()) return "";
-  const bool existed = ::access(path_.c_str(), F_OK) == 0;
-  const int fd =
-      ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return ErrnoText("Cannot write", path_);
-  const bool ok = WriteAll(fd, lines) && ::fsync(fd) == 0;
-  const std::string failure = ok ? "" : ErrnoText("Cannot write", path_);
-  ::close(fd);
-  if (ok && !existed) SyncFolder(path_);
-  return failure;
+  return AppendRecords(path_, lines, true);
 }
 
 int64_t AnsweredJournal::LastAnswered(const std::string& address) const {

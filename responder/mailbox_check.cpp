@@ -108,6 +108,7 @@ void ResponderJob::CheckMailbox() {
   UseMailboxKind(settings_.mailbox.kind);
   // Read afresh: an unattended check may have answered messages since.
   Notice(journal_.Load());
+  Notice(history_.Prune(::time(nullptr), settings_.history_days));
   connection_failed_ = false;
   view_.ShowBusy(true);
   view_.ShowStatusText("Connecting....");

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "core/exception.h"
+#include "responder/answer_history.h"
 #include "responder/compose.h"
 #include "responder/job_view.h"
 #include "responder/journal.h"
@@ -79,6 +80,8 @@ class ResponderJob {
   void SetJournalPath(std::string path) {
     journal_ = AnsweredJournal(path);
     journal_path_ = std::move(path);
+    const std::string folder = SettingsFolder();
+    history_ = AnswerHistory(folder.empty() ? "" : folder + kHistoryName);
   }
   // The mailbox the checks read; a POP3 source (pop3_source.h) unless
   // another is set here before the first check.
@@ -146,6 +149,9 @@ class ResponderJob {
                        const message::Message& listed);
   // Why the rules keep `listed` from being answered now; empty: answer it.
   std::string WhyNotAnswered(const ListedMessage& listed);
+  // Adds the message's entry to the history.
+  void RecordHistory(const ListedMessage& listed, const MessageOutcome& outcome,
+                     const std::string& response);
   // Reports a journal failure (once per text) to the view.
   void Notice(const std::string& text);
 
@@ -155,6 +161,8 @@ class ResponderJob {
   Settings settings_;
   std::string lock_path_;
   AnsweredJournal journal_{""};
+  // Beside the journal; none without a journal file.
+  AnswerHistory history_{""};
   size_t listing_budget_;
   int answered_count_ = 0;
   int not_answered_count_ = 0;

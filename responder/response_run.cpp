@@ -86,6 +86,7 @@ bool ResponderJob::ProcessRow(int row) {
     MessageOutcome outcome;
     outcome.not_answered = "no sender address";
     ++not_answered_count_;
+    RecordHistory(listed, outcome, "");
     view_.MessageDone(rows_[size_t(row)], outcome);
     return true;
   }
@@ -98,6 +99,7 @@ bool ResponderJob::ProcessRow(int row) {
   const Settings& settings = settings_;
   const JournalEntry* answered = journal_.Find(listed.identity);
   const bool forwarded_before = answered != nullptr && answered->forwarded;
+  std::string response_name;  // empty: the default
   if (answered != nullptr) {
     // Answered at an earlier check that a failure stopped after the
     // response: never again; only what is still missing is done.
@@ -115,6 +117,7 @@ bool ResponderJob::ProcessRow(int row) {
     ResponseText response = TakeResponseText(settings);
     if (const NamedResponse* chosen = ChooseResponseFor(listed)) {
       UseNamedResponse(*chosen, response);
+      response_name = chosen->name;
     }
     if (settings.fill_placeholders) {
       const PlaceholderValues values = MakePlaceholderValues(
@@ -165,12 +168,31 @@ bool ResponderJob::ProcessRow(int row) {
     }
     RemoveRow(row);
   }
+  RecordHistory(listed, outcome, response_name);
   view_.MessageDone(listed, outcome);
   view_.Pause();
   view_.WritePanel(0, "");
   view_.WritePanel(1, "");
   view_.ShowBusy(false);
   return true;
+}
+
+void ResponderJob::RecordHistory(const ListedMessage& listed,
+                                 const MessageOutcome& outcome,
+                                 const std::string& response) {
+  HistoryEntry entry;
+  entry.at = ::time(nullptr);
+  entry.outcome = outcome.answered ? HistoryEntry::Outcome::kAnswered
+                  : outcome.already_answered
+                      ? HistoryEntry::Outcome::kAnsweredEarlier
+                      : HistoryEntry::Outcome::kNotAnswered;
+  entry.sender_address = listed.sender_address;
+  entry.sender_name = listed.sender_name;
+  entry.subject = listed.subject;
+  entry.response = response;
+  entry.forwarded = outcome.forwarded;
+  entry.why_not = outcome.not_answered;
+  Notice(history_.Append(entry));
 }
 
 const NamedResponse* ResponderJob::ChooseResponseFor(

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "mail/smtp.h"
+#include "responder/answer_history.h"
 #include "responder/encryption_settings.h"
 #include "responder/mailbox_settings.h"
 #include "responder/schedule.h"
@@ -55,6 +56,8 @@ struct Settings {
   Schedule schedule;
   // The HTML version of the response; empty: plain text only.
   std::string response_html;
+  // How long the history keeps its entries (answer_history.h).
+  int32_t history_days = kDefaultHistoryDays;
   // Who is answered (sender_lists.h); empty: everyone.
   std::vector<std::string> never_answer;
   std::vector<std::string> only_answer;

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "responder/answer_history.h"
 #include "tests/responder/program_run.h"
 #include "tests/support/decoded_message.h"
 #include "tests/support/dovecot_server.h"
@@ -88,6 +89,18 @@ TEST_F(ResponseRulesRunTest, EachMessageGetsTheResponseItsRuleChooses) {
   EXPECT_EQ(HeaderValue(dora, "Subject"), "Thank you");
   EXPECT_EQ(HeaderValue(dora, "From"), "\"Me\" <me@example.com>");
   EXPECT_EQ(pop.MessageCount(), 0);
+
+  // The history names the response each got; the refused check left none.
+  std::map<std::string, std::string> response_of;
+  for (const responder::HistoryEntry& entry :
+       responder::ReadHistory(dir.File("history.dat"))) {
+    response_of[entry.sender_address] = entry.response;
+  }
+  EXPECT_EQ(response_of, (std::map<std::string, std::string>{
+                             {"ann@example.com", "Billing"},
+                             {"bob@eu.partner.example", "Partners"},
+                             {"carl@example.com", "Partners"},
+                             {"dora@example.com", ""}}));
 }
 
 }  // namespace

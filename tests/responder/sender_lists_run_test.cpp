@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "responder/answer_history.h"
 #include "tests/responder/program_run.h"
 #include "tests/support/dovecot_server.h"
 #include "tests/support/smtp_server.h"
@@ -51,6 +52,21 @@ TEST_F(SenderListsRunTest, ListedSendersAreForwardedAndDeletedUnanswered) {
             (std::vector<std::string>{"fw@example.com", "ann@eu.corp.example",
                                       "fw@example.com", "fw@example.com"}));
   EXPECT_EQ(pop.MessageCount(), 0);
+
+  // The history says the same, last message first.
+  using Outcome = responder::HistoryEntry::Outcome;
+  const std::vector<responder::HistoryEntry> history =
+      responder::ReadHistory(dir.File("history.dat"));
+  ASSERT_EQ(history.size(), 3u);
+  EXPECT_EQ(history[0].sender_address, "eve@else.example");
+  EXPECT_EQ(history[0].outcome, Outcome::kNotAnswered);
+  EXPECT_EQ(history[0].why_not, "not on the Only answer list");
+  EXPECT_TRUE(history[0].forwarded);
+  EXPECT_EQ(history[1].outcome, Outcome::kAnswered);
+  EXPECT_EQ(history[1].subject, "two");
+  EXPECT_EQ(history[1].response, "");
+  EXPECT_EQ(history[2].sender_name, "Boss");
+  EXPECT_EQ(history[2].why_not, "on the Never answer list");
 }
 
 }  // namespace
