@@ -198,4 +198,15 @@ std::string Format(const char* format, ...) {
   return result;
 }
 
+std::vector<std::string> SplitWords(std::string_view text) {
+  std::vector<std::string> words;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = std::min(text.find(' ', start), text.size());
+    if (end > start) words.emplace_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return words;
+}
+
 }  // namespace replyvane::core

@@ -45,6 +45,8 @@ int64_t StrToInt64(std::string_view text);
 // The lines of `text`, split at every CR LF, lone CR or lone LF; a line end
 // at the very end starts no further line, so "" gives no line at all.
 std::vector<std::string> SplitLines(std::string_view text);
+// The words of `text` between blanks; runs of blanks part no empty words.
+std::vector<std::string> SplitWords(std::string_view text);
 
 // `text` with every CR, LF and NUL turned into a blank, so that text taken
 // from a received message can never end or break a line it is put into.

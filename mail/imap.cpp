@@ -63,17 +63,6 @@ const ImapValue* FetchItem(const std::vector<ImapValue>& items,
   return nullptr;
 }
 
-std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> words;
-  size_t start = 0;
-  while (start < text.size()) {
-    const size_t end = std::min(text.find(' ', start), text.size());
-    if (end > start) words.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return words;
-}
-
 // `uids` as IMAP sequence sets ("1:3,5,9:12"), ascending, each at most
 // about `longest` characters, so that no command line grows without end.
 std::vector<std::string> UidSets(std::vector<uint32_t> uids, size_t longest) {
@@ -122,7 +111,7 @@ void IMAP::WriteCommandLine(const std::string& text) {
 void IMAP::LearnCapabilities(const std::string& text) {
   ++capabilities_learned_;
   capabilities_.clear();
-  for (const std::string& word : Words(text)) {
+  for (const std::string& word : core::SplitWords(text)) {
     capabilities_.push_back(core::UpperCase(word));
   }
 }
@@ -306,6 +295,23 @@ void IMAP::StartEncryption() {
 }
 
 void IMAP::LogIn() {
+  if (!access_token_.empty()) {
+    std::vector<std::string> offered;
+    for (const std::string& capability : capabilities_) {
+      if (capability.starts_with("AUTH="))
+        offered.push_back(capability.substr(5));
+    }
+    std::unique_ptr<SaslMechanism> mechanism =
+        TokenMechanism(offered, username_, access_token_, Host(), Port());
+    if (mechanism == nullptr) {
+      throw core::Exception(core::Format(
+          "The IMAP server %s offers no log-in with a token (neither "
+          "AUTH=OAUTHBEARER nor AUTH=XOAUTH2)",
+          Host().c_str()));
+    }
+    RunSasl(*mechanism);
+    return;
+  }
   if (!HasCapability("LOGINDISABLED")) {
     // The capabilities may change with the log-in: learned again. Those
     // from before still say how LOGIN's literals may go.
@@ -342,16 +348,20 @@ void IMAP::RunSasl(SaslMechanism& mechanism) {
       if (initial) {
         WriteCommandLine(SaslWireText(*initial));
         initial.reset();
-      } else if (mechanism.Complete()) {
-        // An error challenge after the last word: the empty response lets
-        // the server give its outcome.
-        WriteCommandLine("");
       } else {
+        // After the last word, an error challenge: its answer lets the
+        // server give its outcome.
         WriteCommandLine(AnswerChallenge(mechanism, request.text));
       }
     });
   }
-  if (!Accept(done)) Command({{"CAPABILITY"}});
+  bool learned = false;
+  try {
+    learned = Accept(done);
+  } catch (const net::ProtocolReplyError& refused) {
+    RaiseWithDetail(refused, mechanism);
+  }
+  if (!learned) Command({{"CAPABILITY"}});
 }
 
 IMAP::FolderState IMAP::Select(const std::string& folder, bool read_only) {

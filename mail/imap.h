@@ -47,6 +47,9 @@ class IMAP : public MessageClient {
 
   void SetUsername(const std::string& value) { username_ = value; }
   void SetPassword(const std::string& value) { password_ = value; }
+  // An OAuth 2.0 access token; set, the log-in is by it (SASL OAUTHBEARER
+  // where the server offers it, else XOAUTH2) and not by the password.
+  void SetAccessToken(const std::string& value) { access_token_ = value; }
 
   // Connects, reads the greeting, with TLSMode kStartTLS says STARTTLS and
   // starts TLS, learns the capabilities and logs in. On any failure after
@@ -138,6 +141,7 @@ class IMAP : public MessageClient {
 
   std::string username_;
   std::string password_;
+  std::string access_token_;
   std::vector<std::string> capabilities_;
   uint32_t capabilities_learned_ = 0;  // times announced
   FolderState folder_;

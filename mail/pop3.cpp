@@ -9,6 +9,7 @@
 #include "core/text.h"
 #include "mail/apop.h"
 #include "mail/command_line.h"
+#include "mail/sasl.h"
 #include "net/exceptions.h"
 
 namespace replyvane::mail {
@@ -80,6 +81,10 @@ void POP3::ReadStatusLine() {
 
 int16_t POP3::ReadReply(const std::vector<int16_t>& allowed) {
   ReadStatusLine();
+  return CheckStatus(allowed);
+}
+
+int16_t POP3::CheckStatus(const std::vector<int16_t>& allowed) {
   net::RFCReply& reply = LastReply();
   if (core::SameText(reply.TextCode(), "+OK")) {
     reply.SetNumericCode(kOK);
@@ -124,6 +129,10 @@ void POP3::StartEncryption() {
 }
 
 void POP3::LogIn(const std::string& greeting) {
+  if (!access_token_.empty()) {
+    LogInWithToken();
+    return;
+  }
   if (!apop_) {
     SendCommand("USER " + username_, {kOK});
     SendCommand("PASS " + password_, {kOK});
@@ -135,6 +144,84 @@ void POP3::LogIn(const std::string& greeting) {
   }
   SendCommand("APOP " + username_ + " " + ApopDigest(timestamp, password_),
               {kOK});
+}
+
+void POP3::LogInWithToken() {
+  // CAPA's SASL line names the mechanisms (RFC 2449, RFC 5034); a server
+  // without CAPA names none, and XOAUTH2 is tried.
+  std::vector<std::string> offered;
+  if (SendCommand("CAPA", {}) == kOK) {
+    WholeReplyScope whole(*this);
+    for (size_t lines = 1;; ++lines) {
+      if (lines > core::kMaxReplyLines) throw net::TooManyReplyLines();
+      std::string line = ReadTextLine();
+      if (line == ".") break;
+      const std::vector<std::string> words = core::SplitWords(line);
+      if (!words.empty() && core::SameText(words[0], "SASL")) {
+        offered.insert(offered.end(), words.begin() + 1, words.end());
+      }
+    }
+  }
+  std::unique_ptr<SaslMechanism> mechanism =
+      TokenMechanism(offered, username_, access_token_, Host(), Port());
+  if (mechanism == nullptr) {
+    throw core::Exception(core::Format(
+        "The POP3 server %s offers no log-in with a token (its SASL "
+        "capability names neither OAUTHBEARER nor XOAUTH2)",
+        Host().c_str()));
+  }
+  RunSasl(*mechanism);
+}
+
+void POP3::RunSasl(SaslMechanism& mechanism) {
+  // The initial response goes with the command only while the command
+  // stays within 255 octets with its CR LF (RFC 5034); else it answers
+  // the server's first, empty challenge.
+  constexpr size_t kLongestCommand = 253;
+  std::string command = std::string("AUTH ") + mechanism.Name();
+  std::optional<std::string> initial = mechanism.InitialResponse();
+  if (initial) {
+    const std::string wire = initial->empty() ? "=" : SaslWireText(*initial);
+    if (command.size() + 1 + wire.size() <= kLongestCommand) {
+      command += " " + wire;
+      initial.reset();
+    }
+  }
+  // A mechanism says all in a few steps; a server that goes on asking is
+  // out of step.
+  constexpr int kMostChallenges = 8;
+  try {
+    CheckCommandLine(command);
+    WriteTextLine(command);
+    for (int challenges = 0;; ++challenges) {
+      std::string line;
+      {
+        WholeReplyScope whole(*this);
+        line = core::Trim(ReadTextLine());
+      }
+      if (line != "+" && !line.starts_with("+ ")) {
+        LastReply().ParseReplyLines({line});
+        CheckStatus({kOK});
+        return;
+      }
+      if (challenges == kMostChallenges) {
+        DropOutOfStep();
+        throw core::Exception(
+            "The POP3 server asked more of the log-in than it holds");
+      }
+      std::string response;
+      if (initial) {
+        response = SaslWireText(*initial);
+        initial.reset();
+      } else {
+        response = AnswerChallenge(mechanism, core::Trim(line.substr(1)));
+      }
+      CheckCommandLine(response);
+      WriteTextLine(response);
+    }
+  } catch (const net::ProtocolReplyError& refused) {
+    RaiseWithDetail(refused, mechanism);
+  }
 }
 
 void POP3::CloseConnection() {

@@ -20,6 +20,8 @@
 
 namespace replyvane::mail {
 
+class SaslMechanism;
+
 class POP3 : public MessageClient {
  public:
   const char* ProtocolName() const override { return "POP3"; }
@@ -33,6 +35,9 @@ class POP3 : public MessageClient {
   void SetUsername(const std::string& value) { username_ = value; }
   const std::string& Password() const { return password_; }
   void SetPassword(const std::string& value) { password_ = value; }
+  // An OAuth 2.0 access token; set, the log-in is by it (SASL OAUTHBEARER
+  // where the server offers it, else XOAUTH2) and not by the password.
+  void SetAccessToken(const std::string& value) { access_token_ = value; }
   bool APOP() const { return apop_; }
   void SetAPOP(bool value) { apop_ = value; }
 
@@ -96,11 +101,17 @@ class POP3 : public MessageClient {
   // net::TLSError (nothing is ever sent in the clear after that).
   void StartEncryption();
   void LogIn(const std::string& greeting);
+  // AUTH (RFC 5034) with the token mechanism the CAPA's SASL line allows.
+  void LogInWithToken();
+  void RunSasl(SaslMechanism& mechanism);
+  // The "+OK"/"-ERR" of LastReply as the codes 1 and 2, checked.
+  int16_t CheckStatus(const std::vector<int16_t>& allowed);
   // The status line of a reply into LastReply (POP3's grammar: one line).
   void ReadStatusLine();
 
   std::string username_;
   std::string password_;
+  std::string access_token_;
   bool apop_ = false;
 };
 

@@ -29,6 +29,7 @@ void SMTP::Assign(const SMTP& source) {
   SetHost(source.Host());
   mail_agent_ = source.mail_agent_;
   password_ = source.password_;
+  access_token_ = source.access_token_;
   SetPort(source.Port());
   username_ = source.username_;
 }
@@ -145,7 +146,10 @@ bool SMTP::Authenticate() {
   bool ran = false;
   if (auth_type_ == mail::AuthenticationType::atLogin) {
     std::unique_ptr<SaslMechanism> mechanism =
-        PasswordMechanism(supported_auth_schemes_, username_, password_);
+        access_token_.empty()
+            ? PasswordMechanism(supported_auth_schemes_, username_, password_)
+            : TokenMechanism(supported_auth_schemes_, username_, access_token_,
+                             Host(), Port());
     if (mechanism == nullptr) {
       std::string offered;
       for (const std::string& scheme : supported_auth_schemes_) {
@@ -165,20 +169,28 @@ bool SMTP::Authenticate() {
 
 void SMTP::RunSasl(SaslMechanism& mechanism) {
   // 334 while the mechanism has more to say, 235 for the reply to its
-  // last word (RFC 4954); a response travels in base64.
+  // last word (RFC 4954), or 334 with an error challenge, whose answer
+  // brings the outcome; a response travels in base64.
   auto expected = [&] {
-    return std::vector<int16_t>{int16_t(mechanism.Complete() ? 235 : 334)};
+    return mechanism.Complete() ? std::vector<int16_t>{235, 334}
+                                : std::vector<int16_t>{334};
   };
   std::string command = std::string("AUTH ") + mechanism.Name();
   if (const std::optional<std::string> initial = mechanism.InitialResponse()) {
     command += " " + SaslWireText(*initial);
   }
-  SendCommand(command, expected());
-  while (!mechanism.Complete()) {
-    const std::vector<std::string>& text = LastReply().Text();
-    const std::string response =
-        AnswerChallenge(mechanism, text.empty() ? "" : text.front());
-    SendCommand(response, expected());
+  try {
+    SendCommand(command, expected());
+    while (LastReply().NumericCode() == 334) {
+      const bool error_challenge = mechanism.Complete();
+      const std::vector<std::string>& text = LastReply().Text();
+      const std::string response =
+          AnswerChallenge(mechanism, text.empty() ? "" : text.front());
+      SendCommand(response,
+                  error_challenge ? std::vector<int16_t>{235} : expected());
+    }
+  } catch (const net::ProtocolReplyError& refused) {
+    RaiseWithDetail(refused, mechanism);
   }
 }
 

@@ -29,6 +29,10 @@ class SMTP : public MessageClient {
   void SetUsername(const std::string& value) { username_ = value; }
   const std::string& Password() const { return password_; }
   void SetPassword(const std::string& value) { password_ = value; }
+  // With atLogin:
+  // An OAuth 2.0 access token; set, the log-in is by it (SASL OAUTHBEARER
+  // where the server offers it, else XOAUTH2) and not by the password.
+  void SetAccessToken(const std::string& value) { access_token_ = value; }
   // atLogin also turns UseEhlo on (AUTH is announced only by EHLO).
   mail::AuthenticationType AuthenticationType() const { return auth_type_; }
   void SetAuthenticationType(mail::AuthenticationType value);
@@ -99,6 +103,7 @@ class SMTP : public MessageClient {
 
   std::string username_;
   std::string password_;
+  std::string access_token_;
   mail::AuthenticationType auth_type_ = mail::AuthenticationType::atNone;
   bool use_ehlo_ = true;
   std::string helo_name_;
