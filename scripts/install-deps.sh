@@ -11,6 +11,7 @@ packages=(
   dovecot-core dovecot-pop3d dovecot-imapd python3-aiosmtpd python3
   desktop-file-utils dpkg-dev file lintian
   iproute2
+  libcurl4-openssl-dev nlohmann-json3-dev
 )
 
 missing=()

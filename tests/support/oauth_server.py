@@ -1,0 +1,121 @@
+"""A local OAuth 2.0 authorization server for the tests, over HTTPS with the
+test CA's certificate, on 127.0.0.1:
+
+  oauth_server.py PORT CERT KEY LOG
+
+POST /devicecode and POST /token, form-encoded as RFC 8628 and RFC 6749
+define them. What happens is chosen by the client_id:
+
+  ok        the device code is accepted at the first poll
+  pending2  two authorization_pending answers, then the tokens
+  slow      one slow_down, then the tokens
+  expired   expired_token           denied    access_denied
+  garbage   an answer that is not JSON
+
+Refresh tokens: "r<N>" gives a fresh access token "a<N+1>" and rotates to
+"r<N+1>"; "keep" gives an access token and no new refresh token;
+"revoked" is refused with invalid_grant. Authorization codes: one that
+POST /register gave an S256 challenge, with the verifier of it. Every
+request's form goes to LOG as one JSON line. POST /introspect answers as
+an RFC 7662 introspection: tokens "a<N>" are active for alice@example.com.
+"""
+import base64
+import hashlib
+import http.server
+import json
+import ssl
+import sys
+import urllib.parse
+
+PORT, CERT, KEY, LOG = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+polls = {}
+challenges = {}
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def answer(self, status, body, raw=False):
+        data = body.encode() if raw else json.dumps(body).encode()
+        self.send_response(status)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0"))
+        form = dict(urllib.parse.parse_qsl(self.rfile.read(length).decode()))
+        with open(LOG, "a") as log:
+            log.write(json.dumps({"path": self.path, "form": form}) + "\n")
+        client = form.get("client_id", "")
+        if self.path == "/register":
+            challenges[form["code"]] = form["challenge"]
+            return self.answer(200, {})
+        if self.path == "/introspect":
+            token = form.get("token", "")
+            active = token.startswith("a") and token[1:].isdigit()
+            return self.answer(200, {"active": active,
+                                     "username": "alice@example.com"})
+        if client == "garbage":
+            return self.answer(200, "<html>not json", raw=True)
+        if self.path == "/devicecode":
+            return self.answer(200, {
+                "device_code": "dev-" + client, "user_code": "ABCD-EFGH",
+                "verification_uri": "https://127.0.0.1/device",
+                "expires_in": 900, "interval": 1,
+                "message": "Enter the code"})
+        if self.path != "/token":
+            return self.answer(404, {"error": "not_found"})
+        grant = form.get("grant_type", "")
+        if grant == "urn:ietf:params:oauth:grant-type:device_code":
+            polls[client] = polls.get(client, 0) + 1
+            n = polls[client]
+            if client == "expired":
+                return self.answer(400, {"error": "expired_token"})
+            if client == "denied":
+                return self.answer(400, {"error": "access_denied"})
+            if client == "pending2" and n <= 2:
+                return self.answer(400, {"error": "authorization_pending"})
+            if client == "slow" and n == 1:
+                return self.answer(400, {"error": "slow_down"})
+            return self.answer(200, {"access_token": "a1", "token_type": "Bearer",
+                                     "expires_in": 3600, "refresh_token": "r1"})
+        if grant == "refresh_token":
+            token = form.get("refresh_token", "")
+            if token == "revoked":
+                return self.answer(400, {
+                    "error": "invalid_grant",
+                    "error_description": "AADSTS70008: The refresh token "
+                                         "has expired.\r\nBcc: x"})
+            if token == "keep":
+                return self.answer(200, {"access_token": "a9",
+                                         "token_type": "Bearer",
+                                         "expires_in": "60"})
+            if token.startswith("r") and token[1:].isdigit():
+                n = int(token[1:]) + 1
+                return self.answer(200, {"access_token": "a%d" % n,
+                                         "token_type": "Bearer",
+                                         "expires_in": 3600,
+                                         "refresh_token": "r%d" % n})
+            return self.answer(400, {"error": "invalid_grant"})
+        if grant == "authorization_code":
+            code = form.get("code", "")
+            verifier = form.get("code_verifier", "")
+            digest = base64.urlsafe_b64encode(
+                hashlib.sha256(verifier.encode()).digest()).rstrip(b"=")
+            if challenges.get(code) != digest.decode():
+                return self.answer(400, {"error": "invalid_grant",
+                                         "error_description": "bad verifier"})
+            return self.answer(200, {"access_token": "a1", "token_type": "Bearer",
+                                     "expires_in": 3600, "refresh_token": "r1"})
+        return self.answer(400, {"error": "unsupported_grant_type"})
+
+
+server = http.server.ThreadingHTTPServer(("127.0.0.1", PORT), Handler)
+context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+context.load_cert_chain(CERT, KEY)
+server.socket = context.wrap_socket(server.socket, server_side=True)
+print("ready", flush=True)
+server.serve_forever()
