@@ -12,6 +12,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine result;
   bool check = false;
   bool watch = false;
+  bool sign_in = false;
   bool help = false;
   bool version = false;
   std::vector<std::string> unknown;
@@ -21,6 +22,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       check = true;
     } else if (argument == "--watch") {
       watch = true;
+    } else if (argument == "--sign-in") {
+      sign_in = true;
     } else if (argument == "--help" || argument == "-h") {
       help = true;
     } else if (argument == "--version") {
@@ -49,25 +52,28 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     result.mode = CommandLine::Mode::kHelp;
   } else if (version) {
     result.mode = CommandLine::Mode::kVersion;
-  } else if (const auto wrong = std::find_if(
-                 unknown.begin(), unknown.end(),
-                 [&](const std::string& argument) {
-                   // The window leaves Qt's own options
-                   // ("-platform",
-                   // "-style") to Qt; a long option nobody knows
-                   // is a mistake to point out, not to ignore.
-                   return check || watch || argument.starts_with("--");
-                 });
+  } else if (const auto wrong =
+                 std::find_if(unknown.begin(), unknown.end(),
+                              [&](const std::string& argument) {
+                                // The window leaves Qt's own options
+                                // ("-platform",
+                                // "-style") to Qt; a long option nobody knows
+                                // is a mistake to point out, not to ignore.
+                                return check || watch || sign_in ||
+                                       argument.starts_with("--");
+                              });
              wrong != unknown.end()) {
     result.mode = CommandLine::Mode::kError;
     result.error = "unknown argument: " + *wrong;
-  } else if (check && watch) {
+  } else if (int(check) + int(watch) + int(sign_in) > 1) {
     result.mode = CommandLine::Mode::kError;
-    result.error = "--check and --watch cannot go together";
+    result.error = "--check, --watch and --sign-in cannot go together";
   } else if (check) {
     result.mode = CommandLine::Mode::kCheck;
   } else if (watch) {
     result.mode = CommandLine::Mode::kWatch;
+  } else if (sign_in) {
+    result.mode = CommandLine::Mode::kSignIn;
   }
   return result;
 }
@@ -76,6 +82,7 @@ std::string UsageText() {
   return "Usage: replyvane [--settings DIR]\n"
          "       replyvane --check [--settings DIR]\n"
          "       replyvane --watch [--settings DIR]\n"
+         "       replyvane --sign-in [--settings DIR]\n"
          "\n"
          "Without --check or --watch, opens the Replyvane window.\n"
          "\n"
@@ -93,6 +100,11 @@ std::string UsageText() {
          "                  (IDLE) and answer it as it arrives, printing the\n"
          "                  lines of --check, until SIGTERM or Ctrl+C (exit "
          "0)\n"
+         "  --sign-in       sign in to the provider of each server whose\n"
+         "                  settings choose OAuth 2.0: prints the page to "
+         "open\n"
+         "                  and the code to enter there, and waits until the\n"
+         "                  sign-in is done (exit 0) or fails (exit 1)\n"
          "  --settings DIR  the folder of Settings.ini, response.dat and\n"
          "                  attach.dat (default: ~/.config/replyvane, or "
          "beside\n"

@@ -1,5 +1,6 @@
 // The program's command line: the window (the default), one unattended
-// check (--check), watching an IMAP mailbox (--watch), --help and
+// check (--check), watching an IMAP mailbox (--watch), the OAuth sign-in
+// on a terminal (--sign-in), --help and
 // --version; --settings DIR picks the settings
 // folder for either. Arguments this parser does not know are left to the
 // window toolkit in window mode and are an error with --check.
@@ -12,7 +13,7 @@
 namespace replyvane::responder {
 
 struct CommandLine {
-  enum class Mode { kWindow, kCheck, kWatch, kHelp, kVersion, kError };
+  enum class Mode { kWindow, kCheck, kWatch, kSignIn, kHelp, kVersion, kError };
   Mode mode = Mode::kWindow;
   std::string settings_folder;  // empty: the usual choice
   std::string error;            // with kError: what is wrong

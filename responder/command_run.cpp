@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "responder/settings_folder.h"
+#include "responder/sign_in_run.h"
 #include "responder/unattended_check.h"
 #include "responder/watch_run.h"
 
@@ -27,6 +28,7 @@ std::optional<int> RunWithoutWindow(const CommandLine& command_line,
       return kExitNoSettings;
     case CommandLine::Mode::kCheck:
     case CommandLine::Mode::kWatch:
+    case CommandLine::Mode::kSignIn:
       break;
   }
   if (!command_line.settings_folder.empty()) {
@@ -42,6 +44,9 @@ std::optional<int> RunWithoutWindow(const CommandLine& command_line,
   const std::string folder = command_line.settings_folder.empty()
                                  ? ChooseSettingsFolder(ExecutableDirectory())
                                  : command_line.settings_folder;
+  if (command_line.mode == CommandLine::Mode::kSignIn) {
+    return RunSignIn(folder, out, err);
+  }
   if (command_line.mode == CommandLine::Mode::kWatch) {
     return RunWatch(folder, out, err);
   }

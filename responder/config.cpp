@@ -34,6 +34,8 @@ Settings SettingsFrom(const Config& config) {
   settings.pop3_encryption = config.pop3_encryption;
   settings.smtp_encryption = config.smtp_encryption;
   settings.mailbox = config.mailbox;
+  settings.mailbox_oauth = config.mailbox_oauth;
+  settings.smtp_oauth = config.smtp_oauth;
   settings.read_timeout_seconds = config.read_timeout_seconds;
   settings.from_name = config.from_name;
   settings.from_address = config.from_address;

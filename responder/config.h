@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "responder/encryption_settings.h"
+#include "responder/oauth_settings.h"
 #include "responder/settings.h"
 #include "responder/timeout_settings.h"
 
@@ -33,7 +34,9 @@ struct Config {
   int32_t authentication = 0;  // 10: 0 "None", else log in; -1 typed
   ServerEncryption pop3_encryption;
   ServerEncryption smtp_encryption;
-  MailboxSettings mailbox;  // [Mailbox]
+  MailboxSettings mailbox;      // [Mailbox]
+  OAuthSettings mailbox_oauth;  // [OAuth Mailbox]
+  OAuthSettings smtp_oauth;     // [OAuth SMTP]
   int32_t read_timeout_seconds = kDefaultReadTimeoutSeconds;
 
   // [Reponder] 1 to 5.

@@ -5,6 +5,7 @@
 #include "responder/data_files.h"
 #include "responder/ini_file.h"
 #include "responder/mailbox_settings.h"
+#include "responder/oauth_settings.h"
 #include "responder/private_file.h"
 #include "responder/response_lines.h"
 #include "responder/schedule.h"
@@ -35,6 +36,8 @@ void ReadConfigSettings(const std::string& folder, Config& config) {
     EncryptionOf(config, server) = ReadEncryption(ini, server);
   }
   config.mailbox = ReadMailboxSettings(ini);
+  config.mailbox_oauth = ReadOAuthSettings(ini, kMailboxOAuthSection);
+  config.smtp_oauth = ReadOAuthSettings(ini, kSmtpOAuthSection);
   config.read_timeout_seconds = ReadTimeoutSeconds(ini);
   config.from_name = ini.ReadString(kResponderSection, "1", "");
   config.from_address = ini.ReadString(kResponderSection, "2", "");
@@ -117,6 +120,8 @@ void WriteConfig(const std::string& folder, const Config& config) {
     WriteEncryption(ini, server, EncryptionOf(config, server));
   }
   WriteMailboxSettings(ini, config.mailbox);
+  WriteOAuthSettings(ini, kMailboxOAuthSection, config.mailbox_oauth);
+  WriteOAuthSettings(ini, kSmtpOAuthSection, config.smtp_oauth);
   WriteSchedule(ini, config.schedule);
   ini.UpdateFile();
 }

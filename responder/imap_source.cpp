@@ -39,6 +39,7 @@ void ImapSource::Configure(mail::IMAP& imap, const Settings& settings) {
   imap.SetPort(settings.pop3_port);
   imap.SetUsername(settings.pop3_user);
   imap.SetPassword(settings.pop3_password);
+  imap.SetAccessToken(settings.mailbox_access_token);
   imap.SetTLSMode(settings.pop3_encryption.mode);
   imap.SetTLSFingerprint(settings.pop3_encryption.fingerprint);
   imap.SetReadTimeout(settings.read_timeout_seconds * 1000);

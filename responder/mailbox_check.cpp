@@ -18,6 +18,7 @@
 #include "responder/check_lock.h"
 #include "responder/imap_source.h"
 #include "responder/listed_fields.h"
+#include "responder/oauth_access.h"
 #include "responder/responder_job.h"
 #include "responder/server_failure.h"
 
@@ -106,6 +107,8 @@ void ResponderJob::CheckMailbox() {
   response_rules_ =
       folder.empty() ? ResponseRules() : ReadResponseRules(folder);
   UseMailboxKind(settings_.mailbox.kind);
+  // A sign-in that cannot be used ends the check before anything is sent.
+  if (settings_.smtp_oauth.On()) AccessToken(true);
   // Read afresh: an unattended check may have answered messages since.
   Notice(journal_.Load());
   Notice(history_.Prune(::time(nullptr), settings_.history_days));
@@ -146,6 +149,24 @@ void ResponderJob::CheckMailbox() {
   ProcessMessages();
 }
 
+MailWait ResponderJob::WaitForNewMail(std::chrono::milliseconds limit,
+                                      const std::function<bool()>& stop) {
+  // The waiting connection logs in as the check's does.
+  Settings settings = settings_;
+  if (settings.mailbox_oauth.On()) {
+    settings.mailbox_access_token = AccessToken(false);
+  }
+  return source_->WaitForNewMail(settings, limit, stop);
+}
+
+std::string ResponderJob::AccessToken(bool smtp) {
+  TokenStore store(SettingsFolder());
+  return CurrentAccessToken(
+      smtp ? settings_.smtp_oauth : settings_.mailbox_oauth, smtp,
+      settings_.mailbox.kind, smtp ? settings_.smtp_user : settings_.pop3_user,
+      store, ::time(nullptr));
+}
+
 std::string ResponderJob::SettingsFolder() const {
   const size_t slash = journal_path_.rfind('/');
   return slash == std::string::npos ? std::string()
@@ -167,9 +188,12 @@ void ResponderJob::UseMailboxKind(MailboxKind kind) {
 }
 
 bool ResponderJob::OpenMailbox() {
-  const Settings& settings = settings_;
+  Settings settings = settings_;
   account_scope_ = source_->Scope(settings);
   journal_.AdoptUnscoped(account_scope_);
+  if (settings.mailbox_oauth.On()) {
+    settings.mailbox_access_token = AccessToken(false);
+  }
   if (std::string failure = source_->Open(settings); !failure.empty()) {
     view_.ConnectFailed(failure);
     return false;

@@ -42,6 +42,7 @@ std::string Pop3Source::Open(const Settings& settings) {
   pop_->SetPort(settings.pop3_port);
   pop_->SetUsername(settings.pop3_user);
   pop_->SetPassword(settings.pop3_password);
+  pop_->SetAccessToken(settings.mailbox_access_token);
   pop_->SetTLSMode(settings.pop3_encryption.mode);
   pop_->SetTLSFingerprint(settings.pop3_encryption.fingerprint);
   pop_->SetReadTimeout(settings.read_timeout_seconds * 1000);

@@ -95,9 +95,7 @@ class ResponderJob {
   // Waits for new mail in the mailbox of the last check (see
   // MailboxSource::WaitForNewMail).
   MailWait WaitForNewMail(std::chrono::milliseconds limit,
-                          const std::function<bool()>& stop) {
-    return source_->WaitForNewMail(settings_, limit, stop);
-  }
+                          const std::function<bool()>& stop);
   // Ends an open mailbox session without making its dispositions hold
   // (POP3: RSET, QUIT) and forgets the listed messages.
   void Disconnect();
@@ -183,6 +181,8 @@ class ResponderJob {
   // The folder of the journal (with its "/"), where the settings are;
   // empty without a journal file.
   std::string SettingsFolder() const;
+  // The access token of the mailbox's or SMTP's sign-in (oauth_access.h).
+  std::string AccessToken(bool smtp);
   // responses.txt there, as this check read it.
   ResponseRules response_rules_;
   std::unique_ptr<mail::SMTP> smtp_;

@@ -244,6 +244,13 @@ void ResponderJob::SendThroughSmtp(message::Message& msg,
   smtp_->SetAuthenticationType(settings.smtp_authentication);
   smtp_->SetUsername(settings.smtp_user);
   smtp_->SetPassword(settings.smtp_password);
+  smtp_->SetAccessToken("");
+  if (settings.smtp_oauth.On()) {
+    // A token replaces the password, so the log-in happens whatever the
+    // authentication setting says.
+    smtp_->SetAuthenticationType(mail::AuthenticationType::atLogin);
+    smtp_->SetAccessToken(AccessToken(true));
+  }
   smtp_->SetHost(settings.smtp_host);
   smtp_->SetPort(settings.smtp_port);
   smtp_->SetTLSMode(settings.smtp_encryption.mode);

@@ -14,6 +14,7 @@
 #include "responder/answer_history.h"
 #include "responder/encryption_settings.h"
 #include "responder/mailbox_settings.h"
+#include "responder/oauth_settings.h"
 #include "responder/schedule.h"
 #include "responder/timeout_settings.h"
 
@@ -22,6 +23,12 @@ namespace replyvane::responder {
 struct Settings {
   // The mailbox's kind (POP3 or IMAP); its server is the pop3_* one.
   MailboxSettings mailbox;
+  // Sign-in by OAuth 2.0 instead of the passwords (oauth_settings.h).
+  OAuthSettings mailbox_oauth;
+  OAuthSettings smtp_oauth;
+  // The access token the mailbox logs in with, set by the job for each
+  // log-in; empty: the password.
+  std::string mailbox_access_token;
   std::string pop3_host;
   int32_t pop3_port = 110;
   std::string pop3_user;

@@ -44,4 +44,17 @@ Settings ReadSavedSettings(const std::string& folder) {
   return SettingsFrom(config);
 }
 
+bool ReadSettingsForRun(const std::string& folder, std::string& folder_path,
+                        Settings& settings, std::ostream& err) {
+  folder_path = folder;
+  if (folder_path.empty() || folder_path.back() != '/') folder_path += '/';
+  try {
+    settings = ReadSavedSettings(folder_path);
+  } catch (const std::exception& failure) {
+    err << "replyvane: " << failure.what() << std::endl;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace replyvane::responder

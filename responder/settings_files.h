@@ -6,6 +6,7 @@
 #ifndef REPLYVANE_RESPONDER_SETTINGS_FILES_H_
 #define REPLYVANE_RESPONDER_SETTINGS_FILES_H_
 
+#include <ostream>
 #include <string>
 
 #include "core/exception.h"
@@ -25,6 +26,12 @@ class SettingsUnreadable : public core::Exception {
 // Raises SettingsUnreadable naming the file, or the files' own read
 // failures.
 Settings ReadSavedSettings(const std::string& folder);
+
+// For the runs without a window: `folder` with its "/", and its settings
+// in `settings`; false, with "replyvane: <why>" on `err`, when they cannot
+// be read.
+bool ReadSettingsForRun(const std::string& folder, std::string& folder_path,
+                        Settings& settings, std::ostream& err);
 
 }  // namespace replyvane::responder
 

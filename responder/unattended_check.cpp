@@ -19,15 +19,11 @@ namespace replyvane::responder {
 int RunUnattendedCheck(const std::string& folder, std::ostream& out,
                        std::ostream& err) {
   mail::RemoveStaleTempFiles(mail::TempDirectory());
+  std::string folder_path;
   Settings settings;
-  try {
-    settings = ReadSavedSettings(folder);
-  } catch (const std::exception& failure) {
-    err << "replyvane: " << failure.what() << std::endl;
+  if (!ReadSettingsForRun(folder, folder_path, settings, err)) {
     return kExitNoSettings;
   }
-  std::string folder_path = folder;
-  if (folder_path.empty() || folder_path.back() != '/') folder_path += '/';
   const std::string lock_path = folder_path + kCheckLockName;
 
   ConsoleView view(std::move(settings), out, err);

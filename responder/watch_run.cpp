@@ -75,13 +75,9 @@ int RunWatch(const std::string& folder, std::ostream& out, std::ostream& err) {
 int RunWatch(const std::string& folder, std::ostream& out, std::ostream& err,
              std::atomic<bool>& stop) {
   mail::RemoveStaleTempFiles(mail::TempDirectory());
-  std::string folder_path = folder;
-  if (folder_path.empty() || folder_path.back() != '/') folder_path += '/';
+  std::string folder_path;
   Settings settings;
-  try {
-    settings = ReadSavedSettings(folder_path);
-  } catch (const std::exception& failure) {
-    err << "replyvane: " << failure.what() << std::endl;
+  if (!ReadSettingsForRun(folder, folder_path, settings, err)) {
     return kExitNoSettings;
   }
   if (settings.mailbox.kind != MailboxKind::kImap) {

@@ -223,7 +223,14 @@ void AutomaticModeTest::AnImapMailboxIsAnsweredAsMailArrives() {
   });
   script.start(50);
   // The first check, as the timer would start it, and the waits after it.
-  QTimer::singleShot(0, &main, [&] { main.Timer1Timer(); });
+  QTimer::singleShot(0, &main, [&] {
+    try {
+      main.Timer1Timer();
+    } catch (const std::exception&) {
+      // The test's close cut the check's last steps short (the timer's own
+      // call reports that in a box); the answer is what is measured.
+    }
+  });
   QVERIFY(
       WaitFor([&] { return answered >= 0 || clock.elapsed() > 28000; }, 30000));
   QVERIFY2(answered >= 0, "not answered");

@@ -1,0 +1,40 @@
+#include "responder/oauth_access.h"
+
+namespace replyvane::responder {
+
+std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
+                               MailboxKind kind, const std::string& user,
+                               TokenStore& store, int64_t now) {
+  const OAuthClient client = OAuthClientFor(settings, smtp, kind);
+  const std::string key = TokenStore::Key(smtp, user);
+  std::optional<StoredTokens> stored = store.Load(key);
+  if (!stored || stored->refresh_token.empty()) {
+    throw SignInRefused(std::string("Sign in to ") + client.provider_name +
+                        " for the " + (smtp ? "SMTP" : "mailbox") +
+                        " server first (\"Sign in…\" in the settings, or "
+                        "replyvane --sign-in); nothing was sent");
+  }
+  if (!stored->access_token.empty() &&
+      stored->expires_at - kTokenMarginSeconds > now) {
+    return stored->access_token;
+  }
+  OAuthTokens fresh;
+  try {
+    fresh = RefreshAccessToken(client, stored->refresh_token, now);
+  } catch (const SignInRefused& refused) {
+    throw SignInRefused(refused.Message() + "; nothing was sent");
+  }
+  if (!fresh.refresh_token.empty()) stored->refresh_token = fresh.refresh_token;
+  stored->access_token = fresh.access_token;
+  stored->expires_at = fresh.expires_at;
+  store.Save(key, *stored);
+  return fresh.access_token;
+}
+
+void StoreSignIn(TokenStore& store, bool smtp, const std::string& user,
+                 const OAuthTokens& tokens) {
+  store.Save(TokenStore::Key(smtp, user),
+             {tokens.refresh_token, tokens.access_token, tokens.expires_at});
+}
+
+}  // namespace replyvane::responder

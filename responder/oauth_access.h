@@ -1,0 +1,29 @@
+// The access token a check logs in with: the stored one while it is good
+// for another minute, else a fresh one from the refresh token (a rotated
+// refresh token is stored before the token is used). Without a stored
+// sign-in, or when the provider refuses the refresh for good, raises
+// SignInRefused, so that the check ends before anything is sent.
+#ifndef REPLYVANE_RESPONDER_OAUTH_ACCESS_H_
+#define REPLYVANE_RESPONDER_OAUTH_ACCESS_H_
+
+#include <cstdint>
+#include <string>
+
+#include "responder/oauth_settings.h"
+#include "responder/token_store.h"
+
+namespace replyvane::responder {
+
+inline constexpr int64_t kTokenMarginSeconds = 60;
+
+std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
+                               MailboxKind kind, const std::string& user,
+                               TokenStore& store, int64_t now);
+
+// Keeps what a sign-in gave for the server and account.
+void StoreSignIn(TokenStore& store, bool smtp, const std::string& user,
+                 const OAuthTokens& tokens);
+
+}  // namespace replyvane::responder
+
+#endif  // REPLYVANE_RESPONDER_OAUTH_ACCESS_H_
