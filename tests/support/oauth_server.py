@@ -14,8 +14,10 @@ define them. What happens is chosen by the client_id:
 
 Refresh tokens: "r<N>" gives a fresh access token "a<N+1>" and rotates to
 "r<N+1>"; "keep" gives an access token and no new refresh token;
-"revoked" is refused with invalid_grant. Authorization codes: one that
-POST /register gave an S256 challenge, with the verifier of it. Every
+"revoked" is refused with invalid_grant. GET /authorize signs in at once
+(the client "decline" is declined) and redirects to the loopback
+redirect_uri; its code is exchanged only with the verifier of the S256
+challenge and the same redirect_uri. Every
 request's form goes to LOG as one JSON line. POST /introspect answers as
 an RFC 7662 introspection: tokens "a<N>" are active for alice@example.com.
 """
@@ -30,11 +32,37 @@ import urllib.parse
 PORT, CERT, KEY, LOG = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 polls = {}
 challenges = {}
+redirects = {}
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
     def log_message(self, *args):
         pass
+
+    def do_GET(self):
+        """The browser's sign-in page: signed in at once (or declined for the
+        client "decline"), redirected to the loopback address."""
+        url = urllib.parse.urlsplit(self.path)
+        query = dict(urllib.parse.parse_qsl(url.query))
+        with open(LOG, "a") as log:
+            log.write(json.dumps({"path": url.path, "form": query}) + "\n")
+        redirect = query.get("redirect_uri", "")
+        if url.path != "/authorize" or not redirect.startswith(
+                "http://127.0.0.1:") or query.get(
+                    "code_challenge_method") != "S256":
+            return self.answer(400, {"error": "invalid_request"})
+        state = urllib.parse.quote(query.get("state", ""), safe="")
+        if query.get("client_id") == "decline":
+            target = redirect + "?error=access_denied&state=" + state
+        else:
+            code = "code%d" % (len(challenges) + 1)
+            challenges[code] = query.get("code_challenge", "")
+            redirects[code] = redirect
+            target = redirect + "?code=" + code + "&state=" + state
+        self.send_response(302)
+        self.send_header("Location", target)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
 
     def answer(self, status, body, raw=False):
         data = body.encode() if raw else json.dumps(body).encode()
@@ -50,9 +78,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         with open(LOG, "a") as log:
             log.write(json.dumps({"path": self.path, "form": form}) + "\n")
         client = form.get("client_id", "")
-        if self.path == "/register":
-            challenges[form["code"]] = form["challenge"]
-            return self.answer(200, {})
         if self.path == "/introspect":
             token = form.get("token", "")
             active = token.startswith("a") and token[1:].isdigit()
@@ -105,7 +130,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             verifier = form.get("code_verifier", "")
             digest = base64.urlsafe_b64encode(
                 hashlib.sha256(verifier.encode()).digest()).rstrip(b"=")
-            if challenges.get(code) != digest.decode():
+            if challenges.get(code) != digest.decode() or redirects.get(
+                    code) != form.get("redirect_uri"):
                 return self.answer(400, {"error": "invalid_grant",
                                          "error_description": "bad verifier"})
             return self.answer(200, {"access_token": "a1", "token_type": "Bearer",

@@ -1,0 +1,135 @@
+// The browser sign-in with PKCE and a loopback redirect, driven by a
+// browser stand-in (libcurl following the sign-in page's redirect) against
+// the local authorization server: the code is exchanged with its verifier
+// and redirect address; a request with another state is refused and
+// ignored; a declined sign-in and a wait that ends are clear refusals.
+#include "responder/loopback_sign_in.h"
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/support/oauth_server.h"
+#include "tests/support/test_certificates.h"
+
+namespace replyvane::responder {
+namespace {
+
+using testing::OAuthServer;
+using testing::TestCertificates;
+using testing::TrustScope;
+
+size_t Keep(char* data, size_t size, size_t count, void* user) {
+  static_cast<std::string*>(user)->append(data, size * count);
+  return size * count;
+}
+
+// GETs `url` as a browser would, following redirects; the last status and
+// page.
+std::pair<long, std::string> Browse(const std::string& url,
+                                    const std::string& ca_file) {
+  CURL* curl = curl_easy_init();
+  std::string page;
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_CAINFO, ca_file.c_str());
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Keep);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &page);
+  long status = 0;
+  if (curl_easy_perform(curl) == CURLE_OK) {
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  }
+  curl_easy_cleanup(curl);
+  return {status, page};
+}
+
+class LoopbackSignInTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(server_.Start()); }
+
+  OAuthClient Client(const std::string& id) const {
+    OAuthClient client;
+    client.provider_name = "Google";
+    client.token_endpoint = server_.Url("/token");
+    client.client_id = id;
+    client.client_secret = "desktop-secret";
+    client.scopes = "https://mail.google.com/";
+    return client;
+  }
+
+  TestCertificates certificates_;
+  TrustScope trust_{certificates_.CaFile()};
+  OAuthServer server_{certificates_};
+};
+
+TEST(PkceTest, ChallengeAndVerifier) {
+  // RFC 7636, appendix B.
+  EXPECT_EQ(S256Challenge("dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk"),
+            "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM");
+  const Pkce one = MakePkce();
+  const Pkce two = MakePkce();
+  EXPECT_EQ(one.verifier.size(), 43u);
+  EXPECT_EQ(one.verifier.find_first_not_of(
+                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                "0123456789-._~"),
+            std::string::npos);
+  EXPECT_NE(one.verifier, two.verifier);
+  EXPECT_EQ(Base64Url("\xff\xfe"), "__4");
+}
+
+TEST_F(LoopbackSignInTest, TheBrowsersRedirectSignsIn) {
+  LoopbackSignIn sign_in(Client("ok"), server_.Url("/authorize"));
+  EXPECT_TRUE(sign_in.RedirectUri().starts_with("http://127.0.0.1:"));
+  std::pair<long, std::string> forged, browsed;
+  std::thread browser([&] {
+    // First a page that is not the answer to this sign-in.
+    forged = Browse(sign_in.RedirectUri() + "?code=stolen&state=forged", "");
+    browsed = Browse(sign_in.AuthorizationUrl(), certificates_.CaFile());
+  });
+  const OAuthTokens tokens =
+      sign_in.Wait(std::chrono::seconds(30), nullptr, 100);
+  browser.join();
+  EXPECT_EQ(forged.first, 400);
+  EXPECT_EQ(browsed.first, 200);
+  EXPECT_EQ(browsed.second,
+            "Replyvane is signed in. You can close this page.\n");
+  EXPECT_EQ(tokens.access_token, "a1");
+  EXPECT_EQ(tokens.refresh_token, "r1");
+  const std::string exchange = server_.Requests().back();
+  EXPECT_NE(exchange.find("\"grant_type\": \"authorization_code\""),
+            std::string::npos);
+  EXPECT_NE(exchange.find("\"redirect_uri\": \"" + sign_in.RedirectUri()),
+            std::string::npos);
+  EXPECT_NE(exchange.find("\"client_secret\": \"desktop-secret\""),
+            std::string::npos);
+  EXPECT_EQ(exchange.find("stolen"), std::string::npos);
+}
+
+TEST_F(LoopbackSignInTest, DeclinedOrNotFinished) {
+  {
+    LoopbackSignIn sign_in(Client("decline"), server_.Url("/authorize"));
+    std::thread browser(
+        [&] { Browse(sign_in.AuthorizationUrl(), certificates_.CaFile()); });
+    try {
+      sign_in.Wait(std::chrono::seconds(30), nullptr, 100);
+      ADD_FAILURE();
+    } catch (const SignInRefused& refused) {
+      EXPECT_EQ(refused.Message(),
+                "Sign in again to Google: the sign-in was declined");
+    }
+    browser.join();
+  }
+  LoopbackSignIn idle(Client("ok"), server_.Url("/authorize"));
+  bool asked = false;
+  EXPECT_THROW(idle.Wait(
+                   std::chrono::seconds(30), [&] { return asked = true; }, 100),
+               SignInRefused);
+  EXPECT_TRUE(asked);
+  EXPECT_THROW(LoopbackSignIn(Client("ok"), "http://127.0.0.1/authorize"),
+               core::Exception);
+}
+
+}  // namespace
+}  // namespace replyvane::responder
