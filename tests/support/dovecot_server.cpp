@@ -148,8 +148,10 @@ std::string DovecotServer::Config() const {
       dir + "/run\n" + "state_dir = " + dir + "/state\n" + "log_path = " + dir +
       "/log/dovecot.log\n" + "info_log_path = " + dir + "/log/dovecot.log\n" +
       TlsConfig() + "auth_mechanisms = plain login" +
-      (options_.apop ? " apop" : "") + "\n" +
-      "mail_location = maildir:~/Maildir\n" +
+      (options_.apop ? " apop" : "") +
+      (options_.oauth2_introspection_url.empty() ? ""
+                                                 : " xoauth2 oauthbearer") +
+      "\n" + OAuth2PassDb() + "mail_location = maildir:~/Maildir\n" +
       // IDLE tells of new mail within a second.
       (options_.imap ? "mailbox_idle_check_interval = 1 secs\n" : "") +
       "auth_failure_delay = 0\n"
@@ -187,6 +189,28 @@ std::string DovecotServer::Config() const {
             login_chroot +
             "  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
   return config;
+}
+
+std::string DovecotServer::OAuth2PassDb() const {
+  if (options_.oauth2_introspection_url.empty()) return "";
+  const std::string settings = dir_.File("dovecot-oauth2.conf.ext");
+  // Where Dovecot's own processes can read it.
+  const std::string ca_file = dir_.File("oauth2-ca.pem");
+  WriteFile(ca_file, ReadFile(options_.oauth2_ca_file));
+  chmod(ca_file.c_str(), 0644);
+  WriteFile(settings,
+            "introspection_mode = post\n"
+            "introspection_url = " +
+                options_.oauth2_introspection_url +
+                "\n"
+                "username_attribute = username\n"
+                "active_attribute = active\n"
+                "active_value = true\n"
+                "tls_ca_cert_file = " +
+                ca_file + "\n");
+  return "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n"
+         "  args = " +
+         settings + "\n}\n";
 }
 
 std::string DovecotServer::TlsConfig() const {

@@ -47,6 +47,11 @@ class DovecotServer : public ServerProcess {
     // IMAP instead of POP3 (dovecot-imapd): "* OK" greets, Port() is
     // IMAP's, TlsPort() IMAPS'.
     bool imap = false;
+    // Set: an oauth2 passdb asks this RFC 7662 introspection address
+    // (https:, trusting `oauth2_ca_file`) about XOAUTH2 and OAUTHBEARER
+    // tokens.
+    std::string oauth2_introspection_url;
+    std::string oauth2_ca_file;
   };
 
   // Creates the directory tree and an empty Maildir; the server is not
@@ -95,6 +100,8 @@ class DovecotServer : public ServerProcess {
   std::vector<std::string> Prepare() override;
   std::string Config() const;
   std::string TlsConfig() const;
+  // The oauth2 passdb and its settings file; empty without one.
+  std::string OAuth2PassDb() const;
   void WritePasswd();
   void GiveToMailUser(const std::string& path) const;
 

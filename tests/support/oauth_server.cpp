@@ -16,7 +16,7 @@ namespace replyvane::testing {
   process_.Start({"/usr/bin/python3",
                   REPLYVANE_SOURCE_DIR "/tests/support/oauth_server.py",
                   std::to_string(port_), files.certificate, files.key,
-                  dir_.File("requests.log")},
+                  dir_.File("requests.log"), user_},
                  log);
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(20);

@@ -25,6 +25,8 @@ class OAuthServer {
   ::testing::AssertionResult Start();
   void Stop() { process_.Stop(); }
 
+  // The user the introspection names (before Start).
+  void SetUser(const std::string& user) { user_ = user; }
   int Port() const { return port_; }
   // "https://127.0.0.1:<port>" and `path`.
   std::string Url(const std::string& path) const;
@@ -36,6 +38,7 @@ class OAuthServer {
   TempDir dir_{"oauth-server"};
   ChildProcess process_;
   int port_ = 0;
+  std::string user_ = "alice@example.com";
 };
 
 }  // namespace replyvane::testing

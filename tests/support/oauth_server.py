@@ -1,7 +1,7 @@
 """A local OAuth 2.0 authorization server for the tests, over HTTPS with the
 test CA's certificate, on 127.0.0.1:
 
-  oauth_server.py PORT CERT KEY LOG
+  oauth_server.py PORT CERT KEY LOG [USER]
 
 POST /devicecode and POST /token, form-encoded as RFC 8628 and RFC 6749
 define them. What happens is chosen by the client_id:
@@ -19,7 +19,8 @@ Refresh tokens: "r<N>" gives a fresh access token "a<N+1>" and rotates to
 redirect_uri; its code is exchanged only with the verifier of the S256
 challenge and the same redirect_uri. Every
 request's form goes to LOG as one JSON line. POST /introspect answers as
-an RFC 7662 introspection: tokens "a<N>" are active for alice@example.com.
+an RFC 7662 introspection: tokens "a<N>" are active for USER
+(alice@example.com).
 """
 import base64
 import hashlib
@@ -30,6 +31,7 @@ import sys
 import urllib.parse
 
 PORT, CERT, KEY, LOG = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+USER = sys.argv[5] if len(sys.argv) > 5 else "alice@example.com"
 polls = {}
 challenges = {}
 redirects = {}
@@ -81,8 +83,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if self.path == "/introspect":
             token = form.get("token", "")
             active = token.startswith("a") and token[1:].isdigit()
-            return self.answer(200, {"active": active,
-                                     "username": "alice@example.com"})
+            return self.answer(200, {"active": active, "username": USER})
         if client == "garbage":
             return self.answer(200, "<html>not json", raw=True)
         if self.path == "/devicecode":

@@ -88,6 +88,7 @@ std::vector<std::string> SmtpServer::Prepare() {
       "--dir",      MessageDir(),     "--user", options_.user,
       "--password", options_.password};
   if (options_.auth_required) argv.push_back("--auth-required");
+  if (options_.xoauth2) argv.push_back("--xoauth2");
   if (!options_.store_messages) argv.push_back("--no-store");
   if (options_.ipv6) argv.push_back("--ipv6");
   tls_port_ = 0;

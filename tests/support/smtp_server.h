@@ -37,6 +37,9 @@ class SmtpServer : public ServerProcess {
     std::string password = "testpass";
     // MAIL before a successful AUTH is refused (530).
     bool auth_required = false;
+    // Offer AUTH XOAUTH2 for `user` with the local authorization server's
+    // access tokens ("a<N>").
+    bool xoauth2 = false;
     // False: only envelopes are kept (Message::data stays empty), for
     // benchmarks that send a lot.
     bool store_messages = true;

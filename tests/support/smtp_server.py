@@ -17,7 +17,9 @@ Run with Debian's /usr/bin/python3, which sees the python3-aiosmtpd package.
 import argparse
 import json
 import logging
+import base64
 import os
+import re
 import signal
 import ssl
 import sys
@@ -32,6 +34,25 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 class PromptingSMTP(SMTP):
     AuthLoginUsernameChallenge = "Username:"
     AuthLoginPasswordChallenge = "Password:"
+    # With --xoauth2: the user and an access token "a<N>" of the local
+    # authorization server (tests/support/oauth_server.py).
+    xoauth2_user = None
+
+    async def auth_XOAUTH2(self, _, args):
+        if self.xoauth2_user is None or len(args) != 2:
+            return AuthResult(success=False, handled=False)
+        try:
+            said = base64.b64decode(args[1], validate=True)
+        except ValueError:
+            return AuthResult(success=False, handled=False)
+        fields = dict(part.split(b"=", 1) for part in said.split(b"\x01")
+                      if b"=" in part)
+        token = fields.get(b"auth", b"")
+        good = (fields.get(b"user") == self.xoauth2_user
+                and re.fullmatch(rb"Bearer a[0-9]+", token) is not None)
+        return AuthResult(success=good, handled=False,
+                          auth_data=LoginPassword(self.xoauth2_user, b"")
+                          if good else None)
 
 
 class PromptingController(Controller):
@@ -93,6 +114,8 @@ def main():
     parser.add_argument("--user", default="testuser")
     parser.add_argument("--password", default="testpass")
     parser.add_argument("--auth-required", action="store_true")
+    parser.add_argument("--xoauth2", action="store_true",
+                        help="offer XOAUTH2 for the local OAuth tokens")
     parser.add_argument("--no-store", action="store_true",
                         help="write only the envelopes, not the message bytes")
     parser.add_argument("--cert")
@@ -106,6 +129,8 @@ def main():
     warnings.simplefilter("ignore")
     logging.getLogger("mail.log").setLevel(logging.ERROR)
 
+    if args.xoauth2:
+        PromptingSMTP.xoauth2_user = args.user.encode("utf-8")
     os.makedirs(args.dir, exist_ok=True)
     store = Store(args.dir, keep=not args.no_store)
     common = dict(
