@@ -22,6 +22,7 @@ Program::Program(const std::string& settings_directory) {
   frm_main_ = std::make_unique<MainWindow>();
   form1_ = std::make_unique<SettingsWindow>();
   form1_->ShowSettingsFolder(FromBytes(store.SettingsDirectory()));
+  form1_->SetUpSignIn(store.SettingsDirectory());
   form2_ = std::make_unique<ResponderSettingsWindow>(*form1_, store);
   frm_main_->SetSettingsWindows(form1_.get(), form2_.get(), store);
 }

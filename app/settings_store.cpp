@@ -69,6 +69,8 @@ void ShowSettings(const responder::Config& config, SettingsWindow& form1,
   }
   form1.SetReadTimeoutSeconds(config.read_timeout_seconds);
   form1.Mailbox()->SetValue(config.mailbox);
+  form1.SetOAuth(false, config.mailbox_oauth);
+  form1.SetOAuth(true, config.smtp_oauth);
   form2.Edit1()->setText(FromBytes(config.from_name));
   form2.Edit2()->setText(FromBytes(config.from_address));
   form2.Edit3()->setText(FromBytes(config.subject));
@@ -122,6 +124,8 @@ responder::Config EditedConfig(const SettingsWindow& form1,
   config.smtp_encryption = form1.Encryption(responder::Server::kSmtp);
   config.read_timeout_seconds = form1.ReadTimeoutSeconds();
   config.mailbox = form1.Mailbox()->Value();
+  config.mailbox_oauth = form1.OAuth(false);
+  config.smtp_oauth = form1.OAuth(true);
   config.from_name = ToBytes(form2.Edit1()->text());
   config.from_address = ToBytes(form2.Edit2()->text());
   config.subject = ToBytes(form2.Edit3()->text());

@@ -11,6 +11,7 @@
 #include "app/mailbox_panel.h"
 #include "app/numeric_box.h"
 #include "app/pictures.h"
+#include "app/sign_in_window.h"
 #include "app/window_helpers.h"
 #include "responder/encryption_settings.h"
 
@@ -199,6 +200,21 @@ void SettingsWindow::BuildEncryption(QWidget* content) {
 }
 
 void SettingsWindow::ShowAndRaise() { app::ShowAndRaise(this); }
+
+void SettingsWindow::SetUpSignIn(const std::string& folder) {
+  QWidget* content = show_passwords_->parentWidget();
+  for (const bool smtp : {false, true}) {
+    auto* window = new SignInWindow(*this, smtp, folder);
+    QPushButton* button =
+        AddButton(content, smtp ? "SmtpSignInButton" : "MailboxSignInButton",
+                  smtp ? "SMTP sign-in…" : "Mailbox sign-in…", smtp ? 336 : 224,
+                  172, 105, 25);
+    connect(button, &QPushButton::clicked, window,
+            [window] { app::ShowAndRaise(window); });
+    (smtp ? smtp_sign_in_ : mailbox_sign_in_) = window;
+    (smtp ? smtp_sign_in_button_ : mailbox_sign_in_button_) = button;
+  }
+}
 
 void SettingsWindow::ShowSettingsFolder(const QString& folder) {
   settings_folder_->setText("Settings folder: " + folder);

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "responder/encryption_settings.h"
+#include "responder/oauth_settings.h"
 #include "responder/timeout_settings.h"
 
 class QCheckBox;
@@ -17,6 +18,8 @@ class QLineEdit;
 class QPushButton;
 
 namespace replyvane::app {
+
+class SignInWindow;
 
 class MailboxPanel;
 
@@ -32,6 +35,15 @@ class SettingsWindow : public QWidget {
   void ShowAndRaise();
   // Shows `folder` as the settings folder in use, below the controls.
   void ShowSettingsFolder(const QString& folder);
+  // The "Mailbox sign-in…" and "SMTP sign-in…" buttons and their windows,
+  // which keep the tokens in `folder` (ending in "/").
+  void SetUpSignIn(const std::string& folder);
+  SignInWindow* SignIn(bool smtp) const {
+    return smtp ? smtp_sign_in_ : mailbox_sign_in_;
+  }
+  QPushButton* SignInButton(bool smtp) const {
+    return smtp ? smtp_sign_in_button_ : mailbox_sign_in_button_;
+  }
 
   QLineEdit* Edit1() const { return edit1_; }            // POP3 server host
   QLineEdit* Edit2() const { return edit2_; }            // POP3 user name
@@ -63,6 +75,15 @@ class SettingsWindow : public QWidget {
   // Below the encryption: the mailbox's kind and, for IMAP, its folder and
   // what happens to an answered message.
   MailboxPanel* Mailbox() const { return mailbox_; }
+  // The OAuth 2.0 sign-in settings of the mailbox's and SMTP's server
+  // (responder/oauth_settings.h), kept as read so that saving the window
+  // writes them back as they were.
+  const responder::OAuthSettings& OAuth(bool smtp) const {
+    return smtp ? smtp_oauth_ : mailbox_oauth_;
+  }
+  void SetOAuth(bool smtp, const responder::OAuthSettings& value) {
+    (smtp ? smtp_oauth_ : mailbox_oauth_) = value;
+  }
   // Kept in the file without a control: the read timeout in seconds.
   int ReadTimeoutSeconds() const { return read_timeout_seconds_; }
   void SetReadTimeoutSeconds(int value) { read_timeout_seconds_ = value; }
@@ -93,6 +114,12 @@ class SettingsWindow : public QWidget {
   QComboBox* smtp_mode_ = nullptr;
   QLineEdit* smtp_fingerprint_ = nullptr;
   MailboxPanel* mailbox_ = nullptr;
+  SignInWindow* mailbox_sign_in_ = nullptr;
+  SignInWindow* smtp_sign_in_ = nullptr;
+  QPushButton* mailbox_sign_in_button_ = nullptr;
+  QPushButton* smtp_sign_in_button_ = nullptr;
+  responder::OAuthSettings mailbox_oauth_;
+  responder::OAuthSettings smtp_oauth_;
   int read_timeout_seconds_ = responder::kDefaultReadTimeoutSeconds;
   std::string pop3_unknown_mode_;
   std::string smtp_unknown_mode_;

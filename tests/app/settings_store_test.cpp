@@ -94,6 +94,23 @@ class SettingsStoreTest : public QObject {
     }
   }
 
+  // What the windows do not show (yet) is written back as it was read.
+  void SettingsBeyondTheWindowsSurvive() {
+    const std::string ini = std::string(kFullSettings) +
+                            "[History]\r\nKeepDays=90\r\n"
+                            "[OAuth Mailbox]\r\nProvider=Microsoft\r\n"
+                            "ClientId=abc\r\n[OAuth SMTP]\r\nProvider=Other\r\n"
+                            "ClientId=x\r\nTokenEndpoint=https://t.example/"
+                            "token\r\nScopes=a b\r\n";
+    Put(path_ + "Settings.ini", ini);
+    {
+      Program program(path_);
+      QCOMPARE(program.Form1().OAuth(false).client_id, std::string("abc"));
+      QVERIFY(program.frmMain().close());
+    }
+    QCOMPARE(Slurp(path_ + "Settings.ini"), ini);
+  }
+
   void SettingsSurviveARestartByteForByte() {
     const std::string response =
         "Thank you.\r\n\r\nI am away until\xc2\xa0Monday.";

@@ -50,8 +50,8 @@ class DovecotServer : public ServerProcess {
     // Set: an oauth2 passdb asks this RFC 7662 introspection address
     // (https:, trusting `oauth2_ca_file`) about XOAUTH2 and OAUTHBEARER
     // tokens.
-    std::string oauth2_introspection_url;
-    std::string oauth2_ca_file;
+    std::string oauth2_introspection_url = "";
+    std::string oauth2_ca_file = "";
   };
 
   // Creates the directory tree and an empty Maildir; the server is not

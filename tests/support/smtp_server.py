@@ -34,12 +34,16 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 class PromptingSMTP(SMTP):
     AuthLoginUsernameChallenge = "Username:"
     AuthLoginPasswordChallenge = "Password:"
-    # With --xoauth2: the user and an access token "a<N>" of the local
-    # authorization server (tests/support/oauth_server.py).
+
+
+class XOAuth2SMTP(PromptingSMTP):
+    """With --xoauth2: AUTH XOAUTH2 too, for the user and an access token
+    "a<N>" of the local authorization server (tests/support/oauth_server.py);
+    without it the server announces only what it announced before."""
     xoauth2_user = None
 
     async def auth_XOAUTH2(self, _, args):
-        if self.xoauth2_user is None or len(args) != 2:
+        if len(args) != 2:
             return AuthResult(success=False, handled=False)
         try:
             said = base64.b64decode(args[1], validate=True)
@@ -57,7 +61,8 @@ class PromptingSMTP(SMTP):
 
 class PromptingController(Controller):
     def factory(self):
-        return PromptingSMTP(self.handler, **self.SMTP_kwargs)
+        kind = XOAuth2SMTP if XOAuth2SMTP.xoauth2_user else PromptingSMTP
+        return kind(self.handler, **self.SMTP_kwargs)
 
 
 class Store:
@@ -130,7 +135,7 @@ def main():
     logging.getLogger("mail.log").setLevel(logging.ERROR)
 
     if args.xoauth2:
-        PromptingSMTP.xoauth2_user = args.user.encode("utf-8")
+        XOAuth2SMTP.xoauth2_user = args.user.encode("utf-8")
     os.makedirs(args.dir, exist_ok=True)
     store = Store(args.dir, keep=not args.no_store)
     common = dict(

@@ -1,0 +1,93 @@
+// The sign-in windows of the settings: the device sign-in against the local
+// authorization server shows the code and opens the page, waits out the
+// provider while the window stays responsive, and keeps the tokens in
+// their own file; Sign out forgets them; the choices are saved in
+// Settings.ini's OAuth sections and shown again at the next start; a
+// declined sign-in says so.
+#include "app/sign_in_window.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <filesystem>
+#include <string>
+
+#include "app/program.h"
+#include "app/settings_window.h"
+#include "tests/app/responder_harness.h"
+#include "tests/support/oauth_server.h"
+#include "tests/support/test_certificates.h"
+
+namespace replyvane::testing {
+
+class SignInWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void DeviceSignInKeepsTheTokensAndTheChoices();
+};
+
+void SignInWindowTest::DeviceSignInKeepsTheTokensAndTheChoices() {
+  TestCertificates certificates;
+  TrustScope trust(certificates.CaFile());
+  OAuthServer server(certificates);
+  QVERIFY(server.Start());
+  Responder responder;
+  responder.Form1().Edit2()->setText("jo@example.com");
+  responder.Form1().SignInButton(false)->click();
+  app::SignInWindow* window = responder.Form1().SignIn(false);
+  QVERIFY(window->isVisible());
+  QVERIFY(!window->SignInButton()->isEnabled());  // a password by default
+  QStringList opened;
+  window->open_page = [&](const QString& page) { opened << page; };
+  window->Method()->setCurrentIndex(3);  // other
+  window->ClientId()->setText("pending2");
+  window->DeviceEndpoint()->setText(
+      QString::fromStdString(server.Url("/devicecode")));
+  window->TokenEndpoint()->setText(
+      QString::fromStdString(server.Url("/token")));
+  window->Scopes()->setText("mail offline_access");
+  QVERIFY(window->SignInButton()->isEnabled());
+  window->SignInButton()->click();
+  QVERIFY(WaitFor(
+      [&] { return window->Status()->text().startsWith("Open https://"); },
+      10000));
+  QCOMPARE(window->Status()->text(),
+           QString("Open https://127.0.0.1/device and enter the code "
+                   "ABCD-EFGH"));
+  QCOMPARE(opened, QStringList{"https://127.0.0.1/device"});
+  QVERIFY(WaitFor([&] { return !window->SigningIn(); }, 20000));
+  QCOMPARE(window->Status()->text(), QString("Signed in to the provider."));
+  const std::string tokens = responder.Dir().File("oauth-tokens.dat");
+  QVERIFY(ReadFile(tokens).starts_with("mailbox jo@example.com\tr1\ta1\t"));
+
+  window->SignOutButton()->click();
+  QCOMPARE(window->Status()->text(), QString("Signed out."));
+  QCOMPARE(ReadFile(tokens), std::string());
+
+  window->ClientId()->setText("denied");
+  window->SignInButton()->click();
+  QVERIFY(WaitFor([&] { return !window->SigningIn(); }, 20000));
+  QVERIFY(WaitFor([&] { return window->Status()->text().contains("declined"); },
+                  5000));
+  QCOMPARE(window->Status()->text(),
+           QString("Sign in again to the provider: the sign-in was declined"));
+
+  QVERIFY(responder.Close());
+  const std::string ini = ReadFile(responder.Dir().File("Settings.ini"));
+  QVERIFY2(ini.find("[OAuth Mailbox]\r\nProvider=Other\r\nClientId=denied\r\n"
+                    "Scopes=mail offline_access\r\n") != std::string::npos,
+           ini.c_str());
+  QVERIFY(ini.find("[OAuth SMTP]") == std::string::npos);
+  app::Program again(responder.Dir().Path());
+  again.Form1().SignInButton(false)->click();
+  QCOMPARE(again.Form1().SignIn(false)->Method()->currentIndex(), 3);
+  QCOMPARE(again.Form1().SignIn(false)->ClientId()->text(), QString("denied"));
+}
+
+}  // namespace replyvane::testing
+
+QTEST_MAIN(replyvane::testing::SignInWindowTest)
+#include "sign_in_window_test.moc"
