@@ -218,7 +218,10 @@ void SignInWindow::StartSignIn() {
                responder::DevicePoll::kPending) {
           // The provider's interval, in slices the stop can cut short.
           for (int i = 0; i < authorization.interval_seconds * 10; ++i) {
-            if (*stop) return;
+            if (*stop) {
+              report(false, "The sign-in was stopped.");
+              return;
+            }
             ::usleep(100000);
           }
         }

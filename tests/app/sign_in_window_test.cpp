@@ -67,6 +67,19 @@ void SignInWindowTest::DeviceSignInKeepsTheTokensAndTheChoices() {
   QCOMPARE(window->Status()->text(), QString("Signed out."));
   QCOMPARE(ReadFile(tokens), std::string());
 
+  // Signing out while the provider is still asked ends the asking ("slow"
+  // makes the next question wait six seconds).
+  window->ClientId()->setText("slow");
+  window->SignInButton()->click();
+  QVERIFY(WaitFor(
+      [&] { return window->Status()->text().startsWith("Open https://"); },
+      10000));
+  window->SignOutButton()->click();
+  QVERIFY(WaitFor([&] { return !window->SigningIn(); }, 10000));
+  QCOMPARE(window->Status()->text(), QString("The sign-in was stopped."));
+  QVERIFY(window->SignInButton()->isEnabled());
+  QCOMPARE(ReadFile(tokens), std::string());
+
   window->ClientId()->setText("denied");
   window->SignInButton()->click();
   QVERIFY(WaitFor([&] { return !window->SigningIn(); }, 20000));
