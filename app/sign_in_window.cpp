@@ -19,7 +19,7 @@
 #include "app/pictures.h"
 #include "app/settings_window.h"
 #include "app/window_helpers.h"
-#include "responder/loopback_sign_in.h"
+#include "auth/loopback_sign_in.h"
 #include "responder/oauth_access.h"
 
 namespace replyvane::app {
@@ -161,7 +161,7 @@ void SignInWindow::StartSignIn() {
   if (!settings.On() || SigningIn()) return;
   const std::string user =
       ToBytes((smtp_ ? form1_.Edit4() : form1_.Edit2())->text());
-  const responder::OAuthClient client = responder::OAuthClientFor(
+  const auth::OAuthClient client = responder::OAuthClientFor(
       settings, smtp_, form1_.Mailbox()->Value().kind);
   stop_ = std::make_shared<std::atomic<bool>>(false);
   sign_in_->setEnabled(false);
@@ -199,23 +199,22 @@ void SignInWindow::StartSignIn() {
   status_->setText("Signing in…");
   worker_ = std::thread([=] {
     try {
-      responder::OAuthTokens tokens;
+      auth::OAuthTokens tokens;
       if (browser) {
-        responder::LoopbackSignIn loopback(client, authorization_endpoint);
+        auth::LoopbackSignIn loopback(client, authorization_endpoint);
         show("Sign in to " + FromBytes(client.provider_name) +
                  " in the browser window that opened.",
              FromBytes(loopback.AuthorizationUrl()));
         tokens = loopback.Wait(
             kBrowserWait, [stop] { return bool(*stop); }, ::time(nullptr));
       } else {
-        responder::DeviceAuthorization authorization =
-            responder::StartDeviceAuthorization(client, ::time(nullptr));
+        auth::DeviceAuthorization authorization =
+            auth::StartDeviceAuthorization(client, ::time(nullptr));
         show(FromBytes("Open " + authorization.verification_uri +
                        " and enter the code " + authorization.user_code),
              FromBytes(authorization.verification_uri));
-        while (responder::PollDeviceToken(client, authorization,
-                                          ::time(nullptr), tokens) ==
-               responder::DevicePoll::kPending) {
+        while (auth::PollDeviceToken(client, authorization, ::time(nullptr),
+                                     tokens) == auth::DevicePoll::kPending) {
           // The provider's interval, in slices the stop can cut short.
           for (int i = 0; i < authorization.interval_seconds * 10; ++i) {
             if (*stop) {

@@ -5,24 +5,25 @@ namespace replyvane::responder {
 std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
                                MailboxKind kind, const std::string& user,
                                TokenStore& store, int64_t now) {
-  const OAuthClient client = OAuthClientFor(settings, smtp, kind);
+  const auth::OAuthClient client = OAuthClientFor(settings, smtp, kind);
   const std::string key = TokenStore::Key(smtp, user);
   std::optional<StoredTokens> stored = store.Load(key);
   if (!stored || stored->refresh_token.empty()) {
-    throw SignInRefused(std::string("Sign in to ") + client.provider_name +
-                        " for the " + (smtp ? "SMTP" : "mailbox") +
-                        " server first (\"Sign in…\" in the settings, or "
-                        "replyvane --sign-in); nothing was sent");
+    throw auth::SignInRefused(std::string("Sign in to ") +
+                              client.provider_name + " for the " +
+                              (smtp ? "SMTP" : "mailbox") +
+                              " server first (\"Sign in…\" in the settings, or "
+                              "replyvane --sign-in); nothing was sent");
   }
   if (!stored->access_token.empty() &&
       stored->expires_at - kTokenMarginSeconds > now) {
     return stored->access_token;
   }
-  OAuthTokens fresh;
+  auth::OAuthTokens fresh;
   try {
-    fresh = RefreshAccessToken(client, stored->refresh_token, now);
-  } catch (const SignInRefused& refused) {
-    throw SignInRefused(refused.Message() + "; nothing was sent");
+    fresh = auth::RefreshAccessToken(client, stored->refresh_token, now);
+  } catch (const auth::SignInRefused& refused) {
+    throw auth::SignInRefused(refused.Message() + "; nothing was sent");
   }
   if (!fresh.refresh_token.empty()) stored->refresh_token = fresh.refresh_token;
   stored->access_token = fresh.access_token;
@@ -32,7 +33,7 @@ std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
 }
 
 void StoreSignIn(TokenStore& store, bool smtp, const std::string& user,
-                 const OAuthTokens& tokens) {
+                 const auth::OAuthTokens& tokens) {
   store.Save(TokenStore::Key(smtp, user),
              {tokens.refresh_token, tokens.access_token, tokens.expires_at});
 }

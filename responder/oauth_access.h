@@ -22,7 +22,7 @@ std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
 
 // Keeps what a sign-in gave for the server and account.
 void StoreSignIn(TokenStore& store, bool smtp, const std::string& user,
-                 const OAuthTokens& tokens);
+                 const auth::OAuthTokens& tokens);
 
 }  // namespace replyvane::responder
 

@@ -64,9 +64,9 @@ void WriteOAuthSettings(IniFile& ini, const char* section,
   }
 }
 
-OAuthClient OAuthClientFor(const OAuthSettings& settings, bool smtp,
-                           MailboxKind kind) {
-  OAuthClient client;
+auth::OAuthClient OAuthClientFor(const OAuthSettings& settings, bool smtp,
+                                 MailboxKind kind) {
+  auth::OAuthClient client;
   client.provider_name = OAuthProviderText(settings.provider);
   client.client_id = settings.client_id;
   client.client_secret = settings.client_secret;

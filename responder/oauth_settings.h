@@ -18,8 +18,8 @@
 
 #include <string>
 
+#include "auth/oauth_grants.h"
 #include "responder/mailbox_settings.h"
-#include "responder/oauth_grants.h"
 
 namespace replyvane::responder {
 
@@ -53,8 +53,8 @@ void WriteOAuthSettings(IniFile& ini, const char* section,
 // The endpoints and scopes for a server: the provider's own, any set in
 // the settings taking their place. `smtp` picks SMTP's scope, else the
 // mailbox `kind`'s.
-OAuthClient OAuthClientFor(const OAuthSettings& settings, bool smtp,
-                           MailboxKind kind);
+auth::OAuthClient OAuthClientFor(const OAuthSettings& settings, bool smtp,
+                                 MailboxKind kind);
 
 }  // namespace replyvane::responder
 

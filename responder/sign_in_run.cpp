@@ -3,7 +3,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "responder/https_form_post.h"
+#include "auth/https_form_post.h"
 #include "responder/oauth_access.h"
 #include "responder/settings_files.h"
 #include "responder/unattended_check.h"
@@ -16,19 +16,19 @@ namespace {
 bool SignInServer(const OAuthSettings& oauth, bool smtp, MailboxKind kind,
                   const std::string& user, TokenStore& store, std::ostream& out,
                   std::ostream& err) {
-  const OAuthClient client = OAuthClientFor(oauth, smtp, kind);
+  const auth::OAuthClient client = OAuthClientFor(oauth, smtp, kind);
   const char* server = smtp ? "the SMTP server" : "the mailbox server";
   try {
-    DeviceAuthorization authorization =
-        StartDeviceAuthorization(client, ::time(nullptr));
+    auth::DeviceAuthorization authorization =
+        auth::StartDeviceAuthorization(client, ::time(nullptr));
     out << "To sign in to " << client.provider_name << " for " << server << " ("
         << user << "), open " << authorization.verification_uri
         << " and enter the code " << authorization.user_code << std::endl;
-    OAuthTokens tokens;
+    auth::OAuthTokens tokens;
     // The provider sets the pace of the asking: waiting out its interval
     // is the only event there is.
-    while (PollDeviceToken(client, authorization, ::time(nullptr), tokens) ==
-           DevicePoll::kPending) {
+    while (auth::PollDeviceToken(client, authorization, ::time(nullptr),
+                                 tokens) == auth::DevicePoll::kPending) {
       ::sleep(unsigned(authorization.interval_seconds));
     }
     if (tokens.refresh_token.empty()) {

@@ -2,18 +2,18 @@
 // with the test CA: the device flow to its end and each way it stops, the
 // refresh with and without a rotated refresh token, a revoked one, an
 // endpoint that is down or not trusted, and an answer that is no JSON.
-#include "responder/oauth_grants.h"
+#include "auth/oauth_grants.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "responder/https_form_post.h"
+#include "auth/https_form_post.h"
 #include "tests/support/oauth_server.h"
 #include "tests/support/socket_util.h"
 #include "tests/support/test_certificates.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 namespace {
 
 using testing::OAuthServer;
@@ -169,4 +169,4 @@ TEST_F(OAuthGrantsTest, EndpointsThatCannotBeUsed) {
 }
 
 }  // namespace
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth

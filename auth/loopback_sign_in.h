@@ -6,16 +6,16 @@
 // browser with a plain-text page, and exchanges the code with its
 // verifier. Qt-free: the window opens the address in the browser and
 // waits through Wait's `stop`.
-#ifndef REPLYVANE_RESPONDER_LOOPBACK_SIGN_IN_H_
-#define REPLYVANE_RESPONDER_LOOPBACK_SIGN_IN_H_
+#ifndef REPLYVANE_AUTH_LOOPBACK_SIGN_IN_H_
+#define REPLYVANE_AUTH_LOOPBACK_SIGN_IN_H_
 
 #include <chrono>
 #include <functional>
 #include <string>
 
-#include "responder/oauth_grants.h"
+#include "auth/oauth_grants.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 // A verifier of 43 characters from 32 random bytes, and its S256
 // challenge.
@@ -61,6 +61,6 @@ class LoopbackSignIn {
   std::string redirect_uri_;
 };
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth
 
-#endif  // REPLYVANE_RESPONDER_LOOPBACK_SIGN_IN_H_
+#endif  // REPLYVANE_AUTH_LOOPBACK_SIGN_IN_H_

@@ -1,4 +1,4 @@
-#include "responder/loopback_sign_in.h"
+#include "auth/loopback_sign_in.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,10 +10,10 @@
 
 #include <map>
 
+#include "auth/https_form_post.h"
 #include "core/text.h"
-#include "responder/https_form_post.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 namespace {
 
@@ -242,4 +242,4 @@ OAuthTokens LoopbackSignIn::Wait(std::chrono::milliseconds limit,
                       ": the sign-in in the browser was not finished");
 }
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth

@@ -3,7 +3,7 @@
 // the local authorization server: the code is exchanged with its verifier
 // and redirect address; a request with another state is refused and
 // ignored; a declined sign-in and a wait that ends are clear refusals.
-#include "responder/loopback_sign_in.h"
+#include "auth/loopback_sign_in.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@
 #include "tests/support/oauth_server.h"
 #include "tests/support/test_certificates.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 namespace {
 
 using testing::OAuthServer;
@@ -132,4 +132,4 @@ TEST_F(LoopbackSignInTest, DeclinedOrNotFinished) {
 }
 
 }  // namespace
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth

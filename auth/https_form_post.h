@@ -4,8 +4,8 @@
 // connections check theirs; only https: addresses are taken, no redirect
 // is followed, the whole exchange is bounded in time and the answer in
 // size. Nothing of the form (it holds secrets) is ever logged.
-#ifndef REPLYVANE_RESPONDER_HTTPS_FORM_POST_H_
-#define REPLYVANE_RESPONDER_HTTPS_FORM_POST_H_
+#ifndef REPLYVANE_AUTH_HTTPS_FORM_POST_H_
+#define REPLYVANE_AUTH_HTTPS_FORM_POST_H_
 
 #include <string>
 #include <utility>
@@ -13,7 +13,7 @@
 
 #include "core/exception.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 // The endpoint could not be reached or gave no whole answer.
 class EndpointUnreachable : public core::Exception {
@@ -40,6 +40,6 @@ HttpsAnswer PostForm(const std::string& url, const FormFields& fields);
 // `text` percent-encoded for a form (RFC 3986 unreserved kept).
 std::string FormEncoded(const std::string& text);
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth
 
-#endif  // REPLYVANE_RESPONDER_HTTPS_FORM_POST_H_
+#endif  // REPLYVANE_AUTH_HTTPS_FORM_POST_H_

@@ -5,15 +5,15 @@
 // the window and the terminal only show what these return. Texts from the
 // provider (error descriptions, the device message) are made one plain
 // line of bounded length before anyone sees them.
-#ifndef REPLYVANE_RESPONDER_OAUTH_GRANTS_H_
-#define REPLYVANE_RESPONDER_OAUTH_GRANTS_H_
+#ifndef REPLYVANE_AUTH_OAUTH_GRANTS_H_
+#define REPLYVANE_AUTH_OAUTH_GRANTS_H_
 
 #include <cstdint>
 #include <string>
 
 #include "core/exception.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 struct OAuthClient {
   std::string provider_name;  // "Microsoft", "Google": for texts
@@ -73,6 +73,6 @@ OAuthTokens ExchangeAuthorizationCode(const OAuthClient& client,
                                       const std::string& redirect_uri,
                                       int64_t now);
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth
 
-#endif  // REPLYVANE_RESPONDER_OAUTH_GRANTS_H_
+#endif  // REPLYVANE_AUTH_OAUTH_GRANTS_H_

@@ -1,12 +1,12 @@
-#include "responder/oauth_grants.h"
+#include "auth/oauth_grants.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "auth/https_form_post.h"
 #include "core/text.h"
-#include "responder/https_form_post.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 namespace {
 
@@ -200,4 +200,4 @@ OAuthTokens ExchangeAuthorizationCode(const OAuthClient& client,
   return TokensOf(client, answer, now);
 }
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth

@@ -1,11 +1,11 @@
-#include "responder/https_form_post.h"
+#include "auth/https_form_post.h"
 
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 
 #include <memory>
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 namespace {
 
@@ -111,4 +111,4 @@ HttpsAnswer PostForm(const std::string& url, const FormFields& fields) {
   return answer;
 }
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth
