@@ -12,6 +12,8 @@
 
 #include "auth/https_form_post.h"
 #include "core/text.h"
+#include "message/encoder.h"
+#include "message/mime_coder.h"
 
 namespace replyvane::auth {
 
@@ -91,26 +93,14 @@ void Answer(int connection, const char* status, const std::string& text) {
 }  // namespace
 
 std::string Base64Url(const std::string& bytes) {
-  static constexpr char kAlphabet[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-  std::string out;
-  size_t i = 0;
-  for (; i + 2 < bytes.size(); i += 3) {
-    const uint32_t n = uint32_t(uint8_t(bytes[i])) << 16 |
-                       uint32_t(uint8_t(bytes[i + 1])) << 8 |
-                       uint8_t(bytes[i + 2]);
-    for (int shift : {18, 12, 6, 0}) out += kAlphabet[(n >> shift) & 63];
+  // RFC 4648's URL alphabet, without padding (RFC 7636).
+  std::string text = message::EncodeTextOnce<message::EncoderMIME>(bytes);
+  while (!text.empty() && text.back() == '=') text.pop_back();
+  for (char& c : text) {
+    if (c == '+') c = '-';
+    if (c == '/') c = '_';
   }
-  if (i + 1 == bytes.size()) {
-    const uint32_t n = uint32_t(uint8_t(bytes[i])) << 16;
-    out += kAlphabet[(n >> 18) & 63];
-    out += kAlphabet[(n >> 12) & 63];
-  } else if (i + 2 == bytes.size()) {
-    const uint32_t n = uint32_t(uint8_t(bytes[i])) << 16 |
-                       uint32_t(uint8_t(bytes[i + 1])) << 8;
-    for (int shift : {18, 12, 6}) out += kAlphabet[(n >> shift) & 63];
-  }
-  return out;
+  return text;
 }
 
 Pkce MakePkce() {

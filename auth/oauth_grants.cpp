@@ -19,13 +19,7 @@ std::string ShownText(const std::string& text) {
   std::string line;
   for (unsigned char c : text) line += c < 0x20 || c == 0x7F ? ' ' : char(c);
   line = core::Trim(line);
-  if (line.size() > kLongestShownText) {
-    size_t end = kLongestShownText;
-    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) {
-      --end;
-    }
-    line = line.substr(0, end) + "…";
-  }
+  if (core::CutAtCharacter(line, kLongestShownText)) line += "…";
   return line;
 }
 

@@ -209,4 +209,14 @@ std::vector<std::string> SplitWords(std::string_view text) {
   return words;
 }
 
+bool CutAtCharacter(std::string& text, size_t limit) {
+  if (text.size() <= limit) return false;
+  size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+    --end;
+  }
+  text.resize(end);
+  return true;
+}
+
 }  // namespace replyvane::core

@@ -45,6 +45,9 @@ int64_t StrToInt64(std::string_view text);
 // The lines of `text`, split at every CR LF, lone CR or lone LF; a line end
 // at the very end starts no further line, so "" gives no line at all.
 std::vector<std::string> SplitLines(std::string_view text);
+// Cuts `text` to at most `limit` bytes, never in the middle of a UTF-8
+// character; true when it cut.
+bool CutAtCharacter(std::string& text, size_t limit);
 // The words of `text` between blanks; runs of blanks part no empty words.
 std::vector<std::string> SplitWords(std::string_view text);
 

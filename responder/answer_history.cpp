@@ -21,14 +21,7 @@ constexpr size_t kFieldCount = 8;
 std::string Field(std::string_view text) {
   std::string field = RecordField(
       text.substr(0, std::min(text.size(), kHistoryFieldLimit + 4)));
-  if (field.size() > kHistoryFieldLimit) {
-    size_t end = kHistoryFieldLimit;
-    // Never half a UTF-8 character.
-    while (end > 0 && (static_cast<unsigned char>(field[end]) & 0xC0) == 0x80) {
-      --end;
-    }
-    field.resize(end);
-  }
+  core::CutAtCharacter(field, kHistoryFieldLimit);
   return field;
 }
 

@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include "core/text.h"
 #include "message/local_time_zone.h"
 
 namespace replyvane::responder {
@@ -15,13 +16,7 @@ std::string Inline(std::string value) {
     const unsigned char u = static_cast<unsigned char>(c);
     if ((u < 0x20 && u != '\t') || u == 0x7F) c = ' ';
   }
-  if (value.size() > kMaxPlaceholderValueBytes) {
-    size_t end = kMaxPlaceholderValueBytes;
-    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) {
-      --end;
-    }
-    value.resize(end);
-  }
+  core::CutAtCharacter(value, kMaxPlaceholderValueBytes);
   return value;
 }
 
