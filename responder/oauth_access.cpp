@@ -13,7 +13,11 @@ std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
                               client.provider_name + " for the " +
                               (smtp ? "SMTP" : "mailbox") +
                               " server first (\"Sign in…\" in the settings, or "
-                              "replyvane --sign-in); nothing was sent");
+                              "replyvane --sign-in)" +
+                              (store.SecretStoreProblem().empty()
+                                   ? ""
+                                   : "; " + store.SecretStoreProblem()) +
+                              "; nothing was sent");
   }
   if (!stored->access_token.empty() &&
       stored->expires_at - kTokenMarginSeconds > now) {

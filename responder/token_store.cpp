@@ -3,6 +3,9 @@
 #include <errno.h>
 #include <string.h>
 
+#include <string_view>
+#include <vector>
+
 #include "core/exception.h"
 #include "core/file_stream.h"
 #include "core/text.h"
@@ -11,8 +14,30 @@
 
 namespace replyvane::responder {
 
-TokenStore::TokenStore(std::string folder)
-    : path_(folder.empty() ? "" : folder + kTokenFileName) {}
+namespace {
+
+// The fields after the key.
+std::string TokenFields(const StoredTokens& tokens) {
+  return RecordField(tokens.refresh_token) + '\t' +
+         RecordField(tokens.access_token) + '\t' +
+         std::to_string(tokens.expires_at);
+}
+
+StoredTokens TokensOf(const std::vector<std::string_view>& fields,
+                      size_t first) {
+  StoredTokens tokens;
+  tokens.refresh_token = fields[first];
+  tokens.access_token = fields[first + 1];
+  tokens.expires_at = core::ParseInt64(fields[first + 2]).value_or(0);
+  return tokens;
+}
+
+}  // namespace
+
+TokenStore::TokenStore(std::string folder, const SecretService* secrets)
+    : folder_(folder),
+      path_(folder.empty() ? "" : folder + kTokenFileName),
+      secrets_(folder.empty() ? nullptr : secrets) {}
 
 std::string TokenStore::Key(bool smtp, const std::string& user) {
   return RecordField(std::string(smtp ? "smtp " : "mailbox ") + user);
@@ -29,11 +54,7 @@ std::map<std::string, StoredTokens> TokenStore::ReadAll() const {
   for (const std::string& line : core::SplitLines(text)) {
     const auto fields = SplitRecordFields(line);
     if (fields.size() != 4) continue;  // damage: that sign-in is asked again
-    StoredTokens tokens;
-    tokens.refresh_token = fields[1];
-    tokens.access_token = fields[2];
-    tokens.expires_at = core::ParseInt64(fields[3]).value_or(0);
-    all[std::string(fields[0])] = tokens;
+    all[std::string(fields[0])] = TokensOf(fields, 1);
   }
   return all;
 }
@@ -45,14 +66,20 @@ void TokenStore::WriteAll(const std::map<std::string, StoredTokens>& all) {
   }
   std::string text;
   for (const auto& [key, tokens] : all) {
-    text += RecordField(key) + '\t' + RecordField(tokens.refresh_token) + '\t' +
-            RecordField(tokens.access_token) + '\t' +
-            std::to_string(tokens.expires_at) + '\n';
+    text += RecordField(key) + '\t' + TokenFields(tokens) + '\n';
   }
   WritePrivateFile(path_, text);
 }
 
 std::optional<StoredTokens> TokenStore::Load(const std::string& key) const {
+  problem_.clear();
+  if (secrets_ != nullptr) {
+    if (std::optional<std::string> kept =
+            secrets_->Lookup(folder_, key, problem_)) {
+      const auto fields = SplitRecordFields(*kept);
+      if (fields.size() == 3) return TokensOf(fields, 0);
+    }
+  }
   const std::map<std::string, StoredTokens> all = ReadAll();
   const auto found = all.find(key);
   if (found == all.end()) return std::nullopt;
@@ -60,12 +87,32 @@ std::optional<StoredTokens> TokenStore::Load(const std::string& key) const {
 }
 
 void TokenStore::Save(const std::string& key, const StoredTokens& tokens) {
+  problem_.clear();
+  if (secrets_ != nullptr &&
+      secrets_->Store(folder_, key, "Replyvane sign-in: " + key,
+                      TokenFields(tokens), problem_)) {
+    // No older copy stays on disk; one that cannot be removed is harmless,
+    // as the secret store's is read first.
+    try {
+      ForgetInFile(key);
+    } catch (const core::StreamError&) {
+    }
+    return;
+  }
   std::map<std::string, StoredTokens> all = ReadAll();
   all[key] = tokens;
   WriteAll(all);
 }
 
 void TokenStore::Forget(const std::string& key) {
+  problem_.clear();
+  if (secrets_ != nullptr && !secrets_->Clear(folder_, key, problem_)) {
+    throw core::StreamError("Cannot forget the sign-in in " + problem_);
+  }
+  ForgetInFile(key);
+}
+
+void TokenStore::ForgetInFile(const std::string& key) {
   std::map<std::string, StoredTokens> all = ReadAll();
   if (all.erase(key) > 0) WriteAll(all);
 }

@@ -1,10 +1,12 @@
-// Where the OAuth tokens are kept: oauth-tokens.dat in the settings
-// folder, readable by its owner only (0600) and replaced whole or not at
-// all, one line per server and account. Never Settings.ini, never any
-// output.
+// Where the OAuth tokens are kept: in the desktop's secret store when one
+// answers, else in oauth-tokens.dat in the settings folder, readable by its
+// owner only (0600) and replaced whole or not at all, one line per server
+// and account. Never Settings.ini, never any output.
 //
 // A line: key TAB refresh token TAB access token TAB expires at (seconds
 // since 1970). A key is "mailbox" or "smtp", a blank and the user name.
+// In the secret store, the same line without its key is the secret of an
+// item found by the settings folder and the key.
 #ifndef REPLYVANE_RESPONDER_TOKEN_STORE_H_
 #define REPLYVANE_RESPONDER_TOKEN_STORE_H_
 
@@ -12,6 +14,8 @@
 #include <map>
 #include <optional>
 #include <string>
+
+#include "responder/secret_service.h"
 
 namespace replyvane::responder {
 
@@ -25,8 +29,10 @@ struct StoredTokens {
 
 class TokenStore {
  public:
-  // `folder` ends in "/"; empty: kept in memory only.
-  explicit TokenStore(std::string folder);
+  // `folder` ends in "/"; empty: kept in memory only. `secrets`: the
+  // secret store tried before the file; null: the file alone.
+  explicit TokenStore(std::string folder,
+                      const SecretService* secrets = SecretService::Desktop());
 
   static std::string Key(bool smtp, const std::string& user);
 
@@ -35,13 +41,23 @@ class TokenStore {
   // Raise core::StreamError when the file cannot be written (the old one
   // stays).
   void Save(const std::string& key, const StoredTokens& tokens);
+  // Raises core::StreamError when either place keeps it still.
   void Forget(const std::string& key);
+
+  // Why the secret store could not be used at the last call; empty when it
+  // could, or when there is none.
+  const std::string& SecretStoreProblem() const { return problem_; }
 
  private:
   std::map<std::string, StoredTokens> ReadAll() const;
   void WriteAll(const std::map<std::string, StoredTokens>& all);
 
+  void ForgetInFile(const std::string& key);
+
+  std::string folder_;
   std::string path_;
+  const SecretService* secrets_;
+  mutable std::string problem_;
   std::map<std::string, StoredTokens> memory_;
 };
 

@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils dpkg-dev file lintian
   iproute2
   libcurl4-openssl-dev nlohmann-json3-dev
+  libsecret-1-dev gnome-keyring dbus-daemon dbus-bin
 )
 
 missing=()
