@@ -3,7 +3,9 @@
 // provider while the window stays responsive, and keeps the tokens in
 // their own file; Sign out forgets them; the choices are saved in
 // Settings.ini's OAuth sections and shown again at the next start; a
-// declined sign-in says so.
+// declined sign-in says so. The browser sign-in (as Google's) opens the
+// provider's page, takes the browser's redirect to the loopback address
+// and keeps the tokens; a declined one says so.
 #include "app/sign_in_window.h"
 
 #include <QComboBox>
@@ -13,10 +15,12 @@
 #include <QtTest>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "app/program.h"
 #include "app/settings_window.h"
 #include "tests/app/responder_harness.h"
+#include "tests/support/browser_stand_in.h"
 #include "tests/support/oauth_server.h"
 #include "tests/support/test_certificates.h"
 
@@ -27,6 +31,7 @@ class SignInWindowTest : public QObject {
 
  private slots:
   void DeviceSignInKeepsTheTokensAndTheChoices();
+  void BrowserSignInThroughTheLoopbackRedirect();
 };
 
 void SignInWindowTest::DeviceSignInKeepsTheTokensAndTheChoices() {
@@ -98,6 +103,65 @@ void SignInWindowTest::DeviceSignInKeepsTheTokensAndTheChoices() {
   again.Form1().SignInButton(false)->click();
   QCOMPARE(again.Form1().SignIn(false)->Method()->currentIndex(), 3);
   QCOMPARE(again.Form1().SignIn(false)->ClientId()->text(), QString("denied"));
+}
+
+void SignInWindowTest::BrowserSignInThroughTheLoopbackRedirect() {
+  TestCertificates certificates;
+  TrustScope trust(certificates.CaFile());
+  OAuthServer server(certificates);
+  QVERIFY(server.Start());
+  Responder responder;
+  responder.Form1().Edit4()->setText("sm@example.com");
+  responder.Form1().SignInButton(true)->click();
+  app::SignInWindow* window = responder.Form1().SignIn(true);
+  QVERIFY(window->isVisible());
+  // The browser, as the desktop opens it: on a thread of its own, since
+  // the window waits for its redirect.
+  std::thread browser;
+  std::pair<long, std::string> browsed;
+  QString opened;
+  window->open_page = [&](const QString& page) {
+    opened = page;
+    browser = std::thread([&, url = page.toStdString()] {
+      browsed = Browse(url, certificates.CaFile());
+    });
+  };
+  window->Method()->setCurrentIndex(3);  // other
+  window->ClientId()->setText("ok");
+  window->ClientSecret()->setText("desktop-secret");
+  window->AuthorizationEndpoint()->setText(
+      QString::fromStdString(server.Url("/authorize")));
+  window->TokenEndpoint()->setText(
+      QString::fromStdString(server.Url("/token")));
+  window->Scopes()->setText("https://mail.google.com/");
+  window->SignInButton()->click();
+  QVERIFY(WaitFor([&] { return !window->SigningIn(); }, 30000));
+  if (browser.joinable()) browser.join();
+  QCOMPARE(window->Status()->text(), QString("Signed in to the provider."));
+  QVERIFY2(
+      opened.startsWith(QString::fromStdString(server.Url("/authorize")) + "?"),
+      qPrintable(opened));
+  QVERIFY(opened.contains("code_challenge_method=S256"));
+  QCOMPARE(browsed.first, 200L);
+  QCOMPARE(browsed.second,
+           std::string("Replyvane is signed in. You can close this page.\n"));
+  const std::string tokens = responder.Dir().File("oauth-tokens.dat");
+  QVERIFY2(ReadFile(tokens).starts_with("smtp sm@example.com\tr1\ta1\t"),
+           ReadFile(tokens).c_str());
+  const std::string exchange = server.Requests().back();
+  QVERIFY(exchange.find("\"grant_type\": \"authorization_code\"") !=
+          std::string::npos);
+  QVERIFY(exchange.find("\"client_secret\": \"desktop-secret\"") !=
+          std::string::npos);
+
+  window->ClientId()->setText("decline");
+  window->SignInButton()->click();
+  QVERIFY(WaitFor([&] { return !window->SigningIn(); }, 30000));
+  if (browser.joinable()) browser.join();
+  QVERIFY2(window->Status()->text().contains("declined"),
+           qPrintable(window->Status()->text()));
+  // The earlier sign-in stays.
+  QVERIFY(ReadFile(tokens).starts_with("smtp sm@example.com\tr1\ta1\t"));
 }
 
 }  // namespace replyvane::testing
