@@ -13,7 +13,8 @@ define them. What happens is chosen by the client_id:
   garbage   an answer that is not JSON
 
 Refresh tokens: "r<N>" gives a fresh access token "a<N+1>" and rotates to
-"r<N+1>"; "keep" gives an access token and no new refresh token;
+"r<N+1>"; "s<N>" likewise, with access tokens that expire in 62 s;
+"keep" gives an access token and no new refresh token;
 "revoked" is refused with invalid_grant. GET /authorize signs in at once
 (the client "decline" is declined) and redirects to the loopback
 redirect_uri; its code is exchanged only with the verifier of the S256
@@ -119,12 +120,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 return self.answer(200, {"access_token": "a9",
                                          "token_type": "Bearer",
                                          "expires_in": "60"})
-            if token.startswith("r") and token[1:].isdigit():
+            if token[:1] in ("r", "s") and token[1:].isdigit():
+                # "s": short-lived, good for two seconds past a client's
+                # one-minute margin.
                 n = int(token[1:]) + 1
                 return self.answer(200, {"access_token": "a%d" % n,
                                          "token_type": "Bearer",
-                                         "expires_in": 3600,
-                                         "refresh_token": "r%d" % n})
+                                         "expires_in": 62 if token[0] == "s"
+                                         else 3600,
+                                         "refresh_token": token[0] + str(n)})
             return self.answer(400, {"error": "invalid_grant"})
         if grant == "authorization_code":
             code = form.get("code", "")
