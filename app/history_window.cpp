@@ -14,9 +14,9 @@
 #include "app/message_boxes.h"
 #include "app/pictures.h"
 #include "app/window_helpers.h"
+#include "core/private_file.h"
 #include "responder/answer_history.h"
 #include "responder/csv_record.h"
-#include "responder/private_file.h"
 
 namespace replyvane::app {
 
@@ -119,7 +119,7 @@ void HistoryWindow::ExportCsv(const std::string& path) const {
     }
     csv += responder::CsvRecord(fields);
   }
-  responder::WritePrivateFile(path, csv);
+  core::WritePrivateFile(path, csv);
 }
 
 void HistoryWindow::AskAndExport() {

@@ -11,8 +11,8 @@
 #include "app/pictures.h"
 #include "app/window_helpers.h"
 #include "core/exception.h"
+#include "core/private_file.h"
 #include "responder/data_files.h"
-#include "responder/private_file.h"
 #include "responder/response_rules.h"
 
 namespace replyvane::app {
@@ -42,7 +42,7 @@ std::string CheckOf(const std::string& text, const std::string& folder) {
     const responder::ResponseRules rules = responder::ParseResponseRules(text);
     for (const responder::NamedResponse& response : rules.responses) {
       if (!response.html_file.empty() &&
-          !responder::FileExists(folder + response.html_file)) {
+          !core::FileExists(folder + response.html_file)) {
         return "The Html file " + response.html_file + " of the response " +
                response.name + " is not there: checks send nothing";
       }

@@ -86,9 +86,9 @@ SignInWindow::SignInWindow(SettingsWindow& form1, bool smtp, std::string folder)
   connect(sign_in_, &QPushButton::clicked, this, &SignInWindow::StartSignIn);
   connect(sign_out_, &QPushButton::clicked, this, [this] {
     stop_ && (*stop_ = true);
-    responder::TokenStore store(folder_);
+    auth::TokenStore store(folder_);
     ReportFailures([&] {
-      store.Forget(responder::TokenStore::Key(
+      store.Forget(auth::TokenStore::Key(
           smtp_, ToBytes((smtp_ ? form1_.Edit4() : form1_.Edit2())->text())));
       status_->setText("Signed out.");
     });
@@ -225,7 +225,7 @@ void SignInWindow::StartSignIn() {
           }
         }
       }
-      responder::TokenStore store(folder);
+      auth::TokenStore store(folder);
       responder::StoreSignIn(store, smtp, user, tokens);
       report(true, "Signed in to " + FromBytes(client.provider_name) + ".");
     } catch (const std::exception& failure) {

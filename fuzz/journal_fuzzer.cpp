@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/exception.h"
+#include "core/private_file.h"
 #include "responder/journal.h"
-#include "responder/private_file.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <fstream>
 
 #include "core/exception.h"
+#include "core/private_file.h"
+#include "core/record_file.h"
 #include "core/text.h"
-#include "responder/private_file.h"
-#include "responder/record_file.h"
 
 namespace replyvane::responder {
 
@@ -19,7 +19,7 @@ constexpr std::array<const char*, 3> kOutcomeWords = {"answered", "earlier",
 constexpr size_t kFieldCount = 8;
 
 std::string Field(std::string_view text) {
-  std::string field = RecordField(
+  std::string field = core::RecordField(
       text.substr(0, std::min(text.size(), kHistoryFieldLimit + 4)));
   core::CutAtCharacter(field, kHistoryFieldLimit);
   return field;
@@ -52,7 +52,7 @@ std::string HistoryLine(const HistoryEntry& entry) {
 
 std::optional<HistoryEntry> ParseHistoryLine(std::string_view line) {
   if (line.find('\0') != std::string_view::npos) return std::nullopt;
-  const std::vector<std::string_view> fields = SplitRecordFields(line);
+  const std::vector<std::string_view> fields = core::SplitRecordFields(line);
   if (fields.size() != kFieldCount) return std::nullopt;
   HistoryEntry entry;
   const std::optional<int64_t> at = core::ParseInt64(fields[0]);
@@ -80,7 +80,7 @@ std::vector<HistoryEntry> ReadHistory(const std::string& path,
   std::vector<HistoryEntry> entries;
   size_t bad = 0;
   std::string text;
-  if (!path.empty() && ReadRecordFile(path, text)) {
+  if (!path.empty() && core::ReadRecordFile(path, text)) {
     size_t start = 0;
     while (start < text.size()) {
       size_t end = text.find('\n', start);
@@ -101,7 +101,7 @@ std::vector<HistoryEntry> ReadHistory(const std::string& path,
 
 std::string AnswerHistory::Append(const HistoryEntry& entry) const {
   if (path_.empty()) return "";
-  return AppendRecords(path_, HistoryLine(entry), false);
+  return core::AppendRecords(path_, HistoryLine(entry), false);
 }
 
 std::string AnswerHistory::Prune(int64_t now, int32_t keep_days) const {
@@ -115,7 +115,7 @@ std::string AnswerHistory::Prune(int64_t now, int32_t keep_days) const {
     if (at && *at >= oldest_kept) return "";
   }
   std::string text;
-  if (!ReadRecordFile(path_, text)) {
+  if (!core::ReadRecordFile(path_, text)) {
     return errno == ENOENT ? "" : "Cannot read " + path_;
   }
   std::string kept;
@@ -133,7 +133,7 @@ std::string AnswerHistory::Prune(int64_t now, int32_t keep_days) const {
     kept += '\n';
   }
   try {
-    WritePrivateFile(path_, kept);
+    core::WritePrivateFile(path_, kept);
   } catch (const core::Exception& failure) {
     return failure.what();
   }

@@ -2,11 +2,11 @@
 
 #include <iterator>
 
+#include "core/private_file.h"
 #include "responder/data_files.h"
 #include "responder/ini_file.h"
 #include "responder/mailbox_settings.h"
 #include "responder/oauth_settings.h"
-#include "responder/private_file.h"
 #include "responder/response_lines.h"
 #include "responder/schedule.h"
 #include "responder/sender_lists.h"
@@ -83,14 +83,14 @@ void WriteConfig(const std::string& folder, const Config& config) {
   // for them.
   if (const std::string path = folder + kResponseHtmlName;
       config.response_html &&
-      (!config.response_html->empty() || FileExists(path))) {
+      (!config.response_html->empty() || core::FileExists(path))) {
     WriteResponseFile(path, *config.response_html);
   }
   for (const auto& [name, list] :
        {std::pair{kNeverAnswerName, &config.never_answer},
         {kOnlyAnswerName, &config.only_answer}}) {
     const std::string path = folder + name;
-    if (list->has_value() && (!(*list)->empty() || FileExists(path))) {
+    if (list->has_value() && (!(*list)->empty() || core::FileExists(path))) {
       WriteAttachFile(path, **list);
     }
   }

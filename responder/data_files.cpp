@@ -1,8 +1,8 @@
 #include "responder/data_files.h"
 
 #include "core/exception.h"
+#include "core/private_file.h"
 #include "core/text.h"
-#include "responder/private_file.h"
 
 namespace replyvane::responder {
 
@@ -21,9 +21,10 @@ std::vector<std::string> SplitAttachLines(const std::string& raw) {
 }
 
 std::optional<std::string> ReadResponseFile(const std::string& path) {
-  if (!FileExists(path)) return std::nullopt;
+  if (!core::FileExists(path)) return std::nullopt;
   bool too_long = false;
-  std::string text = UpToNul(ReadFileHead(path, kResponseCapacity, too_long));
+  std::string text =
+      UpToNul(core::ReadFileHead(path, kResponseCapacity, too_long));
   if (too_long) throw core::Exception("Text exceeds memo capacity");
   std::string result;
   result.reserve(text.size());
@@ -39,23 +40,24 @@ std::optional<std::string> ReadResponseFile(const std::string& path) {
 }
 
 void WriteResponseFile(const std::string& path, const std::string& text) {
-  WritePrivateFile(path, text);
+  core::WritePrivateFile(path, text);
 }
 
 std::optional<std::vector<std::string>> ReadAttachFile(
     const std::string& path) {
-  if (!FileExists(path)) return std::nullopt;
+  if (!core::FileExists(path)) return std::nullopt;
   bool too_long = false;
   // The list is read whole; a file past the text capacity is no list of
   // paths, and is cut there rather than filling memory.
-  return SplitAttachLines(ReadFileHead(path, kResponseCapacity, too_long));
+  return SplitAttachLines(
+      core::ReadFileHead(path, kResponseCapacity, too_long));
 }
 
 void WriteAttachFile(const std::string& path,
                      const std::vector<std::string>& entries) {
   std::string data;
   for (const std::string& entry : entries) data += entry + "\r\n";
-  WritePrivateFile(path, data);
+  core::WritePrivateFile(path, data);
 }
 
 }  // namespace replyvane::responder

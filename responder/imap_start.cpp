@@ -2,8 +2,8 @@
 
 #include <sstream>
 
+#include "core/private_file.h"
 #include "core/text.h"
-#include "responder/private_file.h"
 
 namespace replyvane::responder {
 
@@ -14,9 +14,9 @@ constexpr size_t kMaxFileBytes = 1024 * 1024;
 }  // namespace
 
 void ImapStartStore::Load() {
-  if (path_.empty() || !FileExists(path_)) return;
+  if (path_.empty() || !core::FileExists(path_)) return;
   bool too_long = false;
-  const std::string data = ReadFileHead(path_, kMaxFileBytes, too_long);
+  const std::string data = core::ReadFileHead(path_, kMaxFileBytes, too_long);
   starts_.clear();
   for (const std::string& line : core::SplitLines(data)) {
     std::istringstream fields(line);
@@ -46,7 +46,7 @@ void ImapStartStore::Record(const std::string& scope, const ImapStart& start) {
     data += name + " " + std::to_string(value.uid_validity) + " " +
             std::to_string(value.first_uid) + "\r\n";
   }
-  WritePrivateFile(path_, data);
+  core::WritePrivateFile(path_, data);
 }
 
 }  // namespace replyvane::responder

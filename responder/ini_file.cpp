@@ -1,9 +1,9 @@
 #include "responder/ini_file.h"
 
 #include "core/file_stream.h"
+#include "core/private_file.h"
 #include "core/text.h"
 #include "responder/integer_text.h"
-#include "responder/private_file.h"
 
 namespace replyvane::responder {
 
@@ -77,7 +77,7 @@ void IniFile::UpdateFile() {
   std::string data;
   for (const Line& line : lines_) data += line.text + line.ending;
   try {
-    WritePrivateFile(path_, data);
+    core::WritePrivateFile(path_, data);
   } catch (const core::Exception&) {
     throw IniFileError("Unable to write to " + path_);
   }

@@ -12,18 +12,18 @@
 #include <vector>
 
 #include "core/exception.h"
+#include "core/private_file.h"
+#include "core/record_file.h"
 #include "core/text.h"
 #include "responder/digest.h"
-#include "responder/private_file.h"
-#include "responder/record_file.h"
 
 namespace replyvane::responder {
 
 namespace {
 
 std::string LineOf(const std::string& identity, const JournalEntry& entry) {
-  return RecordField(identity) + '\t' + RecordField(entry.sender) + '\t' +
-         std::to_string(entry.answered_at) + '\t' +
+  return core::RecordField(identity) + '\t' + core::RecordField(entry.sender) +
+         '\t' + std::to_string(entry.answered_at) + '\t' +
          (entry.forwarded ? "1" : "0") + '\n';
 }
 
@@ -57,7 +57,7 @@ std::string AnsweredJournal::Load() {
   entries_.clear();
   if (path_.empty()) return "";
   std::string text;
-  if (!ReadRecordFile(path_, text)) {
+  if (!core::ReadRecordFile(path_, text)) {
     if (errno == ENOENT) return "";
     // Never set aside for a reason of the moment (permission, too many
     // open files): the records in it are still good.
@@ -82,7 +82,7 @@ std::string AnsweredJournal::Load() {
     if (last) end = text.size();
     const std::string_view line(text.data() + start, end - start);
     start = end + 1;
-    const std::vector<std::string_view> fields = SplitRecordFields(line);
+    const std::vector<std::string_view> fields = core::SplitRecordFields(line);
     std::optional<int64_t> when;
     if (fields.size() == 4) when = core::ParseInt64(fields[2]);
     const bool whole = fields.size() == 4 && !fields[0].empty() && when &&
@@ -122,7 +122,7 @@ std::string AnsweredJournal::Load() {
   for (const auto& [identity, entry] : entries_)
     good += LineOf(identity, entry);
   try {
-    WritePrivateFile(path_, good);
+    core::WritePrivateFile(path_, good);
   } catch (const core::Exception& failure) {
     return failure.what();
   }
@@ -177,7 +177,7 @@ std::string AnsweredJournal::RecordForwarded(const std::string& identity,
 
 std::string AnsweredJournal::Append(const std::string& lines) {
   if (path_.empty()) return "";
-  return AppendRecords(path_, lines, true);
+  return core::AppendRecords(path_, lines, true);
 }
 
 int64_t AnsweredJournal::LastAnswered(const std::string& address) const {
@@ -214,7 +214,7 @@ std::string AnsweredJournal::Prune(const std::set<std::string>& on_server,
     text += LineOf(identity, entry);
   }
   try {
-    WritePrivateFile(path_, text);
+    core::WritePrivateFile(path_, text);
   } catch (const core::Exception& failure) {
     return failure.what();
   }

@@ -160,7 +160,7 @@ MailWait ResponderJob::WaitForNewMail(std::chrono::milliseconds limit,
 }
 
 std::string ResponderJob::AccessToken(bool smtp) {
-  TokenStore store(SettingsFolder());
+  auth::TokenStore store(SettingsFolder());
   return CurrentAccessToken(
       smtp ? settings_.smtp_oauth : settings_.mailbox_oauth, smtp,
       settings_.mailbox.kind, smtp ? settings_.smtp_user : settings_.pop3_user,

@@ -4,10 +4,10 @@ namespace replyvane::responder {
 
 std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
                                MailboxKind kind, const std::string& user,
-                               TokenStore& store, int64_t now) {
+                               auth::TokenStore& store, int64_t now) {
   const auth::OAuthClient client = OAuthClientFor(settings, smtp, kind);
-  const std::string key = TokenStore::Key(smtp, user);
-  std::optional<StoredTokens> stored = store.Load(key);
+  const std::string key = auth::TokenStore::Key(smtp, user);
+  std::optional<auth::StoredTokens> stored = store.Load(key);
   if (!stored || stored->refresh_token.empty()) {
     throw auth::SignInRefused(std::string("Sign in to ") +
                               client.provider_name + " for the " +
@@ -36,9 +36,9 @@ std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
   return fresh.access_token;
 }
 
-void StoreSignIn(TokenStore& store, bool smtp, const std::string& user,
+void StoreSignIn(auth::TokenStore& store, bool smtp, const std::string& user,
                  const auth::OAuthTokens& tokens) {
-  store.Save(TokenStore::Key(smtp, user),
+  store.Save(auth::TokenStore::Key(smtp, user),
              {tokens.refresh_token, tokens.access_token, tokens.expires_at});
 }
 

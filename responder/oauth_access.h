@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "auth/token_store.h"
 #include "responder/oauth_settings.h"
-#include "responder/token_store.h"
 
 namespace replyvane::responder {
 
@@ -18,10 +18,10 @@ inline constexpr int64_t kTokenMarginSeconds = 60;
 
 std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
                                MailboxKind kind, const std::string& user,
-                               TokenStore& store, int64_t now);
+                               auth::TokenStore& store, int64_t now);
 
 // Keeps what a sign-in gave for the server and account.
-void StoreSignIn(TokenStore& store, bool smtp, const std::string& user,
+void StoreSignIn(auth::TokenStore& store, bool smtp, const std::string& user,
                  const auth::OAuthTokens& tokens);
 
 }  // namespace replyvane::responder

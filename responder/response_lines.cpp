@@ -1,8 +1,8 @@
 #include "responder/response_lines.h"
 
+#include "core/private_file.h"
 #include "responder/data_files.h"
 #include "responder/digest.h"
-#include "responder/private_file.h"
 
 namespace replyvane::responder {
 
@@ -16,15 +16,15 @@ void WriteResponseLines(const std::string& path, const std::string& text,
                         const std::vector<std::string>& lines) {
   std::string data = kDigestPrefix + Sha256Hex(text) + "\r\n";
   for (const std::string& line : lines) data += line + "\r\n";
-  WritePrivateFile(path, data);
+  core::WritePrivateFile(path, data);
 }
 
 std::optional<std::vector<std::string>> ReadResponseLines(
     const std::string& path, const std::string& text) {
-  if (!FileExists(path)) return std::nullopt;
+  if (!core::FileExists(path)) return std::nullopt;
   bool too_long = false;
   const std::string data =
-      ReadFileHead(path, 2 * kResponseCapacity + 128, too_long);
+      core::ReadFileHead(path, 2 * kResponseCapacity + 128, too_long);
   const std::string header = kDigestPrefix + Sha256Hex(text) + "\r\n";
   if (too_long || !data.starts_with(header)) return std::nullopt;
   std::vector<std::string> lines;

@@ -14,8 +14,8 @@ namespace {
 
 // One server's sign-in; false (said on `err`) when it failed.
 bool SignInServer(const OAuthSettings& oauth, bool smtp, MailboxKind kind,
-                  const std::string& user, TokenStore& store, std::ostream& out,
-                  std::ostream& err) {
+                  const std::string& user, auth::TokenStore& store,
+                  std::ostream& out, std::ostream& err) {
   const auth::OAuthClient client = OAuthClientFor(oauth, smtp, kind);
   const char* server = smtp ? "the SMTP server" : "the mailbox server";
   try {
@@ -61,7 +61,7 @@ int RunSignIn(const std::string& folder, std::ostream& out, std::ostream& err) {
         << std::endl;
     return kExitNoSettings;
   }
-  TokenStore store(folder_path);
+  auth::TokenStore store(folder_path);
   bool all = true;
   if (settings.mailbox_oauth.On()) {
     all = SignInServer(settings.mailbox_oauth, false, settings.mailbox.kind,

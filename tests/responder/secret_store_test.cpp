@@ -15,8 +15,8 @@
 #include <chrono>
 #include <string>
 
-#include "responder/secret_service.h"
-#include "responder/token_store.h"
+#include "auth/secret_service.h"
+#include "auth/token_store.h"
 #include "tests/responder/program_run.h"
 #include "tests/support/oauth_server.h"
 #include "tests/support/scripted_server.h"
@@ -27,9 +27,9 @@
 namespace replyvane::testing {
 namespace {
 
-using responder::SecretService;
-using responder::StoredTokens;
-using responder::TokenStore;
+using auth::SecretService;
+using auth::StoredTokens;
+using auth::TokenStore;
 
 TEST(SecretStoreTest, TokensLiveInTheSecretStoreWhenOneAnswers) {
   const std::string missing = SecretStoreSession::MissingReason();
@@ -127,8 +127,8 @@ TEST(SecretStoreTest, TokensLiveInTheSecretStoreWhenOneAnswers) {
     EXPECT_EQ(store.SecretStoreProblem(),
               "the desktop's secret store: no answer within 20 seconds (is "
               "it locked?)");
-    EXPECT_GE(waited, responder::kSecretServiceLimit);
-    EXPECT_LT(waited, responder::kSecretServiceLimit + std::chrono::seconds(4));
+    EXPECT_GE(waited, auth::kSecretServiceLimit);
+    EXPECT_LT(waited, auth::kSecretServiceLimit + std::chrono::seconds(4));
   }
 
   // The store went away: back to the file.

@@ -1,4 +1,4 @@
-#include "responder/record_file.h"
+#include "core/record_file.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -8,7 +8,7 @@
 
 #include "core/text.h"
 
-namespace replyvane::responder {
+namespace replyvane::core {
 
 namespace {
 
@@ -98,4 +98,4 @@ bool ReadRecordFile(const std::string& path, std::string& text) {
   return true;
 }
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::core

@@ -1,13 +1,13 @@
 // Files of one-line records (the answered-message journal, the history):
 // fields separated by tabs, records by LF, appended as things happen.
-#ifndef REPLYVANE_RESPONDER_RECORD_FILE_H_
-#define REPLYVANE_RESPONDER_RECORD_FILE_H_
+#ifndef REPLYVANE_CORE_RECORD_FILE_H_
+#define REPLYVANE_CORE_RECORD_FILE_H_
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace replyvane::responder {
+namespace replyvane::core {
 
 // `text` with its tabs and line breaks made blanks, so that it stays one
 // field of one record.
@@ -25,6 +25,6 @@ std::string AppendRecords(const std::string& path, std::string_view data,
 // opened or read (ENOENT: there is none).
 bool ReadRecordFile(const std::string& path, std::string& text);
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::core
 
-#endif  // REPLYVANE_RESPONDER_RECORD_FILE_H_
+#endif  // REPLYVANE_CORE_RECORD_FILE_H_

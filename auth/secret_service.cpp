@@ -1,4 +1,4 @@
-#include "responder/secret_service.h"
+#include "auth/secret_service.h"
 
 #if REPLYVANE_HAVE_LIBSECRET
 
@@ -11,7 +11,7 @@
 
 #include "core/text.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 struct SecretService::Library {
   decltype(&secret_password_lookup_sync) lookup = nullptr;
@@ -173,11 +173,11 @@ bool SecretService::Clear(const std::string& folder, const std::string& key,
   return problem.empty();
 }
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth
 
 #else  // without libsecret's headers: the file alone
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 struct SecretService::Library {};
 
@@ -200,6 +200,6 @@ bool SecretService::Clear(const std::string&, const std::string&,
   return true;
 }
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth
 
 #endif

@@ -3,14 +3,14 @@
 // library is installed: it is loaded at run time, so the program runs
 // without it. Every call is bounded, so that a locked store whose unlock
 // prompt nobody answers cannot hold up an unattended check.
-#ifndef REPLYVANE_RESPONDER_SECRET_SERVICE_H_
-#define REPLYVANE_RESPONDER_SECRET_SERVICE_H_
+#ifndef REPLYVANE_AUTH_SECRET_SERVICE_H_
+#define REPLYVANE_AUTH_SECRET_SERVICE_H_
 
 #include <chrono>
 #include <optional>
 #include <string>
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 class SecretService {
  public:
@@ -42,6 +42,6 @@ class SecretService {
 // How long one call may wait for the store (an unlock prompt included).
 inline constexpr std::chrono::seconds kSecretServiceLimit{20};
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth
 
-#endif  // REPLYVANE_RESPONDER_SECRET_SERVICE_H_
+#endif  // REPLYVANE_AUTH_SECRET_SERVICE_H_

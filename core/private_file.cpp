@@ -1,4 +1,4 @@
-#include "responder/private_file.h"
+#include "core/private_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 
 #include "core/file_stream.h"
 
-namespace replyvane::responder {
+namespace replyvane::core {
 
 namespace {
 
@@ -146,4 +146,4 @@ std::string ReadFileHead(const std::string& path, size_t limit,
   return data;
 }
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::core

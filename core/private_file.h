@@ -6,14 +6,14 @@
 // a crash or a power cut leaves either the old file or the new one. Failures
 // raise core::StreamError with a text that names the file and the system's
 // reason.
-#ifndef REPLYVANE_RESPONDER_PRIVATE_FILE_H_
-#define REPLYVANE_RESPONDER_PRIVATE_FILE_H_
+#ifndef REPLYVANE_CORE_PRIVATE_FILE_H_
+#define REPLYVANE_CORE_PRIVATE_FILE_H_
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace replyvane::responder {
+namespace replyvane::core {
 
 // Makes `data` the whole content of `path`. A symbolic link at `path` stays
 // a link; its final target gets the content. An existing file that the
@@ -31,6 +31,6 @@ bool FileExists(const std::string& path);
 // more. Raises core::StreamError when the file cannot be opened or read.
 std::string ReadFileHead(const std::string& path, size_t limit, bool& too_long);
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::core
 
-#endif  // REPLYVANE_RESPONDER_PRIVATE_FILE_H_
+#endif  // REPLYVANE_CORE_PRIVATE_FILE_H_

@@ -1,4 +1,4 @@
-#include "responder/token_store.h"
+#include "auth/token_store.h"
 
 #include <errno.h>
 #include <string.h>
@@ -8,18 +8,18 @@
 
 #include "core/exception.h"
 #include "core/file_stream.h"
+#include "core/private_file.h"
+#include "core/record_file.h"
 #include "core/text.h"
-#include "responder/private_file.h"
-#include "responder/record_file.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 namespace {
 
 // The fields after the key.
 std::string TokenFields(const StoredTokens& tokens) {
-  return RecordField(tokens.refresh_token) + '\t' +
-         RecordField(tokens.access_token) + '\t' +
+  return core::RecordField(tokens.refresh_token) + '\t' +
+         core::RecordField(tokens.access_token) + '\t' +
          std::to_string(tokens.expires_at);
 }
 
@@ -40,19 +40,19 @@ TokenStore::TokenStore(std::string folder, const SecretService* secrets)
       secrets_(folder.empty() ? nullptr : secrets) {}
 
 std::string TokenStore::Key(bool smtp, const std::string& user) {
-  return RecordField(std::string(smtp ? "smtp " : "mailbox ") + user);
+  return core::RecordField(std::string(smtp ? "smtp " : "mailbox ") + user);
 }
 
 std::map<std::string, StoredTokens> TokenStore::ReadAll() const {
   if (path_.empty()) return memory_;
   std::map<std::string, StoredTokens> all;
   std::string text;
-  if (!ReadRecordFile(path_, text)) {
+  if (!core::ReadRecordFile(path_, text)) {
     if (errno == ENOENT) return all;
     throw core::StreamError("Cannot read " + path_ + ": " + ::strerror(errno));
   }
   for (const std::string& line : core::SplitLines(text)) {
-    const auto fields = SplitRecordFields(line);
+    const auto fields = core::SplitRecordFields(line);
     if (fields.size() != 4) continue;  // damage: that sign-in is asked again
     all[std::string(fields[0])] = TokensOf(fields, 1);
   }
@@ -66,9 +66,9 @@ void TokenStore::WriteAll(const std::map<std::string, StoredTokens>& all) {
   }
   std::string text;
   for (const auto& [key, tokens] : all) {
-    text += RecordField(key) + '\t' + TokenFields(tokens) + '\n';
+    text += core::RecordField(key) + '\t' + TokenFields(tokens) + '\n';
   }
-  WritePrivateFile(path_, text);
+  core::WritePrivateFile(path_, text);
 }
 
 std::optional<StoredTokens> TokenStore::Load(const std::string& key) const {
@@ -76,7 +76,7 @@ std::optional<StoredTokens> TokenStore::Load(const std::string& key) const {
   if (secrets_ != nullptr) {
     if (std::optional<std::string> kept =
             secrets_->Lookup(folder_, key, problem_)) {
-      const auto fields = SplitRecordFields(*kept);
+      const auto fields = core::SplitRecordFields(*kept);
       if (fields.size() == 3) return TokensOf(fields, 0);
     }
   }
@@ -117,4 +117,4 @@ void TokenStore::ForgetInFile(const std::string& key) {
   if (all.erase(key) > 0) WriteAll(all);
 }
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth

@@ -7,17 +7,17 @@
 // since 1970). A key is "mailbox" or "smtp", a blank and the user name.
 // In the secret store, the same line without its key is the secret of an
 // item found by the settings folder and the key.
-#ifndef REPLYVANE_RESPONDER_TOKEN_STORE_H_
-#define REPLYVANE_RESPONDER_TOKEN_STORE_H_
+#ifndef REPLYVANE_AUTH_TOKEN_STORE_H_
+#define REPLYVANE_AUTH_TOKEN_STORE_H_
 
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 
-#include "responder/secret_service.h"
+#include "auth/secret_service.h"
 
-namespace replyvane::responder {
+namespace replyvane::auth {
 
 inline constexpr char kTokenFileName[] = "oauth-tokens.dat";
 
@@ -61,6 +61,6 @@ class TokenStore {
   std::map<std::string, StoredTokens> memory_;
 };
 
-}  // namespace replyvane::responder
+}  // namespace replyvane::auth
 
-#endif  // REPLYVANE_RESPONDER_TOKEN_STORE_H_
+#endif  // REPLYVANE_AUTH_TOKEN_STORE_H_
