@@ -40,6 +40,20 @@ int64_t NumberField(const json& object, const char* name, int64_t fallback) {
   return fallback;
 }
 
+// A lifetime in seconds, held to at most a year: a server's number is
+// added to the clock.
+int64_t LifetimeField(const json& object, const char* name, int64_t fallback) {
+  constexpr int64_t kLongest = 366 * 24 * 60 * 60;
+  return std::clamp<int64_t>(NumberField(object, name, fallback), 0, kLongest);
+}
+
+// A token as RFC 6749 allows it: printable ASCII. Anything else would not
+// survive the token file nor belong in a log-in.
+bool UsableToken(const std::string& token) {
+  return std::all_of(token.begin(), token.end(),
+                     [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
+}
+
 struct Answer {
   long status = 0;
   json object;
@@ -91,9 +105,10 @@ OAuthTokens TokensOf(const OAuthClient& client, const Answer& answer,
   tokens.access_token = StringField(answer.object, "access_token");
   tokens.refresh_token = StringField(answer.object, "refresh_token");
   // Without a lifetime the token is taken as good for an hour, the usual.
-  tokens.expires_at = now + NumberField(answer.object, "expires_in", 3600);
+  tokens.expires_at = now + LifetimeField(answer.object, "expires_in", 3600);
   const std::string type = StringField(answer.object, "token_type");
-  if (tokens.access_token.empty() ||
+  if (tokens.access_token.empty() || !UsableToken(tokens.access_token) ||
+      !UsableToken(tokens.refresh_token) ||
       (!type.empty() && !core::SameText(type, "Bearer"))) {
     throw core::Exception("The sign-in server of " + client.provider_name +
                           " gave no bearer access token");
@@ -121,10 +136,12 @@ DeviceAuthorization StartDeviceAuthorization(const OAuthClient& client,
         ShownText(StringField(answer.object, "verification_url"));
   }
   authorization.expires_at =
-      now + NumberField(answer.object, "expires_in", 900);
+      now + LifetimeField(answer.object, "expires_in", 900);
   authorization.interval_seconds = int32_t(
       std::clamp<int64_t>(NumberField(answer.object, "interval", 5), 1, 60));
-  if (authorization.device_code.empty() || authorization.user_code.empty() ||
+  if (authorization.device_code.empty() ||
+      !UsableToken(authorization.device_code) ||
+      authorization.user_code.empty() ||
       !authorization.verification_uri.starts_with("https://")) {
     throw core::Exception("The sign-in server of " + client.provider_name +
                           " gave no code to enter, or no https: page for it");

@@ -19,8 +19,9 @@ std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
                                    : "; " + store.SecretStoreProblem()) +
                               "; nothing was sent");
   }
+  // Written so that a damaged expiry cannot overflow.
   if (!stored->access_token.empty() &&
-      stored->expires_at - kTokenMarginSeconds > now) {
+      stored->expires_at > now + kTokenMarginSeconds) {
     return stored->access_token;
   }
   auth::OAuthTokens fresh;

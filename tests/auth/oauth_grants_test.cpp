@@ -129,6 +129,22 @@ TEST_F(OAuthGrantsTest, Refresh) {
   const std::string requests = server_.Requests().back();
   EXPECT_NE(requests.find("\"refresh_token\": \"revoked\""), std::string::npos);
 
+  // A server's lifetime is held to a year either way; tokens that are not
+  // printable ASCII are not taken.
+  EXPECT_EQ(RefreshAccessToken(client, "huge", 50).expires_at,
+            50 + 366 * 24 * 60 * 60);
+  EXPECT_EQ(RefreshAccessToken(client, "negative", 50).expires_at, 50);
+  for (const char* hostile : {"control", "linebreak"}) {
+    SCOPED_TRACE(hostile);
+    try {
+      RefreshAccessToken(client, hostile, 50);
+      ADD_FAILURE();
+    } catch (const core::Exception& failure) {
+      EXPECT_EQ(failure.Message(),
+                "The sign-in server of Microsoft gave no bearer access token");
+    }
+  }
+
   try {
     RefreshAccessToken(Client("garbage"), "r1", 50);
     ADD_FAILURE();

@@ -90,6 +90,15 @@ TEST_F(OAuthCheckTest, SignInThenChecksUseAndRenewTheToken) {
   }
   EXPECT_TRUE(ReadFile(tokens).starts_with("mailbox u\tr2\ta2\t"))
       << ReadFile(tokens);
+  // A damaged expiry is an expired one.
+  WriteFile(tokens, "mailbox u\tr2\told\t-9223372036854775808\n");
+  {
+    ScriptedServer pop(LogInWith("dXNlcj11AWF1dGg9QmVhcmVyIGEzAQE="));
+    WriteOAuthSettings(pop.Port(), "pending2");
+    run = RunProgram(dir_, "--check --settings " + dir_.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(pop.Played()) << pop.Report();
+  }
 }
 
 TEST_F(OAuthCheckTest, ARefusedSignInEndsTheCheckBeforeAnyServer) {

@@ -15,7 +15,8 @@ define them. What happens is chosen by the client_id:
 Refresh tokens: "r<N>" gives a fresh access token "a<N+1>" and rotates to
 "r<N+1>"; "s<N>" likewise, with access tokens that expire in 62 s;
 "keep" gives an access token and no new refresh token;
-"revoked" is refused with invalid_grant. GET /authorize signs in at once
+"revoked" is refused with invalid_grant; "huge", "negative", "control"
+and "linebreak" get the HOSTILE answers below. GET /authorize signs in at once
 (the client "decline" is declined) and redirects to the loopback
 redirect_uri; its code is exchanged only with the verifier of the S256
 challenge and the same redirect_uri. Every
@@ -34,6 +35,16 @@ import urllib.parse
 PORT, CERT, KEY, LOG = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 USER = sys.argv[5] if len(sys.argv) > 5 else "alice@example.com"
 polls = {}
+# Refresh tokens answered with what no client should take as it stands.
+HOSTILE = {
+    "huge": {"access_token": "a1", "token_type": "Bearer",
+             "expires_in": 2**63 - 1},
+    "negative": {"access_token": "a1", "token_type": "Bearer",
+                 "expires_in": -(2**63)},
+    "control": {"access_token": "a\u0001b", "token_type": "Bearer"},
+    "linebreak": {"access_token": "a1", "token_type": "Bearer",
+                  "refresh_token": "r\r\nx"},
+}
 challenges = {}
 redirects = {}
 
@@ -116,6 +127,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     "error": "invalid_grant",
                     "error_description": "AADSTS70008: The refresh token "
                                          "has expired.\r\nBcc: x"})
+            if token in HOSTILE:
+                return self.answer(200, HOSTILE[token])
             if token == "keep":
                 return self.answer(200, {"access_token": "a9",
                                          "token_type": "Bearer",
