@@ -38,6 +38,15 @@ class OAuthCheckTest : public ::testing::Test {
     WriteSettings(dir_.Path(), settings);
   }
 
+  // A --check whose mailbox takes the XOAUTH2 log-in `base64` only.
+  void CheckLogsInWith(const std::string& base64) {
+    ScriptedServer pop(LogInWith(base64));
+    WriteOAuthSettings(pop.Port(), "pending2");
+    const RunResult run = RunProgram(dir_, "--check --settings " + dir_.Path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(pop.Played()) << pop.Report();
+  }
+
   static Script LogInWith(const std::string& base64) {
     return Transcript({"S: +OK hi", "C: CAPA", "S: +OK", "S: SASL XOAUTH2",
                        "S: .", "C: AUTH XOAUTH2 " + base64, "S: +OK in",
@@ -72,33 +81,15 @@ TEST_F(OAuthCheckTest, SignInThenChecksUseAndRenewTheToken) {
   EXPECT_EQ(ReadFile(dir_.File("Settings.ini")), ini);
   EXPECT_EQ((run.out + run.err).find("r1"), std::string::npos);
 
-  {
-    ScriptedServer pop(LogInWith("dXNlcj11AWF1dGg9QmVhcmVyIGExAQE="));
-    WriteOAuthSettings(pop.Port(), "pending2");
-    run = RunProgram(dir_, "--check --settings " + dir_.Path());
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(pop.Played()) << pop.Report();
-  }
+  CheckLogsInWith("dXNlcj11AWF1dGg9QmVhcmVyIGExAQE=");  // a1
   // Expired: refreshed before the log-in, the rotated token kept.
   WriteFile(tokens, "mailbox u\tr1\told\t100\n");
-  {
-    ScriptedServer pop(LogInWith("dXNlcj11AWF1dGg9QmVhcmVyIGEyAQE="));
-    WriteOAuthSettings(pop.Port(), "pending2");
-    run = RunProgram(dir_, "--check --settings " + dir_.Path());
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(pop.Played()) << pop.Report();
-  }
+  CheckLogsInWith("dXNlcj11AWF1dGg9QmVhcmVyIGEyAQE=");  // a2
   EXPECT_TRUE(ReadFile(tokens).starts_with("mailbox u\tr2\ta2\t"))
       << ReadFile(tokens);
   // A damaged expiry is an expired one.
   WriteFile(tokens, "mailbox u\tr2\told\t-9223372036854775808\n");
-  {
-    ScriptedServer pop(LogInWith("dXNlcj11AWF1dGg9QmVhcmVyIGEzAQE="));
-    WriteOAuthSettings(pop.Port(), "pending2");
-    run = RunProgram(dir_, "--check --settings " + dir_.Path());
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(pop.Played()) << pop.Report();
-  }
+  CheckLogsInWith("dXNlcj11AWF1dGg9QmVhcmVyIGEzAQE=");  // a3
 }
 
 TEST_F(OAuthCheckTest, ARefusedSignInEndsTheCheckBeforeAnyServer) {
