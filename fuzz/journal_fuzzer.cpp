@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         path + ".bad" + (n == 1 ? "" : "." + std::to_string(n));
     ::unlink(bad.c_str());
   }
-  replyvane::responder::WritePrivateFile(
+  replyvane::core::WritePrivateFile(
       path, std::string_view(reinterpret_cast<const char*>(data), size));
   AnsweredJournal journal(path);
   journal.Load();
