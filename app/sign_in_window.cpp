@@ -20,6 +20,7 @@
 #include "app/settings_window.h"
 #include "app/window_helpers.h"
 #include "auth/loopback_sign_in.h"
+#include "net/responsive_call.h"
 #include "responder/oauth_access.h"
 
 namespace replyvane::app {
@@ -86,11 +87,14 @@ SignInWindow::SignInWindow(SettingsWindow& form1, bool smtp, std::string folder)
   connect(sign_in_, &QPushButton::clicked, this, &SignInWindow::StartSignIn);
   connect(sign_out_, &QPushButton::clicked, this, [this] {
     stop_ && (*stop_ = true);
-    auth::TokenStore store(folder_);
-    ReportFailures([&] {
-      store.Forget(auth::TokenStore::Key(
-          smtp_, ToBytes((smtp_ ? form1_.Edit4() : form1_.Edit2())->text())));
-      status_->setText("Signed out.");
+    const std::string key = auth::TokenStore::Key(
+        smtp_, ToBytes((smtp_ ? form1_.Edit4() : form1_.Edit2())->text()));
+    // The desktop's secret store may take seconds; the window is gone
+    // meanwhile if it was closed.
+    QPointer<SignInWindow> self(this);
+    ReportFailures([&, folder = folder_] {
+      net::CallResponsively([&] { auth::TokenStore(folder).Forget(key); });
+      if (self) status_->setText("Signed out.");
     });
   });
   connect(close, &QPushButton::clicked, this, [this] { this->close(); });

@@ -15,6 +15,7 @@
 #include "message/header_words.h"
 #include "message/message.h"
 #include "message/sender_address.h"
+#include "net/responsive_call.h"
 #include "responder/check_lock.h"
 #include "responder/imap_source.h"
 #include "responder/listed_fields.h"
@@ -160,11 +161,20 @@ MailWait ResponderJob::WaitForNewMail(std::chrono::milliseconds limit,
 }
 
 std::string ResponderJob::AccessToken(bool smtp) {
-  auth::TokenStore store(SettingsFolder());
-  return CurrentAccessToken(
-      smtp ? settings_.smtp_oauth : settings_.mailbox_oauth, smtp,
-      settings_.mailbox.kind, smtp ? settings_.smtp_user : settings_.pop3_user,
-      store, ::time(nullptr));
+  // The token server and the desktop's secret store are asked off the
+  // window's thread, as either may take seconds; the call has copies of
+  // what it needs.
+  const OAuthSettings oauth =
+      smtp ? settings_.smtp_oauth : settings_.mailbox_oauth;
+  const MailboxKind kind = settings_.mailbox.kind;
+  const std::string user = smtp ? settings_.smtp_user : settings_.pop3_user;
+  const std::string folder = SettingsFolder();
+  std::string token;
+  net::CallResponsively([&token, oauth, smtp, kind, user, folder] {
+    auth::TokenStore store(folder);
+    token = CurrentAccessToken(oauth, smtp, kind, user, store, ::time(nullptr));
+  });
+  return token;
 }
 
 std::string ResponderJob::SettingsFolder() const {

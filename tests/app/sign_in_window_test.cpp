@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 #include <filesystem>
 #include <string>
@@ -21,7 +22,9 @@
 #include "app/settings_window.h"
 #include "tests/app/responder_harness.h"
 #include "tests/support/browser_stand_in.h"
+#include "tests/support/mail_scripts.h"
 #include "tests/support/oauth_server.h"
+#include "tests/support/scripted_server.h"
 #include "tests/support/test_certificates.h"
 
 namespace replyvane::testing {
@@ -32,6 +35,7 @@ class SignInWindowTest : public QObject {
  private slots:
   void DeviceSignInKeepsTheTokensAndTheChoices();
   void BrowserSignInThroughTheLoopbackRedirect();
+  void ASlowTokenServerLeavesTheWindowResponsive();
 };
 
 void SignInWindowTest::DeviceSignInKeepsTheTokensAndTheChoices() {
@@ -162,6 +166,38 @@ void SignInWindowTest::BrowserSignInThroughTheLoopbackRedirect() {
            qPrintable(window->Status()->text()));
   // The earlier sign-in stays.
   QVERIFY(ReadFile(tokens).starts_with("smtp sm@example.com\tr1\ta1\t"));
+}
+
+// The window's check asks the token server off the window's thread: a
+// refresh that takes two seconds leaves the window handling its events.
+void SignInWindowTest::ASlowTokenServerLeavesTheWindowResponsive() {
+  TestCertificates certificates;
+  TrustScope trust(certificates.CaFile());
+  OAuthServer server(certificates);
+  QVERIFY(server.Start());
+  ScriptedServer pop(Pop3TokenCheck("dXNlcj11AWF1dGg9QmVhcmVyIGEyAQE="));
+  Responder responder;
+  responder.SetPop3(pop.Port());
+  responder.Form1().SignInButton(false)->click();
+  app::SignInWindow* window = responder.Form1().SignIn(false);
+  window->Method()->setCurrentIndex(3);  // other
+  window->ClientId()->setText("ok");
+  window->TokenEndpoint()->setText(
+      QString::fromStdString(server.Url("/token")));
+  window->close();
+  WriteFile(responder.Dir().File("oauth-tokens.dat"), "mailbox u\tlate\t\t0\n");
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(100);
+  QElapsedTimer clock;
+  clock.start();
+  responder.Check();
+  QVERIFY(WaitFor([&] { return !responder.Main().Checking(); }, 20000));
+  QVERIFY2(pop.Played(), pop.Report().c_str());
+  QVERIFY(clock.elapsed() >= 2000);
+  // About one tick every 100 ms of the two seconds the server took.
+  QVERIFY2(ticks >= 12, qPrintable(QString::number(ticks)));
 }
 
 }  // namespace replyvane::testing

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/responder/program_run.h"
+#include "tests/support/mail_scripts.h"
 #include "tests/support/oauth_server.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/socket_util.h"
@@ -40,17 +41,11 @@ class OAuthCheckTest : public ::testing::Test {
 
   // A --check whose mailbox takes the XOAUTH2 log-in `base64` only.
   void CheckLogsInWith(const std::string& base64) {
-    ScriptedServer pop(LogInWith(base64));
+    ScriptedServer pop(Pop3TokenCheck(base64));
     WriteOAuthSettings(pop.Port(), "pending2");
     const RunResult run = RunProgram(dir_, "--check --settings " + dir_.Path());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(pop.Played()) << pop.Report();
-  }
-
-  static Script LogInWith(const std::string& base64) {
-    return Transcript({"S: +OK hi", "C: CAPA", "S: +OK", "S: SASL XOAUTH2",
-                       "S: .", "C: AUTH XOAUTH2 " + base64, "S: +OK in",
-                       "C: STAT", "S: +OK 0 0", "C: QUIT", "S: +OK bye"});
   }
 
   TestCertificates certificates_;

@@ -18,6 +18,7 @@
 #include "auth/secret_service.h"
 #include "auth/token_store.h"
 #include "tests/responder/program_run.h"
+#include "tests/support/mail_scripts.h"
 #include "tests/support/oauth_server.h"
 #include "tests/support/scripted_server.h"
 #include "tests/support/secret_store_session.h"
@@ -80,10 +81,7 @@ TEST(SecretStoreTest, TokensLiveInTheSecretStoreWhenOneAnswers) {
   OAuthServer oauth(certificates);
   ASSERT_TRUE(oauth.Start());
   {
-    ScriptedServer pop(Transcript(
-        {"S: +OK hi", "C: CAPA", "S: +OK", "S: SASL XOAUTH2", "S: .",
-         "C: AUTH XOAUTH2 dXNlcj11AWF1dGg9QmVhcmVyIGEyAQE=", "S: +OK in",
-         "C: STAT", "S: +OK 0 0", "C: QUIT", "S: +OK bye"}));
+    ScriptedServer pop(Pop3TokenCheck("dXNlcj11AWF1dGg9QmVhcmVyIGEyAQE="));
     CheckSettings settings = ScriptedCheckSettings(pop.Port(), ClosedPort());
     settings.extra =
         "[OAuth Mailbox]\r\nProvider=Other\r\nClientId=ok\r\n"

@@ -50,6 +50,14 @@ inline Script& Pop3LogIn(Script& script, std::string_view user = "u",
   return script.Expect("PASS " + std::string(password)).SendLine("+OK");
 }
 
+// An empty mailbox that offers only SASL XOAUTH2 and takes only the
+// initial response `base64`.
+inline Script Pop3TokenCheck(const std::string& base64) {
+  return Transcript({"S: +OK hi", "C: CAPA", "S: +OK", "S: SASL XOAUTH2",
+                     "S: .", "C: AUTH XOAUTH2 " + base64, "S: +OK in",
+                     "C: STAT", "S: +OK 0 0", "C: QUIT", "S: +OK bye"});
+}
+
 // Log-in, STAT, UIDL and TOP n 0 / LIST n for every message, in
 // order.
 inline Script Pop3Listing(const std::vector<Incoming>& mailbox,

@@ -16,7 +16,8 @@ Refresh tokens: "r<N>" gives a fresh access token "a<N+1>" and rotates to
 "r<N+1>"; "s<N>" likewise, with access tokens that expire in 62 s;
 "keep" gives an access token and no new refresh token;
 "revoked" is refused with invalid_grant; "huge", "negative", "control"
-and "linebreak" get the HOSTILE answers below. GET /authorize signs in at once
+and "linebreak" get the HOSTILE answers below; "late" answers after two
+seconds. GET /authorize signs in at once
 (the client "decline" is declined) and redirects to the loopback
 redirect_uri; its code is exchanged only with the verifier of the S256
 challenge and the same redirect_uri. Every
@@ -30,6 +31,7 @@ import http.server
 import json
 import ssl
 import sys
+import time
 import urllib.parse
 
 PORT, CERT, KEY, LOG = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
@@ -127,6 +129,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     "error": "invalid_grant",
                     "error_description": "AADSTS70008: The refresh token "
                                          "has expired.\r\nBcc: x"})
+            if token == "late":
+                # A token server that takes its time.
+                time.sleep(2)
+                return self.answer(200, {"access_token": "a2",
+                                         "token_type": "Bearer",
+                                         "expires_in": 3600})
             if token in HOSTILE:
                 return self.answer(200, HOSTILE[token])
             if token == "keep":
