@@ -20,6 +20,8 @@
 namespace replyvane::auth {
 
 inline constexpr char kTokenFileName[] = "oauth-tokens.dat";
+// Held while a sign-in is refreshed, by one process at a time.
+inline constexpr char kTokenLockName[] = ".replyvane-oauth.lock";
 
 struct StoredTokens {
   std::string refresh_token;
@@ -35,6 +37,9 @@ class TokenStore {
                       const SecretService* secrets = SecretService::Desktop());
 
   static std::string Key(bool smtp, const std::string& user);
+
+  // The settings folder; empty for the store in memory.
+  const std::string& Folder() const { return folder_; }
 
   // Raises core::StreamError when the file exists but cannot be read.
   std::optional<StoredTokens> Load(const std::string& key) const;

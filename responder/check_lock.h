@@ -10,30 +10,17 @@
 
 #include <string>
 
+#include "core/file_lock.h"
+
 namespace replyvane::responder {
 
 // The lock file's name in the settings folder.
 inline constexpr char kCheckLockName[] = ".replyvane-check.lock";
 
-class CheckLock {
+// Tries once, without waiting.
+class CheckLock : public core::FileLock {
  public:
-  // Tries once, without waiting, to lock `path`; Held() tells the outcome.
-  explicit CheckLock(const std::string& path);
-  ~CheckLock();
-  CheckLock(const CheckLock&) = delete;
-  CheckLock& operator=(const CheckLock&) = delete;
-
-  // False only when another process holds the lock.
-  bool Held() const { return held_; }
-  // Why the lock could not be taken for a reason other than another
-  // holder ("Cannot lock <path>: <reason>"); empty when it was taken or is
-  // held by another.
-  const std::string& Failure() const { return failure_; }
-
- private:
-  int fd_ = -1;
-  bool held_ = true;
-  std::string failure_;
+  explicit CheckLock(const std::string& path) : core::FileLock(path) {}
 };
 
 }  // namespace replyvane::responder

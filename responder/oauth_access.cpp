@@ -1,5 +1,10 @@
 #include "responder/oauth_access.h"
 
+#include <chrono>
+#include <optional>
+
+#include "core/file_lock.h"
+
 namespace replyvane::responder {
 
 std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
@@ -20,9 +25,25 @@ std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
                               "; nothing was sent");
   }
   // Written so that a damaged expiry cannot overflow.
-  if (!stored->access_token.empty() &&
-      stored->expires_at > now + kTokenMarginSeconds) {
-    return stored->access_token;
+  const auto good = [&now](const std::optional<auth::StoredTokens>& tokens) {
+    return tokens && !tokens->access_token.empty() &&
+           tokens->expires_at > now + kTokenMarginSeconds;
+  };
+  if (good(stored)) return stored->access_token;
+  // The window and an unattended run may both find the token run out: one
+  // refreshes at a time, and the other takes what the first got, since a
+  // provider that rotates refresh tokens may refuse the old one. A holder
+  // that takes longer than the wait is not waited for further.
+  std::optional<core::FileLock> lock;
+  if (!store.Folder().empty()) {
+    const auto asked = std::chrono::steady_clock::now();
+    lock.emplace(store.Folder() + auth::kTokenLockName, kRefreshLockWait);
+    now += std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::steady_clock::now() - asked)
+               .count();
+    std::optional<auth::StoredTokens> again = store.Load(key);
+    if (good(again)) return again->access_token;
+    if (again && !again->refresh_token.empty()) stored = again;
   }
   auth::OAuthTokens fresh;
   try {

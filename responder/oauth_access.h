@@ -6,6 +6,7 @@
 #ifndef REPLYVANE_RESPONDER_OAUTH_ACCESS_H_
 #define REPLYVANE_RESPONDER_OAUTH_ACCESS_H_
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -15,6 +16,9 @@
 namespace replyvane::responder {
 
 inline constexpr int64_t kTokenMarginSeconds = 60;
+// How long a check waits for another process's refresh of the same
+// sign-in: its token request and secret-store calls are bounded below it.
+inline constexpr std::chrono::seconds kRefreshLockWait{90};
 
 std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
                                MailboxKind kind, const std::string& user,

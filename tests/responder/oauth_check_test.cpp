@@ -4,12 +4,17 @@
 // private file of their own (never in Settings.ini, never in the output);
 // `--check` then logs in to the mailbox with the access token, refreshes
 // an expired one (keeping the rotated refresh token), and a refresh the
-// provider refuses ends the check before any server is reached.
+// provider refuses ends the check before any server is reached; a refresh
+// under way in another process is waited for and its token used.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
+#include <thread>
 
+#include "core/file_lock.h"
 #include "tests/responder/program_run.h"
 #include "tests/support/mail_scripts.h"
 #include "tests/support/oauth_server.h"
@@ -85,6 +90,32 @@ TEST_F(OAuthCheckTest, SignInThenChecksUseAndRenewTheToken) {
   // A damaged expiry is an expired one.
   WriteFile(tokens, "mailbox u\tr2\told\t-9223372036854775808\n");
   CheckLogsInWith("dXNlcj11AWF1dGg9QmVhcmVyIGEzAQE=");  // a3
+}
+
+// Another process refreshing the same sign-in holds the refresh lock: the
+// check waits for it and logs in with what that one got, without a
+// refresh of its own (a rotated refresh token used twice may be refused).
+TEST_F(OAuthCheckTest, ARefreshUnderWayElsewhereIsWaitedForAndUsed) {
+  const std::string tokens = dir_.File("oauth-tokens.dat");
+  WriteFile(tokens, "mailbox u\tr1\told\t100\n");
+  auto elsewhere =
+      std::make_unique<core::FileLock>(dir_.File(".replyvane-oauth.lock"));
+  ASSERT_TRUE(elsewhere->Held());
+  ScriptedServer pop(Pop3TokenCheck("dXNlcj11AWF1dGg9QmVhcmVyIGE1AQE="));  // a5
+  WriteOAuthSettings(pop.Port(), "ok");
+  RunResult run;
+  std::thread check(
+      [&] { run = RunProgram(dir_, "--check --settings " + dir_.Path()); });
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  // The other refresh lands, then its lock goes.
+  WriteFile(tokens, "mailbox u\tr5\ta5\t99999999999\n");
+  elsewhere.reset();
+  check.join();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(pop.Played()) << pop.Report();
+  for (const std::string& request : server_.Requests()) {
+    EXPECT_EQ(request.find("refresh_token"), std::string::npos) << request;
+  }
 }
 
 TEST_F(OAuthCheckTest, ARefusedSignInEndsTheCheckBeforeAnyServer) {
