@@ -60,6 +60,12 @@ std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
 
 void StoreSignIn(auth::TokenStore& store, bool smtp, const std::string& user,
                  const auth::OAuthTokens& tokens) {
+  // After any refresh under way, which would otherwise put the old sign-in
+  // back over this one.
+  std::optional<core::FileLock> lock;
+  if (!store.Folder().empty()) {
+    lock.emplace(store.Folder() + auth::kTokenLockName, kRefreshLockWait);
+  }
   store.Save(auth::TokenStore::Key(smtp, user),
              {tokens.refresh_token, tokens.access_token, tokens.expires_at});
 }

@@ -94,7 +94,8 @@ TEST_F(OAuthCheckTest, SignInThenChecksUseAndRenewTheToken) {
 
 // Another process refreshing the same sign-in holds the refresh lock: the
 // check waits for it and logs in with what that one got, without a
-// refresh of its own (a rotated refresh token used twice may be refused).
+// refresh of its own (a rotated refresh token used twice may be refused);
+// a sign-in meanwhile is kept after that refresh.
 TEST_F(OAuthCheckTest, ARefreshUnderWayElsewhereIsWaitedForAndUsed) {
   const std::string tokens = dir_.File("oauth-tokens.dat");
   WriteFile(tokens, "mailbox u\tr1\told\t100\n");
@@ -116,6 +117,21 @@ TEST_F(OAuthCheckTest, ARefreshUnderWayElsewhereIsWaitedForAndUsed) {
   for (const std::string& request : server_.Requests()) {
     EXPECT_EQ(request.find("refresh_token"), std::string::npos) << request;
   }
+
+  // A new sign-in is kept after the refresh under way, not under it.
+  elsewhere =
+      std::make_unique<core::FileLock>(dir_.File(".replyvane-oauth.lock"));
+  std::thread sign_in([&] {
+    run = RunProgram(dir_, "--sign-in --settings " + dir_.Path(), 60);
+  });
+  // Long enough for the sign-in to be done and waiting.
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  WriteFile(tokens, "mailbox u\tr6\ta6\t99999999999\n");
+  elsewhere.reset();
+  sign_in.join();
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(ReadFile(tokens).starts_with("mailbox u\tr1\ta1\t"))
+      << ReadFile(tokens);
 }
 
 TEST_F(OAuthCheckTest, ARefusedSignInEndsTheCheckBeforeAnyServer) {
