@@ -167,10 +167,17 @@ std::string LoopbackSignIn::AuthorizationUrl() const {
 std::string LoopbackSignIn::Serve(int connection) {
   std::string head;
   char buffer[4096];
+  // The whole head within the time, so that a client sending a byte now
+  // and then cannot keep the browser's request waiting.
+  const auto end = std::chrono::steady_clock::now() +
+                   std::chrono::milliseconds(kRequestMilliseconds);
   while (head.find("\r\n\r\n") == std::string::npos &&
          head.find("\n\n") == std::string::npos) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        end - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return "";
     pollfd ready{connection, POLLIN, 0};
-    if (::poll(&ready, 1, kRequestMilliseconds) <= 0) return "";
+    if (::poll(&ready, 1, int(left.count())) <= 0) return "";
     const ssize_t n = ::recv(connection, buffer, sizeof(buffer), 0);
     if (n <= 0) return "";
     head.append(buffer, size_t(n));

@@ -6,11 +6,16 @@
 #include "auth/loopback_sign_in.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
+#include <string>
 #include <thread>
 
 #include "tests/support/browser_stand_in.h"
 #include "tests/support/oauth_server.h"
+#include "tests/support/socket_util.h"
 #include "tests/support/test_certificates.h"
 
 namespace replyvane::auth {
@@ -81,6 +86,34 @@ TEST_F(LoopbackSignInTest, TheBrowsersRedirectSignsIn) {
   EXPECT_NE(exchange.find("\"client_secret\": \"desktop-secret\""),
             std::string::npos);
   EXPECT_EQ(exchange.find("stolen"), std::string::npos);
+}
+
+// A client that sends its request a byte at a time holds the browser's
+// redirect up for the request time at most.
+TEST_F(LoopbackSignInTest, ATricklingClientDoesNotHoldTheSignInUp) {
+  LoopbackSignIn sign_in(Client("ok"), server_.Url("/authorize"));
+  const int port = std::stoi(sign_in.RedirectUri().substr(17));
+  std::atomic<bool> done{false};
+  std::thread trickler([&] {
+    testing::Fd slow = testing::ConnectLoopback(port, std::chrono::seconds(5));
+    for (int i = 0; i < 40 && !done; ++i) {
+      if (::send(slow.Get(), "G", 1, MSG_NOSIGNAL) != 1) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+  });
+  std::thread browser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Browse(sign_in.AuthorizationUrl(), certificates_.CaFile());
+  });
+  const auto started = std::chrono::steady_clock::now();
+  const OAuthTokens tokens =
+      sign_in.Wait(std::chrono::seconds(30), nullptr, 100);
+  const auto took = std::chrono::steady_clock::now() - started;
+  done = true;
+  browser.join();
+  trickler.join();
+  EXPECT_EQ(tokens.access_token, "a1");
+  EXPECT_LT(took, std::chrono::seconds(8));  // not the trickle's 12 s
 }
 
 TEST_F(LoopbackSignInTest, DeclinedOrNotFinished) {
