@@ -73,17 +73,29 @@ void TokenStore::WriteAll(const std::map<std::string, StoredTokens>& all) {
 
 std::optional<StoredTokens> TokenStore::Load(const std::string& key) const {
   problem_.clear();
+  std::optional<StoredTokens> kept;
   if (secrets_ != nullptr) {
-    if (std::optional<std::string> kept =
+    if (std::optional<std::string> secret =
             secrets_->Lookup(folder_, key, problem_)) {
-      const auto fields = core::SplitRecordFields(*kept);
-      if (fields.size() == 3) return TokensOf(fields, 0);
+      const auto fields = core::SplitRecordFields(*secret);
+      if (fields.size() == 3) kept = TokensOf(fields, 0);
     }
   }
-  const std::map<std::string, StoredTokens> all = ReadAll();
+  // The file may hold a later sign-in too, made where the secret store
+  // could not be reached (a terminal outside the desktop's session): of
+  // the two, the one that runs out later is the newer.
+  std::map<std::string, StoredTokens> all;
+  try {
+    all = ReadAll();
+  } catch (const core::StreamError&) {
+    if (!kept) throw;
+  }
   const auto found = all.find(key);
-  if (found == all.end()) return std::nullopt;
-  return found->second;
+  if (found != all.end() &&
+      (!kept || found->second.expires_at > kept->expires_at)) {
+    return found->second;
+  }
+  return kept;
 }
 
 void TokenStore::Save(const std::string& key, const StoredTokens& tokens) {
@@ -91,8 +103,8 @@ void TokenStore::Save(const std::string& key, const StoredTokens& tokens) {
   if (secrets_ != nullptr &&
       secrets_->Store(folder_, key, "Replyvane sign-in: " + key,
                       TokenFields(tokens), problem_)) {
-    // No older copy stays on disk; one that cannot be removed is harmless,
-    // as the secret store's is read first.
+    // No older copy stays on disk; one that cannot be removed runs out
+    // sooner, so it is not the one read.
     try {
       ForgetInFile(key);
     } catch (const core::StreamError&) {

@@ -41,7 +41,9 @@ class TokenStore {
   // The settings folder; empty for the store in memory.
   const std::string& Folder() const { return folder_; }
 
-  // Raises core::StreamError when the file exists but cannot be read.
+  // Both places asked: the one whose access token runs out later wins.
+  // Raises core::StreamError when the file exists but cannot be read and
+  // the secret store has none.
   std::optional<StoredTokens> Load(const std::string& key) const;
   // Raise core::StreamError when the file cannot be written (the old one
   // stays).

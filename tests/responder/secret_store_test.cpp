@@ -2,9 +2,10 @@
 // session bus of the test's own): with no store answering they go to the
 // private file; once one answers they are kept there instead and leave the
 // file; `replyvane --check` reads them there and keeps the refreshed,
-// rotated token there too; a damaged secret is not used; signing out
-// forgets them; a store that does not answer is given up within its time
-// limit; a store that goes away sends them back to the file.
+// rotated token there too; a newer sign-in left in the file wins; a
+// damaged secret is not used; signing out forgets them; a store that does
+// not answer is given up within its time limit; a store that goes away
+// sends them back to the file.
 //
 // A program of its own: the bus address is set before libsecret is first
 // used, which then holds on to that bus.
@@ -97,6 +98,14 @@ TEST(SecretStoreTest, TokensLiveInTheSecretStoreWhenOneAnswers) {
   EXPECT_EQ(loaded->refresh_token, "r2");
   EXPECT_EQ(loaded->access_token, "a2");
   EXPECT_EQ(ReadFile(file).find("r2"), std::string::npos);
+
+  // A later sign-in made where the store could not be reached is in the
+  // file: the newer of the two is used, an older one in the file is not.
+  WriteFile(file, "mailbox u\tr9\ta9\t99999999999\n");
+  EXPECT_EQ(TokenStore(folder).Load(key)->refresh_token, "r9");
+  WriteFile(file, "mailbox u\tr0\ta0\t5\n");
+  EXPECT_EQ(TokenStore(folder).Load(key)->refresh_token, "r2");
+  WriteFile(file, "");
 
   {
     // A secret that is not three fields is not used.
