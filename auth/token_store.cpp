@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/exception.h"
@@ -35,9 +36,15 @@ StoredTokens TokensOf(const std::vector<std::string_view>& fields,
 }  // namespace
 
 TokenStore::TokenStore(std::string folder, const SecretService* secrets)
-    : folder_(folder),
-      path_(folder.empty() ? "" : folder + kTokenFileName),
-      secrets_(folder.empty() ? nullptr : secrets) {}
+    : folder_(std::move(folder)),
+      path_(folder_.empty() ? "" : folder_ + kTokenFileName),
+      secrets_(folder_.empty() ? nullptr : secrets) {}
+
+std::unique_ptr<core::FileLock> TokenStore::LockForChange(
+    std::chrono::milliseconds wait) const {
+  if (folder_.empty()) return nullptr;
+  return std::make_unique<core::FileLock>(folder_ + kTokenLockName, wait);
+}
 
 std::string TokenStore::Key(bool smtp, const std::string& user) {
   return core::RecordField(std::string(smtp ? "smtp " : "mailbox ") + user);

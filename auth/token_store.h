@@ -10,12 +10,15 @@
 #ifndef REPLYVANE_AUTH_TOKEN_STORE_H_
 #define REPLYVANE_AUTH_TOKEN_STORE_H_
 
+#include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "auth/secret_service.h"
+#include "core/file_lock.h"
 
 namespace replyvane::auth {
 
@@ -38,8 +41,11 @@ class TokenStore {
 
   static std::string Key(bool smtp, const std::string& user);
 
-  // The settings folder; empty for the store in memory.
-  const std::string& Folder() const { return folder_; }
+  // Held while a sign-in is refreshed or replaced, so that one process at a
+  // time does it; tried for up to `wait` (a holder that takes longer is not
+  // waited for further). Null for the store in memory.
+  std::unique_ptr<core::FileLock> LockForChange(
+      std::chrono::milliseconds wait) const;
 
   // Both places asked: the one whose access token runs out later wins.
   // Raises core::StreamError when the file exists but cannot be read and

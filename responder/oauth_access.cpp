@@ -1,9 +1,8 @@
 #include "responder/oauth_access.h"
 
 #include <chrono>
+#include <memory>
 #include <optional>
-
-#include "core/file_lock.h"
 
 namespace replyvane::responder {
 
@@ -34,10 +33,10 @@ std::string CurrentAccessToken(const OAuthSettings& settings, bool smtp,
   // refreshes at a time, and the other takes what the first got, since a
   // provider that rotates refresh tokens may refuse the old one. A holder
   // that takes longer than the wait is not waited for further.
-  std::optional<core::FileLock> lock;
-  if (!store.Folder().empty()) {
-    const auto asked = std::chrono::steady_clock::now();
-    lock.emplace(store.Folder() + auth::kTokenLockName, kRefreshLockWait);
+  const auto asked = std::chrono::steady_clock::now();
+  const std::unique_ptr<core::FileLock> lock =
+      store.LockForChange(kRefreshLockWait);
+  if (lock) {
     now += std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::steady_clock::now() - asked)
                .count();
@@ -62,10 +61,7 @@ void StoreSignIn(auth::TokenStore& store, bool smtp, const std::string& user,
                  const auth::OAuthTokens& tokens) {
   // After any refresh under way, which would otherwise put the old sign-in
   // back over this one.
-  std::optional<core::FileLock> lock;
-  if (!store.Folder().empty()) {
-    lock.emplace(store.Folder() + auth::kTokenLockName, kRefreshLockWait);
-  }
+  const auto lock = store.LockForChange(kRefreshLockWait);
   store.Save(auth::TokenStore::Key(smtp, user),
              {tokens.refresh_token, tokens.access_token, tokens.expires_at});
 }

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -36,13 +37,40 @@ class SignInWindowTest : public QObject {
   void DeviceSignInKeepsTheTokensAndTheChoices();
   void BrowserSignInThroughTheLoopbackRedirect();
   void ASlowTokenServerLeavesTheWindowResponsive();
+  void init();
+  void cleanup();
+
+ private:
+  // The provider "other" at the local authorization server, as `client`.
+  void UseServer(app::SignInWindow& window, const QString& client) const {
+    window.Method()->setCurrentIndex(3);
+    window.ClientId()->setText(client);
+    window.TokenEndpoint()->setText(Url("/token"));
+  }
+  QString Url(const std::string& path) const {
+    return QString::fromStdString(server_->Url(path));
+  }
+
+  std::unique_ptr<TestCertificates> certificates_;
+  std::unique_ptr<TrustScope> trust_;
+  std::unique_ptr<OAuthServer> server_;
 };
 
+// Each test has the local authorization server, trusted by the test CA.
+void SignInWindowTest::init() {
+  certificates_ = std::make_unique<TestCertificates>();
+  trust_ = std::make_unique<TrustScope>(certificates_->CaFile());
+  server_ = std::make_unique<OAuthServer>(*certificates_);
+  QVERIFY(server_->Start());
+}
+
+void SignInWindowTest::cleanup() {
+  server_.reset();
+  trust_.reset();
+  certificates_.reset();
+}
+
 void SignInWindowTest::DeviceSignInKeepsTheTokensAndTheChoices() {
-  TestCertificates certificates;
-  TrustScope trust(certificates.CaFile());
-  OAuthServer server(certificates);
-  QVERIFY(server.Start());
   Responder responder;
   responder.Form1().Edit2()->setText("jo@example.com");
   responder.Form1().SignInButton(false)->click();
@@ -51,12 +79,8 @@ void SignInWindowTest::DeviceSignInKeepsTheTokensAndTheChoices() {
   QVERIFY(!window->SignInButton()->isEnabled());  // a password by default
   QStringList opened;
   window->open_page = [&](const QString& page) { opened << page; };
-  window->Method()->setCurrentIndex(3);  // other
-  window->ClientId()->setText("pending2");
-  window->DeviceEndpoint()->setText(
-      QString::fromStdString(server.Url("/devicecode")));
-  window->TokenEndpoint()->setText(
-      QString::fromStdString(server.Url("/token")));
+  UseServer(*window, "pending2");
+  window->DeviceEndpoint()->setText(Url("/devicecode"));
   window->Scopes()->setText("mail offline_access");
   QVERIFY(window->SignInButton()->isEnabled());
   window->SignInButton()->click();
@@ -110,10 +134,6 @@ void SignInWindowTest::DeviceSignInKeepsTheTokensAndTheChoices() {
 }
 
 void SignInWindowTest::BrowserSignInThroughTheLoopbackRedirect() {
-  TestCertificates certificates;
-  TrustScope trust(certificates.CaFile());
-  OAuthServer server(certificates);
-  QVERIFY(server.Start());
   Responder responder;
   responder.Form1().Edit4()->setText("sm@example.com");
   responder.Form1().SignInButton(true)->click();
@@ -127,24 +147,18 @@ void SignInWindowTest::BrowserSignInThroughTheLoopbackRedirect() {
   window->open_page = [&](const QString& page) {
     opened = page;
     browser = std::thread([&, url = page.toStdString()] {
-      browsed = Browse(url, certificates.CaFile());
+      browsed = Browse(url, certificates_->CaFile());
     });
   };
-  window->Method()->setCurrentIndex(3);  // other
-  window->ClientId()->setText("ok");
+  UseServer(*window, "ok");
   window->ClientSecret()->setText("desktop-secret");
-  window->AuthorizationEndpoint()->setText(
-      QString::fromStdString(server.Url("/authorize")));
-  window->TokenEndpoint()->setText(
-      QString::fromStdString(server.Url("/token")));
+  window->AuthorizationEndpoint()->setText(Url("/authorize"));
   window->Scopes()->setText("https://mail.google.com/");
   window->SignInButton()->click();
   QVERIFY(WaitFor([&] { return !window->SigningIn(); }, 30000));
   if (browser.joinable()) browser.join();
   QCOMPARE(window->Status()->text(), QString("Signed in to the provider."));
-  QVERIFY2(
-      opened.startsWith(QString::fromStdString(server.Url("/authorize")) + "?"),
-      qPrintable(opened));
+  QVERIFY2(opened.startsWith(Url("/authorize") + "?"), qPrintable(opened));
   QVERIFY(opened.contains("code_challenge_method=S256"));
   QCOMPARE(browsed.first, 200L);
   QCOMPARE(browsed.second,
@@ -152,7 +166,7 @@ void SignInWindowTest::BrowserSignInThroughTheLoopbackRedirect() {
   const std::string tokens = responder.Dir().File("oauth-tokens.dat");
   QVERIFY2(ReadFile(tokens).starts_with("smtp sm@example.com\tr1\ta1\t"),
            ReadFile(tokens).c_str());
-  const std::string exchange = server.Requests().back();
+  const std::string exchange = server_->Requests().back();
   QVERIFY(exchange.find("\"grant_type\": \"authorization_code\"") !=
           std::string::npos);
   QVERIFY(exchange.find("\"client_secret\": \"desktop-secret\"") !=
@@ -171,19 +185,12 @@ void SignInWindowTest::BrowserSignInThroughTheLoopbackRedirect() {
 // The window's check asks the token server off the window's thread: a
 // refresh that takes two seconds leaves the window handling its events.
 void SignInWindowTest::ASlowTokenServerLeavesTheWindowResponsive() {
-  TestCertificates certificates;
-  TrustScope trust(certificates.CaFile());
-  OAuthServer server(certificates);
-  QVERIFY(server.Start());
   ScriptedServer pop(Pop3TokenCheck("dXNlcj11AWF1dGg9QmVhcmVyIGEyAQE="));
   Responder responder;
   responder.SetPop3(pop.Port());
   responder.Form1().SignInButton(false)->click();
   app::SignInWindow* window = responder.Form1().SignIn(false);
-  window->Method()->setCurrentIndex(3);  // other
-  window->ClientId()->setText("ok");
-  window->TokenEndpoint()->setText(
-      QString::fromStdString(server.Url("/token")));
+  UseServer(*window, "ok");
   window->close();
   WriteFile(responder.Dir().File("oauth-tokens.dat"), "mailbox u\tlate\t\t0\n");
   int ticks = 0;
