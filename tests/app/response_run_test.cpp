@@ -175,6 +175,10 @@ void ResponseRunTest::AnswersLastToFirstAndDeletesEachAfterItsResponse() {
   QCOMPARE(responder.Main().MessageCount(), 3);
   QVERIFY(!responder.Main().Disconnect()->isEnabled());
   QVERIFY(QApplication::overrideCursor() == nullptr);
+  // Without a sign-in chosen, nothing of one is left beside the settings.
+  for (const char* name : {"oauth-tokens.dat", ".replyvane-oauth.lock"}) {
+    QVERIFY2(!QFile::exists(Q(responder.Dir().File(name))), name);
+  }
 }
 
 void ResponseRunTest::ForwardsEachMessagesOwnText_data() {
